@@ -1,0 +1,80 @@
+#include "driver/run_main.h"
+
+#include "analysis/findings_by_file.h"
+#include "driver/run_options.h"
+#include "driver/same_file.h"
+#include "driver/version_banner.h"
+#include "output/output_lines.h"
+#include "output/run_timestamp.h"
+#include "output/sql_script.h"
+#include "output/summary_report.h"
+#include "parse/report_reader.h"
+
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrik {
+
+namespace {
+
+int fail(std::ostream& console, std::string_view reason, RunStatus status) {
+    console << "Vendrik error: " << reason << '\n' << std::flush;
+    return status;
+}
+
+} // namespace
+
+int runMain(int argc, const char* const argv[], std::ostream& console) {
+    printVersionBanner(argc > 0 ? argv[0] : "", console);
+
+    const std::vector<std::string> arguments(argv, argv + argc);
+    RunOptions options;
+    parseRunOptions(options, arguments);
+    if (arguments.size() < 5) {
+        return fail(console, "Not enough command line arguments", tooFewArguments);
+    }
+
+    std::ifstream input;
+    if (!isDirectory(options.input)) {
+        input.open(options.input);
+    }
+    if (!input.is_open()) {
+        return fail(console, "Could not open input file", inputNotOpened);
+    }
+    // Opening the output empties it: when it is the report itself, the report would be lost.
+    if (sameFile(options.input, options.output)) {
+        return fail(console, "Could not open output file", outputNotOpened);
+    }
+    std::ofstream output(options.output, std::ios::out | std::ios::trunc);
+    if (!output.is_open()) {
+        return fail(console, "Could not open output file", outputNotOpened);
+    }
+
+    FindingsList findings;
+    readReport(input, findings);
+    input.close();
+
+    const FindingsByFile groups = groupFindingsByFile(findings);
+    const std::vector<FileFindings> ranked = rankFileFindings(groups);
+
+    std::string runDate;
+    std::string runTime;
+    takeRunTimestamp(runDate, runTime);
+
+    OutputLines lines;
+    if (sqlModeSelected(options)) {
+        appendSqlScript(lines, options, ranked, runDate, runTime);
+    } else {
+        appendSummaryReport(lines, ranked, wholeList(findings), runDate, runTime,
+                            options.platform, options.typName);
+    }
+
+    if (!emitOutputLines(lines, output, console)) {
+        return fail(console, "Could not write output file", outputNotWritten);
+    }
+    return runCompleted;
+}
+
+} // namespace vendrik

@@ -1,0 +1,47 @@
+#include "driver/run_options.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace vendrik {
+
+namespace {
+
+struct ValuedOption {
+    std::string_view name;
+    bool RunOptions::*given;
+    std::string RunOptions::*value;
+};
+
+constexpr std::array<ValuedOption, 7> valuedOptions = {{
+    {"--hash_value", &RunOptions::hashValueGiven, &RunOptions::hashValue},
+    {"--input", &RunOptions::inputGiven, &RunOptions::input},
+    {"--output", &RunOptions::outputGiven, &RunOptions::output},
+    {"--platform", &RunOptions::platformGiven, &RunOptions::platform},
+    {"--sql_config", &RunOptions::sqlConfigGiven, &RunOptions::sqlConfig},
+    {"--typ_name", &RunOptions::typNameGiven, &RunOptions::typName},
+    {"--typ_var", &RunOptions::typVarGiven, &RunOptions::typVar},
+}};
+
+} // namespace
+
+void parseRunOptions(RunOptions& options, const std::vector<std::string>& arguments) {
+    options.helpGiven = std::find(arguments.begin(), arguments.end(), "--help") != arguments.end();
+    for (const ValuedOption& option : valuedOptions) {
+        const auto found =
+            std::find_if(arguments.begin(), arguments.end(), [&](const std::string& argument) {
+                return argument.find(option.name) != std::string::npos;
+            });
+        if (found == arguments.end()) {
+            continue;
+        }
+        options.*option.given = true;
+        const std::size_t valueStart = option.name.size() + 1;
+        if (found->size() > valueStart) {
+            options.*option.value = found->substr(valueStart);
+        }
+    }
+}
+
+} // namespace vendrik

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vendrik {
+
+/// The command line's options. The flags record which options were present; the run is
+/// steered by the values alone.
+struct RunOptions {
+    bool hashValueGiven = false;
+    bool helpGiven = false;
+    bool inputGiven = false;
+    bool outputGiven = false;
+    bool platformGiven = false;
+    bool sqlConfigGiven = false;
+    bool typNameGiven = false;
+    bool typVarGiven = false;
+    std::string hashValue;
+    std::string input;
+    std::string output;
+    std::string platform;
+    std::string sqlConfig;
+    std::string typName;
+    std::string typVar;
+};
+
+/// Fills `options` from the whole argument list, program path included. For each valued
+/// option (--platform, --input, --output, --typ_name, --typ_var, --sql_config,
+/// --hash_value) the first argument that contains the name anywhere sets its flag, and
+/// its value is what follows the first (name length + 1) characters of that argument,
+/// verbatim; an argument no longer than that gives an empty value. --help is recognised
+/// only as a whole argument. Anything else is ignored; parsing never fails.
+void parseRunOptions(RunOptions& options, const std::vector<std::string>& arguments);
+
+} // namespace vendrik

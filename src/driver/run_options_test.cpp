@@ -1,0 +1,73 @@
+#include "driver/run_options.h"
+
+#include <gtest/gtest.h>
+
+namespace vendrik {
+namespace {
+
+RunOptions parse(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "/usr/bin/vendrik");
+    RunOptions options;
+    parseRunOptions(options, arguments);
+    return options;
+}
+
+TEST(RunOptions, TakesValuesAfterTheNameAndOneCharacter) {
+    const struct {
+        std::vector<std::string> arguments;
+        bool inputGiven;
+        std::string input;
+    } rows[] = {
+        {{"--input=report.txt"}, true, "report.txt"},
+        {{"--input="}, true, ""},
+        {{"--input"}, true, ""},
+        {{"--input", "report.txt"}, true, ""},
+        {{"--inputXreport.txt"}, true, "report.txt"},
+        {{"x--input=a.txt"}, true, "=a.txt"},
+        {{"--input=a b=c --output=d"}, true, "a b=c --output=d"},
+        {{"--INPUT=a"}, false, ""},
+        {{"report.txt"}, false, ""},
+        {{"--input=first", "--input=second"}, true, "first"},
+    };
+    for (const auto& row : rows) {
+        const RunOptions options = parse(row.arguments);
+        const std::string shown = row.arguments.front();
+        EXPECT_EQ(options.inputGiven, row.inputGiven) << shown;
+        EXPECT_EQ(options.input, row.input) << shown;
+    }
+}
+
+TEST(RunOptions, ReadsEveryOption) {
+    const RunOptions options =
+        parse({"--platform=TargetA", "--input=qac_report.txt", "--output=result.sql",
+               "--typ_name=ProjectB", "--typ_var=Variant1", "--sql_config=SQL",
+               "--hash_value=4f1c2e9"});
+    EXPECT_EQ(options.platform, "TargetA");
+    EXPECT_EQ(options.input, "qac_report.txt");
+    EXPECT_EQ(options.output, "result.sql");
+    EXPECT_EQ(options.typName, "ProjectB");
+    EXPECT_EQ(options.typVar, "Variant1");
+    EXPECT_EQ(options.sqlConfig, "SQL");
+    EXPECT_EQ(options.hashValue, "4f1c2e9");
+    EXPECT_TRUE(options.platformGiven && options.inputGiven && options.outputGiven &&
+                options.typNameGiven && options.typVarGiven && options.sqlConfigGiven &&
+                options.hashValueGiven);
+    EXPECT_FALSE(options.helpGiven);
+}
+
+TEST(RunOptions, RecognisesHelpOnlyAsAWholeArgument) {
+    EXPECT_TRUE(parse({"--help"}).helpGiven);
+    EXPECT_FALSE(parse({"--HELP"}).helpGiven);
+    EXPECT_FALSE(parse({"--help=yes"}).helpGiven);
+    EXPECT_EQ(parse({"--help", "--sql_config=sql"}).sqlConfig, "sql");
+}
+
+TEST(RunOptions, SearchesTheProgramPathToo) {
+    RunOptions options;
+    parseRunOptions(options, {"/opt/--output/vendrik", "--output=b.sql"});
+    EXPECT_TRUE(options.outputGiven);
+    EXPECT_EQ(options.output, "tput/vendrik"); // value after the first 9 characters
+}
+
+} // namespace
+} // namespace vendrik

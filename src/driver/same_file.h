@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+namespace vendrik {
+
+/// True when both paths name one existing file on disk, whatever the spelling of the
+/// paths (relative or absolute, through symbolic links, or as two hard links). False when
+/// either path names no existing file.
+bool sameFile(const std::string& first, const std::string& second);
+
+/// True when `path` names an existing directory.
+bool isDirectory(const std::string& path);
+
+} // namespace vendrik

@@ -1,0 +1,63 @@
+#include "output/sql_script.h"
+
+#include "output/text_format.h"
+
+namespace vendrik {
+
+namespace {
+
+constexpr std::string_view schemaStatement =
+    "create table if not exists testresults (platform, project, tool, githash, date, time, "
+    "filename, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, "
+    "misra_7, misra_8, misra_9, his, UNIQUE (date, time, filename));";
+
+constexpr std::string_view insertHead =
+    "insert into testresults (platform, project, tool, githash ,date, time, filename, "
+    "all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, misra_7, "
+    "misra_8, misra_9, his) values (";
+
+} // namespace
+
+bool sqlModeSelected(const RunOptions& options) {
+    return options.sqlConfig == "SQL" && !options.hashValue.empty();
+}
+
+std::string countsValueList(const FindingCounts& counts) {
+    std::string list = quoted(numberText(counts.all_errors)) + " ,";
+    for (std::size_t digit = 0; digit < misraCounters.size(); ++digit) {
+        list += quoted(numberText(counts.*misraCounters[digit]));
+        list += ", ";
+    }
+    list += quoted(numberText(counts.his));
+    return list;
+}
+
+std::string sqlValue(std::string_view text) {
+    std::string doubled;
+    doubled.reserve(text.size());
+    for (const char c : text) {
+        doubled += c;
+        if (c == '"') {
+            doubled += '"';
+        }
+    }
+    return quoted(doubled);
+}
+
+void appendSqlScript(OutputLines& lines, const RunOptions& options,
+                     const std::vector<FileFindings>& ranked, std::string_view runDate,
+                     std::string_view runTime) {
+    lines.emplace_back(schemaStatement);
+    const std::string rowHead = std::string(insertHead) + sqlValue(options.platform) + ", " +
+                                sqlValue(options.typName) + ", " + sqlValue(toolLabel) + ", " +
+                                sqlValue(options.hashValue) + ", " + sqlValue(runDate) + ", " +
+                                sqlValue(runTime) + ", ";
+    for (const FileFindings& entry : ranked) {
+        std::string fileName = options.platform;
+        fileName.append("\\").append(entry.file);
+        lines.push_back(rowHead + sqlValue(fileName) + ", " +
+                        countsValueList(countFindings(entry.findings)) + ");");
+    }
+}
+
+} // namespace vendrik

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "analysis/finding_counts.h"
+#include "driver/run_options.h"
+#include "output/output_lines.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrik {
+
+/// True when `sqlConfig` is exactly "SQL" (case-sensitive) and `hashValue` is not empty.
+bool sqlModeSelected(const RunOptions& options);
+
+/// The twelve counters, each quoted, in column order: "4" ,"0", "0", ... "1"
+/// (blank before the first comma, blank after the others).
+std::string countsValueList(const FindingCounts& counts);
+
+/// `text` as a double-quoted SQL value: every double-quote character inside is written
+/// twice, which SQLite reads back as one; other bytes are copied verbatim.
+std::string sqlValue(std::string_view text);
+
+/// Appends the schema statement of the table testresults (created if it does not exist),
+/// then one insert statement per ranked file with platform, project, tool, hash, run date,
+/// run time, platform + "\" + file name and the file's twelve counters. One statement per
+/// line; no files gives the schema statement alone.
+void appendSqlScript(OutputLines& lines, const RunOptions& options,
+                     const std::vector<FileFindings>& ranked, std::string_view runDate,
+                     std::string_view runTime);
+
+} // namespace vendrik

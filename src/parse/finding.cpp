@@ -1,0 +1,42 @@
+#include "parse/finding.h"
+
+#include "parse/grammar_engine.h"
+#include "parse/rule_reference.h"
+#include "parse/source_path.h"
+#include "parse/to_unsigned.h"
+
+namespace vendrik {
+
+bool parseReportLine(Finding& finding, std::string_view line) {
+    ReportLineGroups groups;
+    if (!matchReportLineInRun(line, groups)) {
+        return false;
+    }
+    std::string file = normaliseSourcePath(groups[1]);
+    if (file.empty()) {
+        return false;
+    }
+    finding.recognised = true;
+    finding.file = std::move(file);
+    finding.line = toUnsigned(groups[2]);
+    finding.priority = toUnsigned(groups[4]);
+    finding.messageNumber = toUnsigned(groups[5]);
+    finding.messageText = groups[6];
+    finding.referenceText = groups[9];
+    if (finding.referenceText != " ") {
+        if (auto reference = parseRuleReference(finding.referenceText)) {
+            finding.ruleStandard = std::move(reference->ruleStandard);
+            finding.ruleNumber = reference->ruleNumber;
+            finding.ruleSubNumber = reference->ruleSubNumber;
+        }
+    }
+    return true;
+}
+
+Finding makeFinding(std::string_view line) {
+    Finding finding;
+    parseReportLine(finding, line);
+    return finding;
+}
+
+} // namespace vendrik

@@ -1,0 +1,299 @@
+#include "parse/line_matcher.h"
+
+#include <array>
+#include <cstddef>
+
+namespace vendrik {
+
+namespace {
+
+constexpr std::size_t none = std::string_view::npos;
+
+enum : unsigned char { Space = 1, Punct = 2, Digit = 4, LineBreak = 8 };
+
+constexpr std::array<unsigned char, 256> makeByteClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        unsigned char bits = 0;
+        if (c == ' ' || (c >= '\t' && c <= '\r')) {
+            bits |= Space;
+        }
+        if ((c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 96) ||
+            (c >= 123 && c <= 126)) {
+            bits |= Punct;
+        }
+        if (c >= '0' && c <= '9') {
+            bits |= Digit;
+        }
+        if (c == '\n' || c == '\r') {
+            bits |= LineBreak;
+        }
+        classes[static_cast<std::size_t>(c)] = bits;
+    }
+    return classes;
+}
+
+constexpr std::array<unsigned char, 256> byteClasses = makeByteClasses();
+
+bool isClass(std::string_view text, std::size_t at, unsigned char cls) {
+    return at < text.size() && (byteClasses[static_cast<unsigned char>(text[at])] & cls) != 0;
+}
+
+/// Forward scanner over the fixed pieces of a grammar. Every step either consumes its
+/// piece and returns true, or returns false; the position is then of no further use.
+struct Cursor {
+    std::string_view text;
+    std::size_t pos;
+
+    bool run(unsigned char cls) {
+        const std::size_t start = pos;
+        while (isClass(text, pos, cls)) {
+            ++pos;
+        }
+        return pos > start;
+    }
+    bool run(unsigned char cls, std::string_view& group) {
+        const std::size_t start = pos;
+        if (!run(cls)) {
+            return false;
+        }
+        group = text.substr(start, pos - start);
+        return true;
+    }
+    bool one(unsigned char cls) {
+        if (!isClass(text, pos, cls)) {
+            return false;
+        }
+        ++pos;
+        return true;
+    }
+    bool literal(std::string_view word) {
+        if (text.substr(pos).substr(0, word.size()) != word) {
+            return false;
+        }
+        pos += word.size();
+        return true;
+    }
+    bool literal(std::string_view word, std::string_view& group) {
+        const std::size_t start = pos;
+        if (!literal(word)) {
+            return false;
+        }
+        group = text.substr(start, word.size());
+        return true;
+    }
+};
+
+/// Where the line breaks (CR, LF) lie. The any-byte pieces cannot hold them; only the
+/// space runs can.
+struct Breaks {
+    std::size_t first = none;
+    std::size_t last = none;
+};
+
+Breaks findBreaks(std::string_view text) {
+    Breaks breaks;
+    breaks.first = text.find_first_of("\r\n");
+    if (breaks.first != none) {
+        breaks.last = text.find_last_of("\r\n");
+    }
+    return breaks;
+}
+
+/// True when "Ref", a punctuation character and a break-free rest start at `at`, with a
+/// space right before it.
+bool isReferenceStart(std::string_view line, std::size_t at, const Breaks& breaks) {
+    return at >= 1 && isClass(line, at - 1, Space) && line.substr(at, 3) == "Ref" &&
+           isClass(line, at + 3, Punct) && (breaks.last == none || at > breaks.last);
+}
+
+/// The last ".)" at or before `highest` and after `lowestExcluded` (none: from 0).
+std::size_t lastClosingAt(std::string_view line, std::size_t highest,
+                          std::size_t lowestExcluded) {
+    const std::size_t at = line.rfind(".)", highest);
+    if (at == none || (lowestExcluded != none && at <= lowestExcluded)) {
+        return none;
+    }
+    return at;
+}
+
+/// How the part after the message number's "(" can end, worked out once per line.
+/// Message text, ".)", free text, space run, "Ref", punct, reference text.
+struct TailPlan {
+    // The tail holds no line break: the last possible "Ref" and the last ".)" before it.
+    std::size_t reference = none;
+    std::size_t closing = none;
+    // The tail holds line breaks: they must all lie in the space run in front of "Ref",
+    // the free text ends at the first of them.
+    std::size_t breakReference = none;
+    std::size_t breakClosing = none;
+    std::size_t breakFreeEnd = none;
+    std::size_t breakBefore = none; // last break in front of that space run, if any
+};
+
+TailPlan planTail(std::string_view line, const Breaks& breaks) {
+    TailPlan plan;
+    const std::size_t n = line.size();
+    if (n < 4) {
+        return plan;
+    }
+    for (std::size_t at = line.rfind("Ref", n - 4); at != none; at = line.rfind("Ref", at - 1)) {
+        if (isReferenceStart(line, at, breaks)) {
+            plan.reference = at;
+            break;
+        }
+        if (at == 0 || (breaks.last != none && at <= breaks.last)) {
+            break;
+        }
+    }
+    if (plan.reference == none) {
+        return plan;
+    }
+    if (plan.reference >= 3) {
+        plan.closing = lastClosingAt(line, plan.reference - 3, breaks.last);
+    }
+    if (breaks.last == none) {
+        return plan;
+    }
+    std::size_t runStart = breaks.last;
+    while (runStart > 0 && isClass(line, runStart - 1, Space)) {
+        --runStart;
+    }
+    std::size_t runEnd = breaks.last + 1;
+    while (isClass(line, runEnd, Space)) {
+        ++runEnd;
+    }
+    if (!isReferenceStart(line, runEnd, breaks)) {
+        return plan;
+    }
+    plan.breakReference = runEnd;
+    plan.breakFreeEnd = line.find_first_of("\r\n", runStart);
+    plan.breakBefore = runStart == 0 ? none : line.find_last_of("\r\n", runStart - 1);
+    if (plan.breakFreeEnd >= 2) {
+        plan.breakClosing = lastClosingAt(line, plan.breakFreeEnd - 2, plan.breakBefore);
+    }
+    return plan;
+}
+
+/// Matches everything after the path, which ends at `pathEnd`. On success fills groups
+/// 2 to 9.
+bool matchAfterPath(std::string_view line, std::size_t pathEnd, const Breaks& breaks,
+                    const TailPlan& plan, ReportLineGroups& groups) {
+    Cursor at{line, pathEnd};
+    if (!(at.run(Space) && at.literal("(") && at.run(Digit, groups[2]) && at.literal(")") &&
+          at.run(Space) && at.one(Punct) && at.run(Space) &&
+          (at.literal("warning", groups[3]) || at.literal("error", groups[3])) &&
+          at.run(Space) && at.one(Punct) && at.run(Space) && at.literal("QAC(Prio"))) {
+        return false;
+    }
+    const std::size_t priorityAt = at.pos;
+    if (!(at.one(Digit) && at.literal(")") && at.run(Space) && at.literal("Msg") &&
+          at.one(Punct) && at.run(Space) && at.run(Digit, groups[5]) && at.literal("("))) {
+        return false;
+    }
+    groups[4] = line.substr(priorityAt, 1);
+    const std::size_t textStart = at.pos;
+
+    std::size_t closing = none;
+    std::size_t freeEnd = none;
+    std::size_t reference = none;
+    if (breaks.last == none || textStart > breaks.last) {
+        if (plan.closing == none || plan.closing < textStart) {
+            return false;
+        }
+        closing = plan.closing;
+        freeEnd = plan.reference - 1;
+        reference = plan.reference;
+    } else {
+        if (plan.breakClosing == none || plan.breakClosing < textStart ||
+            (plan.breakBefore != none && textStart <= plan.breakBefore)) {
+            return false;
+        }
+        closing = plan.breakClosing;
+        freeEnd = plan.breakFreeEnd;
+        reference = plan.breakReference;
+    }
+    groups[6] = line.substr(textStart, closing - textStart);
+    groups[7] = line.substr(closing + 2, freeEnd - (closing + 2));
+    groups[8] = line.substr(reference, 3);
+    groups[9] = line.substr(reference + 4);
+    return true;
+}
+
+/// End of the path group when the "." at `dot` starts one of the four extensions and a
+/// space follows; none otherwise.
+std::size_t pathEndAfterDot(std::string_view line, std::size_t dot) {
+    const std::size_t letter = dot + 1;
+    if (letter >= line.size() || (line[letter] != 'h' && line[letter] != 'c')) {
+        return none;
+    }
+    if (isClass(line, letter + 1, Space)) {
+        return letter + 1;
+    }
+    if (line.substr(letter + 1, 2) == "pp" && isClass(line, letter + 3, Space)) {
+        return letter + 3;
+    }
+    return none;
+}
+
+} // namespace
+
+bool matchReportLine(std::string_view line, ReportLineGroups& groups) {
+    const Breaks breaks = findBreaks(line);
+    const TailPlan plan = planTail(line, breaks);
+    if (plan.reference == none) {
+        return false; // every match ends in "Ref", punct and a break-free reference text
+    }
+    // The path may not hold a line break, and a space must follow it.
+    const std::size_t pathLimit = breaks.first == none ? line.size() : breaks.first;
+    if (pathLimit < 2) {
+        return false;
+    }
+    for (std::size_t dot = line.rfind('.', pathLimit - 2); dot != none;
+         dot = dot == 0 ? none : line.rfind('.', dot - 1)) {
+        const std::size_t pathEnd = pathEndAfterDot(line, dot);
+        if (pathEnd != none && pathEnd <= pathLimit &&
+            matchAfterPath(line, pathEnd, breaks, plan, groups)) {
+            groups[0] = line;
+            groups[1] = line.substr(0, pathEnd);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool matchRuleReference(std::string_view text, RuleReferenceGroups& groups) {
+    constexpr std::string_view lead = "MISRA";
+    if (text.substr(0, lead.size()) != lead) {
+        return false;
+    }
+    const Breaks breaks = findBreaks(text);
+    // The standard's free part may not hold a line break; its last byte is punctuation.
+    std::size_t punct = breaks.first == none ? text.size() : breaks.first;
+    while (punct > lead.size()) {
+        --punct;
+        if (!isClass(text, punct, Punct)) {
+            continue;
+        }
+        Cursor at{text, punct + 1};
+        if (!at.run(Digit)) {
+            continue;
+        }
+        const std::size_t standardEnd = at.pos;
+        if (!(at.run(Space) && (at.literal("Rule", groups[2]) || at.literal("Dir", groups[2])) &&
+              at.literal("-") && at.run(Digit, groups[3]) && at.literal(".") &&
+              at.run(Digit, groups[4]))) {
+            continue;
+        }
+        if (breaks.last != none && breaks.last >= at.pos) {
+            continue; // the trailing text may not hold a line break either
+        }
+        groups[0] = text;
+        groups[1] = text.substr(0, standardEnd);
+        groups[5] = text.substr(at.pos);
+        return true;
+    }
+    return false;
+}
+
+} // namespace vendrik

@@ -1,0 +1,107 @@
+#include "parse/report_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace vendrik {
+namespace {
+
+std::string warning(const std::string& file, int line, int priority, int message,
+                     const std::string& text = "t", const std::string& reference = " x") {
+    return "D:\\p\\Src\\Src_NV\\" + file + " (" + std::to_string(line) + ") : warning : QAC(Prio" +
+           std::to_string(priority) + ") Msg: " + std::to_string(message) + "(" + text +
+           ".) Ref:" + reference;
+}
+
+FindingsList read(const std::string& report) {
+    std::istringstream input(report);
+    FindingsList findings;
+    readReport(input, findings);
+    return findings;
+}
+
+std::string describe(const FindingsList& findings) {
+    std::string text;
+    for (const Finding& f : findings) {
+        text += f.file + ":" + std::to_string(f.line) + ":" + std::to_string(f.messageNumber) +
+                ":" + f.messageText + ":" + std::to_string(f.priority) + "|";
+    }
+    return text;
+}
+
+TEST(ReportReader, SortsAndDropsDuplicates) {
+    const std::string report = warning("b.c", 10, 1, 1) + "\n" + warning("a.c", 10, 1, 3200) +
+                               "\n" + warning("a.c", 10, 1, 2981) + "\n" +
+                               warning("a.c", 9, 1, 5000) + "\n" + warning("B.c", 1, 1, 1) +
+                               "\n" + warning("a.c", 9, 1, 5000) + "\n" +
+                               warning("a.c", 9, 7, 5000, "t", " other") + "\n" +
+                               warning("a.c", 9, 1, 5000, "s") + "\n";
+    EXPECT_EQ(describe(read(report)),
+              "Src\\Src_NV\\B.c:1:1:t:1|Src\\Src_NV\\a.c:9:5000:s:1|Src\\Src_NV\\a.c:9:5000:t:1|"
+              "Src\\Src_NV\\a.c:10:2981:t:1|Src\\Src_NV\\a.c:10:3200:t:1|"
+              "Src\\Src_NV\\b.c:10:1:t:1|");
+}
+
+TEST(ReportReader, ReadsLineEndsOfEveryKind) {
+    const std::string a = warning("a.c", 1, 1, 1);
+    const std::string b = warning("b.c", 2, 2, 2);
+    const std::string expected = describe(read(a + "\n" + b + "\n"));
+    ASSERT_EQ(expected, "Src\\Src_NV\\a.c:1:1:t:1|Src\\Src_NV\\b.c:2:2:t:2|");
+    EXPECT_EQ(describe(read(a + "\r\n" + b + "\r\n")), expected);
+    EXPECT_EQ(describe(read(a + "\n" + b)), expected);
+    EXPECT_EQ(describe(read(a + "\r\n" + b)), expected);
+    EXPECT_EQ(describe(read("header line\r\n\r\n" + a + "\r\n\n" + b + "\r\nsummary: 2\r\n")),
+              expected);
+    // A CR that does not end a line stays in it: here it ends the last reference text.
+    const FindingsList last = read(a + "\n" + b + "\r");
+    ASSERT_EQ(last.size(), 1u); // a reference text cannot end in CR
+}
+
+TEST(ReportReader, SurvivesInputThatIsNoReport) {
+    EXPECT_TRUE(read("").empty());
+    EXPECT_TRUE(read("\r\r\r\r").empty());
+    EXPECT_TRUE(read("\n\n\n").empty());
+    EXPECT_TRUE(read(std::string(1000, '\0')).empty());
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) {
+        binary += static_cast<char>((i * 7919) % 256);
+    }
+    EXPECT_TRUE(read(binary).empty());
+    // A warning with NUL and high bytes in its texts is still a warning.
+    const std::string odd = warning("\xe4\xf6.c", 1, 1, 1, std::string("a\0b\xff", 4));
+    const FindingsList findings = read(odd + "\n" + binary);
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].file, "Src\\Src_NV\\\xe4\xf6.c");
+    EXPECT_EQ(findings[0].messageText, std::string("a\0b\xff", 4));
+}
+
+TEST(ReportReader, ReplacesWhatTheListHeldBefore) {
+    FindingsList findings = read(warning("old.c", 1, 1, 1));
+    ASSERT_EQ(findings.size(), 1u);
+    std::istringstream input(warning("new.c", 1, 1, 1));
+    readReport(input, findings);
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].file, "Src\\Src_NV\\new.c");
+}
+
+TEST(FindingOrder, ComparesBytesAsUnsigned) {
+    Finding low;
+    low.file = "Src\\Src_NV\\a.c";
+    Finding high = low;
+    high.file = "Src\\Src_NV\\\xe4.c";
+    EXPECT_TRUE(findingLess(low, high));
+    EXPECT_FALSE(findingLess(high, low));
+    Finding prefix = low;
+    prefix.file = "Src\\Src_NV\\a";
+    EXPECT_TRUE(findingLess(prefix, low));
+    Finding other = low;
+    other.priority = 9;
+    other.referenceText = "r";
+    EXPECT_TRUE(sameFinding(low, other));
+    EXPECT_FALSE(findingLess(low, other));
+    EXPECT_FALSE(findingLess(other, low));
+}
+
+} // namespace
+} // namespace vendrik

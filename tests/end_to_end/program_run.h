@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vendrik::testing {
+
+/// What one run of the program left behind.
+struct ProgramResult {
+    int status = -1;      ///< exit status as the shell sees it (0 to 255)
+    std::string console;  ///< everything written to standard output
+    std::string errors;   ///< everything written to standard error
+};
+
+/// The command that starts the program under test: the build's own program, or the one
+/// named by VENDRIK_TEST_PROGRAM, started through VENDRIK_TEST_LAUNCHER (for example wine)
+/// when that is set.
+std::vector<std::string> programCommand();
+
+/// Runs the program with `arguments` (after the program path), standard input empty.
+/// With `asUnprivilegedUser`, the program runs as user and group 65534 (nobody), so that
+/// file permissions apply even when the tests run as root.
+ProgramResult runProgram(const std::vector<std::string>& arguments,
+                         bool asUnprivilegedUser = false);
+
+/// A fresh empty directory, removed with everything in it when the object goes.
+struct ScratchDirectory {
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    std::string path;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+bool fileExists(const std::string& path);
+
+} // namespace vendrik::testing
