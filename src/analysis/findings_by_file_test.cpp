@@ -28,18 +28,30 @@ FindingsList sorted(FindingsList findings) {
 std::string order(const std::vector<FileFindings>& ranked) {
     std::string text;
     for (const FileFindings& entry : ranked) {
-        text += std::string(entry.file.substr(11)) + "=" + std::to_string(entry.findings.size()) +
-                " ";
+        text +=
+            std::string(entry.file.substr(11)) + "=" + std::to_string(entry.findings.size()) + " ";
     }
     return text;
 }
 
 TEST(FindingsByFile, RanksMostFindingsFirstThenDescendingNames) {
     const FindingsList findings = sorted({
-        finding("a.c", 1), finding("a.c", 2), finding("a.c", 3), finding("b.c", 1),
-        finding("b.c", 2), finding("b.c", 3), finding("b.c", 4), finding("b.c", 5),
-        finding("c.c", 1), finding("c.c", 2), finding("c.c", 3), finding("App.c", 1),
-        finding("app.c", 1), finding("x.c", 1), finding("x.cpp", 1), finding("\xe4.c", 1),
+        finding("a.c", 1),
+        finding("a.c", 2),
+        finding("a.c", 3),
+        finding("b.c", 1),
+        finding("b.c", 2),
+        finding("b.c", 3),
+        finding("b.c", 4),
+        finding("b.c", 5),
+        finding("c.c", 1),
+        finding("c.c", 2),
+        finding("c.c", 3),
+        finding("App.c", 1),
+        finding("app.c", 1),
+        finding("x.c", 1),
+        finding("x.cpp", 1),
+        finding("\xe4.c", 1),
     });
     const FindingsByFile groups = groupFindingsByFile(findings);
     ASSERT_EQ(groups.size(), 8u);
@@ -59,10 +71,18 @@ TEST(FindingsByFile, EmptyListGivesNoGroups) {
 
 TEST(FindingCounts, CountsHisApartFromThePriorities) {
     const FindingsList findings = sorted({
-        finding("a.c", 1, 0), finding("a.c", 2, 4), finding("a.c", 3, 5), finding("a.c", 4, 7),
-        finding("a.c", 5, 8), finding("a.c", 6, 9), finding("a.c", 7, 9, 5300),
-        finding("a.c", 8, 2, 5399), finding("a.c", 9, 3, 5299), finding("a.c", 10, 6, 5400),
-        finding("a.c", 11, 12), finding("a.c", 12, 1, 0),
+        finding("a.c", 1, 0),
+        finding("a.c", 2, 4),
+        finding("a.c", 3, 5),
+        finding("a.c", 4, 7),
+        finding("a.c", 5, 8),
+        finding("a.c", 6, 9),
+        finding("a.c", 7, 9, 5300),
+        finding("a.c", 8, 2, 5399),
+        finding("a.c", 9, 3, 5299),
+        finding("a.c", 10, 6, 5400),
+        finding("a.c", 11, 12),
+        finding("a.c", 12, 1, 0),
     });
     const FindingCounts counts = countFindings(wholeList(findings));
     EXPECT_EQ(counts.all_errors, 12u);
@@ -90,8 +110,8 @@ TEST(FindingCounts, HisGroupBoundaries) {
     const struct {
         std::uint32_t messageNumber;
         bool his;
-    } rows[] = {{0, false},    {5299, false}, {5300, true}, {5350, true},
-                {5399, true},  {5400, false}, {4294967295u, false}};
+    } rows[] = {{0, false},   {5299, false}, {5300, true},        {5350, true},
+                {5399, true}, {5400, false}, {4294967295u, false}};
     for (const auto& row : rows) {
         EXPECT_EQ(isHisMessage(row.messageNumber), row.his) << row.messageNumber;
     }

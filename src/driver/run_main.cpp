@@ -67,8 +67,8 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
     if (sqlModeSelected(options)) {
         appendSqlScript(lines, options, ranked, runDate, runTime);
     } else {
-        appendSummaryReport(lines, ranked, wholeList(findings), runDate, runTime,
-                            options.platform, options.typName);
+        appendSummaryReport(lines, ranked, wholeList(findings), runDate, runTime, options.platform,
+                            options.typName);
     }
 
     if (!emitOutputLines(lines, output, console)) {

@@ -38,10 +38,9 @@ TEST(RunOptions, TakesValuesAfterTheNameAndOneCharacter) {
 }
 
 TEST(RunOptions, ReadsEveryOption) {
-    const RunOptions options =
-        parse({"--platform=TargetA", "--input=qac_report.txt", "--output=result.sql",
-               "--typ_name=ProjectB", "--typ_var=Variant1", "--sql_config=SQL",
-               "--hash_value=4f1c2e9"});
+    const RunOptions options = parse(
+        {"--platform=TargetA", "--input=qac_report.txt", "--output=result.sql",
+         "--typ_name=ProjectB", "--typ_var=Variant1", "--sql_config=SQL", "--hash_value=4f1c2e9"});
     EXPECT_EQ(options.platform, "TargetA");
     EXPECT_EQ(options.input, "qac_report.txt");
     EXPECT_EQ(options.output, "result.sql");

@@ -5,8 +5,8 @@
 namespace vendrik {
 
 bool sameFile(const std::string& first, const std::string& second) {
-    struct stat a{};
-    struct stat b{};
+    struct stat a {};
+    struct stat b {};
     if (stat(first.c_str(), &a) != 0 || stat(second.c_str(), &b) != 0) {
         return false;
     }
@@ -14,7 +14,7 @@ bool sameFile(const std::string& first, const std::string& second) {
 }
 
 bool isDirectory(const std::string& path) {
-    struct stat status{};
+    struct stat status {};
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 

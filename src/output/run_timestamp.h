@@ -12,7 +12,6 @@ void takeRunTimestamp(std::string& runDate, std::string& runTime);
 /// The same for a clock reading given as whole seconds since 1970-01-01 00:00:00 UTC.
 /// When the platform cannot convert the reading to local time, or the local year does not
 /// have four digits, the stamp is 0000.00.00 and 00:00:00, a date no real run carries.
-void takeRunTimestampAt(std::int64_t secondsSinceEpoch, std::string& runDate,
-                        std::string& runTime);
+void takeRunTimestampAt(std::int64_t secondsSinceEpoch, std::string& runDate, std::string& runTime);
 
 } // namespace vendrik

@@ -41,12 +41,9 @@ TEST(RunTimestamp, FormatsLocalDateAndTime) {
         const char* date;
         const char* time;
     } rows[] = {
-        {1569493032, "2019.09.26", "10:17:12"},
-        {1614931449, "2021.03.05", "08:04:09"},
-        {1735689599, "2024.12.31", "23:59:59"},
-        {1735689600, "2025.01.01", "00:00:00"},
-        {1700053500, "2023.11.15", "13:05:00"},
-        {0, "1970.01.01", "00:00:00"},
+        {1569493032, "2019.09.26", "10:17:12"},   {1614931449, "2021.03.05", "08:04:09"},
+        {1735689599, "2024.12.31", "23:59:59"},   {1735689600, "2025.01.01", "00:00:00"},
+        {1700053500, "2023.11.15", "13:05:00"},   {0, "1970.01.01", "00:00:00"},
         {253402300799, "9999.12.31", "23:59:59"},
     };
     for (const auto& row : rows) {
@@ -71,9 +68,9 @@ TEST(RunTimestamp, AppliesTheTimeZoneAndDaylightSaving) {
 
 TEST(RunTimestamp, ClockBeyondTheConversionGivesTheNullStamp) {
     const TimeZone utc("UTC0");
-    for (const std::int64_t seconds : {std::numeric_limits<std::int64_t>::max(),
-                                       std::numeric_limits<std::int64_t>::min(),
-                                       std::int64_t{253402300800}}) {
+    for (const std::int64_t seconds :
+         {std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min(),
+          std::int64_t{253402300800}}) {
         std::string date;
         std::string time;
         takeRunTimestampAt(seconds, date, time);

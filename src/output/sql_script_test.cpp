@@ -44,12 +44,11 @@ OutputLines scriptOf(const RunOptions& options, FindingsList findings,
 }
 
 TEST(SqlScript, WritesTheSchemaAndOneRowPerFile) {
-    const OutputLines lines =
-        scriptOf(sqlOptions("TargetA", "DemoProject", "4f2a9c1"),
-                 {finding("Src\\Src_NV\\io\\adc.c", 1, 3, 2000),
-                  finding("Src\\Src_NV\\io\\adc.c", 2, 3, 2201),
-                  finding("Src\\Src_NV\\io\\adc.c", 3, 7, 3408),
-                  finding("Src\\Src_NV\\io\\adc.c", 4, 2, 5301)});
+    const OutputLines lines = scriptOf(sqlOptions("TargetA", "DemoProject", "4f2a9c1"),
+                                       {finding("Src\\Src_NV\\io\\adc.c", 1, 3, 2000),
+                                        finding("Src\\Src_NV\\io\\adc.c", 2, 3, 2201),
+                                        finding("Src\\Src_NV\\io\\adc.c", 3, 7, 3408),
+                                        finding("Src\\Src_NV\\io\\adc.c", 4, 2, 5301)});
     const OutputLines expected = {
         schema,
         "insert into testresults (platform, project, tool, githash ,date, time, filename, "
@@ -103,9 +102,9 @@ int load(sqlite3* db, const OutputLines& lines) {
 
 std::vector<std::vector<std::string>> rows(sqlite3* db) {
     sqlite3_stmt* statement = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, "select * from testresults order by rowid", -1, &statement,
-                                 nullptr),
-              SQLITE_OK);
+    EXPECT_EQ(
+        sqlite3_prepare_v2(db, "select * from testresults order by rowid", -1, &statement, nullptr),
+        SQLITE_OK);
     std::vector<std::vector<std::string>> result;
     while (sqlite3_step(statement) == SQLITE_ROW) {
         std::vector<std::string> row;
@@ -122,19 +121,34 @@ std::vector<std::vector<std::string>> rows(sqlite3* db) {
 
 TEST(SqlScript, LoadsIntoSqliteValueByValue) {
     const Database db = openDatabase();
-    const RunOptions options = sqlOptions("Tar \"get\"", "it's a \\ project", "x\"); drop table "
-                                                                              "testresults; --");
-    const OutputLines lines =
-        scriptOf(options, {finding("Src\\Src_NV\\we\"ird name.c", 1, 9, 1),
-                           finding("Src\\Src_NV\\b.c", 1, 0, 5300),
-                           finding("Src\\Src_NV\\b.c", 2, 5, 1)});
+    const RunOptions options = sqlOptions("Tar \"get\"", "it's a \\ project",
+                                          "x\"); drop table "
+                                          "testresults; --");
+    const OutputLines lines = scriptOf(options, {finding("Src\\Src_NV\\we\"ird name.c", 1, 9, 1),
+                                                 finding("Src\\Src_NV\\b.c", 1, 0, 5300),
+                                                 finding("Src\\Src_NV\\b.c", 2, 5, 1)});
     ASSERT_EQ(load(db.get(), lines), SQLITE_OK) << sqlite3_errmsg(db.get());
     const auto loaded = rows(db.get());
     ASSERT_EQ(loaded.size(), 2u);
-    const std::vector<std::string> first = {
-        "Tar \"get\"", "it's a \\ project", "QAC 8.1.2.R", "x\"); drop table testresults; --",
-        "2021.03.05", "08:04:09", "Tar \"get\"\\Src\\Src_NV\\b.c", "2", "0", "0", "0", "0", "0",
-        "1", "0", "0", "0", "0", "1"};
+    const std::vector<std::string> first = {"Tar \"get\"",
+                                            "it's a \\ project",
+                                            "QAC 8.1.2.R",
+                                            "x\"); drop table testresults; --",
+                                            "2021.03.05",
+                                            "08:04:09",
+                                            "Tar \"get\"\\Src\\Src_NV\\b.c",
+                                            "2",
+                                            "0",
+                                            "0",
+                                            "0",
+                                            "0",
+                                            "0",
+                                            "1",
+                                            "0",
+                                            "0",
+                                            "0",
+                                            "0",
+                                            "1"};
     EXPECT_EQ(loaded[0], first);
     EXPECT_EQ(loaded[1][6], "Tar \"get\"\\Src\\Src_NV\\we\"ird name.c");
     EXPECT_EQ(loaded[1][7], "1");

@@ -10,13 +10,13 @@ namespace vendrik {
 /// every other field at its initial value.
 struct Finding {
     bool recognised = false;
-    std::string file;          ///< path from the source-tree marker on, never empty when recognised
+    std::string file; ///< path from the source-tree marker on, never empty when recognised
     std::uint32_t line = 0;
     std::uint32_t priority = 0; ///< one digit, 0 to 9
     std::uint32_t messageNumber = 0;
-    std::string messageText;    ///< without the closing ".)"
-    std::string referenceText;  ///< everything after "Ref" and its punctuation character
-    std::string ruleStandard;   ///< the next three only when the reference names a MISRA rule
+    std::string messageText;   ///< without the closing ".)"
+    std::string referenceText; ///< everything after "Ref" and its punctuation character
+    std::string ruleStandard;  ///< the next three only when the reference names a MISRA rule
     std::uint32_t ruleNumber = 0;
     std::uint32_t ruleSubNumber = 0;
 };

@@ -85,7 +85,8 @@ TEST(Finding, SaturatesNumbersBeyond32Bits) {
 
 TEST(Finding, LeavesTheRecordFreshForLinesOutsideTheTreeOrGrammar) {
     const std::string lines[] = {
-        "D:\\work\\src\\src_nv\\io.c (1) : warning : QAC(Prio3) Msg: 1(t.) Ref: MISRA C:2012 Rule-1.1",
+        "D:\\work\\src\\src_nv\\io.c (1) : warning : QAC(Prio3) Msg: 1(t.) Ref: MISRA C:2012 "
+        "Rule-1.1",
         "D:/work/Src/Src_NV/io.c (1) : warning : QAC(Prio3) Msg: 1(t.) Ref: x",
         "Src\\Src_NV\\io.c (1) : warning : QAC(Prio3) Msg: 1(t) Ref: x",
         "",
@@ -99,8 +100,8 @@ TEST(Finding, LeavesTheRecordFreshForLinesOutsideTheTreeOrGrammar) {
 }
 
 TEST(Finding, CutsTextInFrontOfThePath) {
-    const Finding finding =
-        makeFinding("12 tool says: C:\\x\\Src\\Src_NV\\io.h (1) : error : QAC(Prio0) Msg: 1(t.) Ref: x");
+    const Finding finding = makeFinding(
+        "12 tool says: C:\\x\\Src\\Src_NV\\io.h (1) : error : QAC(Prio0) Msg: 1(t.) Ref: x");
     EXPECT_TRUE(finding.recognised);
     EXPECT_EQ(finding.file, "Src\\Src_NV\\io.h");
     EXPECT_EQ(finding.priority, 0u);

@@ -108,8 +108,7 @@ bool isReferenceStart(std::string_view line, std::size_t at, const Breaks& break
 }
 
 /// The last ".)" at or before `highest` and after `lowestExcluded` (none: from 0).
-std::size_t lastClosingAt(std::string_view line, std::size_t highest,
-                          std::size_t lowestExcluded) {
+std::size_t lastClosingAt(std::string_view line, std::size_t highest, std::size_t lowestExcluded) {
     const std::size_t at = line.rfind(".)", highest);
     if (at == none || (lowestExcluded != none && at <= lowestExcluded)) {
         return none;
@@ -182,13 +181,13 @@ bool matchAfterPath(std::string_view line, std::size_t pathEnd, const Breaks& br
     Cursor at{line, pathEnd};
     if (!(at.run(Space) && at.literal("(") && at.run(Digit, groups[2]) && at.literal(")") &&
           at.run(Space) && at.one(Punct) && at.run(Space) &&
-          (at.literal("warning", groups[3]) || at.literal("error", groups[3])) &&
-          at.run(Space) && at.one(Punct) && at.run(Space) && at.literal("QAC(Prio"))) {
+          (at.literal("warning", groups[3]) || at.literal("error", groups[3])) && at.run(Space) &&
+          at.one(Punct) && at.run(Space) && at.literal("QAC(Prio"))) {
         return false;
     }
     const std::size_t priorityAt = at.pos;
-    if (!(at.one(Digit) && at.literal(")") && at.run(Space) && at.literal("Msg") &&
-          at.one(Punct) && at.run(Space) && at.run(Digit, groups[5]) && at.literal("("))) {
+    if (!(at.one(Digit) && at.literal(")") && at.run(Space) && at.literal("Msg") && at.one(Punct) &&
+          at.run(Space) && at.run(Digit, groups[5]) && at.literal("("))) {
         return false;
     }
     groups[4] = line.substr(priorityAt, 1);

@@ -77,14 +77,14 @@ TEST(LineMatcher, ReadsTheFieldsOfReportLines) {
         {"x.c (1) : warning : QAC(Prio1) Msg: 12(Too many (nested) levels (3.) of includes.) "
          "Ref: b",
          "x.c", "1", "1", "12", "Too many (nested) levels (3.) of includes", "", " b"},
-        {"x.c (1) : warning : QAC(Prio1) Msg: 12(a.) t Ref: see Ref: y", "x.c", "1", "1", "12",
-         "a", " t Ref: see", " y"},
+        {"x.c (1) : warning : QAC(Prio1) Msg: 12(a.) t Ref: see Ref: y", "x.c", "1", "1", "12", "a",
+         " t Ref: see", " y"},
         {"x.c (1) : warning : QAC(Prio1) Msg: 12(a.) Ref:: b", "x.c", "1", "1", "12", "a", "",
          ": b"},
         {"x.c (1) : warning : QAC(Prio1) Msg: 12(a.)  x  Ref: b", "x.c", "1", "1", "12", "a",
          "  x ", " b"},
-        {"x.c (1) : warning : QAC(Prio1) Msg: 12(a.) b.) c Ref: d", "x.c", "1", "1", "12",
-         "a.) b", " c", " d"},
+        {"x.c (1) : warning : QAC(Prio1) Msg: 12(a.) b.) c Ref: d", "x.c", "1", "1", "12", "a.) b",
+         " c", " d"},
         {"pre x.c (1) : warning : QAC(Prio1) Msg: 12(a.) y.c (2) : Ref: d", "pre x.c", "1", "1",
          "12", "a", " y.c (2) :", " d"},
         {"x.c (1) : warning : QAC(Prio1) Msg: 12(a.) t \r\n Ref: z", "x.c", "1", "1", "12", "a",
@@ -201,9 +201,8 @@ TEST(LineMatcher, AgreesWithTheReferenceOnEveryNeighbourOfAValidLine) {
             std::string line = base;
             line[at] = replacement;
             expectReportLineAsReference(line);
-            expectRuleReferenceAsReference(line.substr(line.find("MISRA") == std::string::npos
-                                                           ? 0
-                                                           : line.find("MISRA")));
+            expectRuleReferenceAsReference(
+                line.substr(line.find("MISRA") == std::string::npos ? 0 : line.find("MISRA")));
         }
         std::string shorter = base;
         shorter.erase(at, 1);

@@ -27,15 +27,13 @@ bool matchWhole(const std::regex& grammar, std::string_view text,
 } // namespace
 
 const std::regex& reportLineGrammar() {
-    static const std::regex grammar(std::string("(.*\\.(?:h|cpp|c|hpp))") + "[[:space:]]+" +
-                                        "\\(" + "([0-9]+)" + "\\)" + "[[:space:]]+" +
-                                        "[[:punct:]]{1}" + "[[:space:]]+" + "(warning|error)" +
-                                        "[[:space:]]+" + "[[:punct:]]{1}" + "[[:space:]]+" +
-                                        "QAC\\(Prio([0-9]{1})\\)" + "[[:space:]]+" + "Msg" +
-                                        "[[:punct:]]{1}" + "[[:space:]]+" + "([0-9]+)" + "\\(" +
-                                        "(.*)" + "\\.\\)" + "(.*)" + "[[:space:]]+" + "(Ref)" +
-                                        "[[:punct:]]{1}" + "(.*)",
-                                    std::regex::ECMAScript);
+    static const std::regex grammar(
+        std::string("(.*\\.(?:h|cpp|c|hpp))") + "[[:space:]]+" + "\\(" + "([0-9]+)" + "\\)" +
+            "[[:space:]]+" + "[[:punct:]]{1}" + "[[:space:]]+" + "(warning|error)" +
+            "[[:space:]]+" + "[[:punct:]]{1}" + "[[:space:]]+" + "QAC\\(Prio([0-9]{1})\\)" +
+            "[[:space:]]+" + "Msg" + "[[:punct:]]{1}" + "[[:space:]]+" + "([0-9]+)" + "\\(" +
+            "(.*)" + "\\.\\)" + "(.*)" + "[[:space:]]+" + "(Ref)" + "[[:punct:]]{1}" + "(.*)",
+        std::regex::ECMAScript);
     return grammar;
 }
 

@@ -8,7 +8,7 @@ namespace vendrik {
 namespace {
 
 std::string warning(const std::string& file, int line, int priority, int message,
-                     const std::string& text = "t", const std::string& reference = " x") {
+                    const std::string& text = "t", const std::string& reference = " x") {
     return "D:\\p\\Src\\Src_NV\\" + file + " (" + std::to_string(line) + ") : warning : QAC(Prio" +
            std::to_string(priority) + ") Msg: " + std::to_string(message) + "(" + text +
            ".) Ref:" + reference;
@@ -31,12 +31,11 @@ std::string describe(const FindingsList& findings) {
 }
 
 TEST(ReportReader, SortsAndDropsDuplicates) {
-    const std::string report = warning("b.c", 10, 1, 1) + "\n" + warning("a.c", 10, 1, 3200) +
-                               "\n" + warning("a.c", 10, 1, 2981) + "\n" +
-                               warning("a.c", 9, 1, 5000) + "\n" + warning("B.c", 1, 1, 1) +
-                               "\n" + warning("a.c", 9, 1, 5000) + "\n" +
-                               warning("a.c", 9, 7, 5000, "t", " other") + "\n" +
-                               warning("a.c", 9, 1, 5000, "s") + "\n";
+    const std::string report =
+        warning("b.c", 10, 1, 1) + "\n" + warning("a.c", 10, 1, 3200) + "\n" +
+        warning("a.c", 10, 1, 2981) + "\n" + warning("a.c", 9, 1, 5000) + "\n" +
+        warning("B.c", 1, 1, 1) + "\n" + warning("a.c", 9, 1, 5000) + "\n" +
+        warning("a.c", 9, 7, 5000, "t", " other") + "\n" + warning("a.c", 9, 1, 5000, "s") + "\n";
     EXPECT_EQ(describe(read(report)),
               "Src\\Src_NV\\B.c:1:1:t:1|Src\\Src_NV\\a.c:9:5000:s:1|Src\\Src_NV\\a.c:9:5000:t:1|"
               "Src\\Src_NV\\a.c:10:2981:t:1|Src\\Src_NV\\a.c:10:3200:t:1|"

@@ -136,9 +136,9 @@ TEST(EndToEnd, HonoursFilePermissions) {
     writeFile(report, readFile(exampleReport));
     const std::string locked = scratch.path + "/locked";
     fs::create_directory(locked);
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec |
-                                fs::perms::group_read | fs::perms::group_exec |
-                                fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
     const ProgramResult readOnlyFolder =
         runProgram(summaryArguments(report, locked + "/out.txt"), true);
     EXPECT_EQ(readOnlyFolder.status, 253);
@@ -228,8 +228,7 @@ TEST(EndToEnd, ScriptLoadsIntoSqliteAndRejectsTheSameSecondTwice) {
                   "Target \"A\"\\Src\\Src_NV\\plain name.c=1/1/0",
               }));
     EXPECT_EQ(loadScript(db.get(), scratch.path + "/second.sql"), SQLITE_CONSTRAINT);
-    EXPECT_EQ(column(db.get(), "select count(*) from testresults"),
-              std::vector<std::string>{"2"});
+    EXPECT_EQ(column(db.get(), "select count(*) from testresults"), std::vector<std::string>{"2"});
 }
 
 } // namespace

@@ -7,9 +7,9 @@ namespace vendrik::testing {
 
 /// What one run of the program left behind.
 struct ProgramResult {
-    int status = -1;      ///< exit status as the shell sees it (0 to 255)
-    std::string console;  ///< everything written to standard output
-    std::string errors;   ///< everything written to standard error
+    int status = -1;     ///< exit status as the shell sees it (0 to 255)
+    std::string console; ///< everything written to standard output
+    std::string errors;  ///< everything written to standard error
 };
 
 /// The command that starts the program under test: the build's own program, or the one

@@ -42,8 +42,8 @@ std::string spaces(Random& random) {
     if (chance(random, 75)) {
         return " ";
     }
-    static constexpr std::array<std::string_view, 9> runs = {
-        "  ", "\t", " \t ", "\v", "\f", "\r", " \r\n ", "\n", "   "};
+    static constexpr std::array<std::string_view, 9> runs = {"  ", "\t",     " \t ", "\v", "\f",
+                                                             "\r", " \r\n ", "\n",   "   "};
     return std::string(pick(random, runs));
 }
 
@@ -73,10 +73,30 @@ std::string digits(Random& random) {
 
 /// Free text with the characters that make the grammar ambiguous; line breaks only rarely.
 std::string text(Random& random, std::size_t maxPieces) {
-    static constexpr std::array<std::string_view, 24> pieces = {
-        "Function", " ", "value", ".)", "(", ")", "Ref:", " Ref: ", "Ref", "x.c ", ".h\t",
-        "Src\\Src_NV\\", "..", ".", std::string_view("\0", 1), "\xff", "\x80", "(3.)",
-        "MISRA C:2012 Rule-1.2", "  ", "\t", "Msg: 1(", "warning", ".cpp "};
+    static constexpr std::array<std::string_view, 24> pieces = {"Function",
+                                                                " ",
+                                                                "value",
+                                                                ".)",
+                                                                "(",
+                                                                ")",
+                                                                "Ref:",
+                                                                " Ref: ",
+                                                                "Ref",
+                                                                "x.c ",
+                                                                ".h\t",
+                                                                "Src\\Src_NV\\",
+                                                                "..",
+                                                                ".",
+                                                                std::string_view("\0", 1),
+                                                                "\xff",
+                                                                "\x80",
+                                                                "(3.)",
+                                                                "MISRA C:2012 Rule-1.2",
+                                                                "  ",
+                                                                "\t",
+                                                                "Msg: 1(",
+                                                                "warning",
+                                                                ".cpp "};
     std::string result;
     const std::size_t count = below(random, maxPieces + 1);
     for (std::size_t i = 0; i < count; ++i) {
@@ -100,15 +120,15 @@ std::string_view either(Random& random, const std::array<std::string_view, N>& u
 
 std::string path(Random& random) {
     static constexpr std::array<std::string_view, 6> fronts = {
-        "", "D:\\work\\proj\\", "12 tool says: C:\\x\\", "a\\Src\\Src_NV\\b\\",
-        "x.c (1) : ", "\xe4\\"};
+        "",      "D:\\work\\proj\\", "12 tool says: C:\\x\\", "a\\Src\\Src_NV\\b\\", "x.c (1) : ",
+        "\xe4\\"};
     static constexpr std::array<std::string_view, 1> marker = {"Src\\Src_NV\\"};
     static constexpr std::array<std::string_view, 4> otherMarkers = {
         "Src\\Src_NVX\\", "", "Src/Src_NV/", "src\\src_nv\\"};
     static constexpr std::array<std::string_view, 5> extensions = {".c", ".h", ".cpp", ".hpp",
                                                                    ".c.h"};
-    static constexpr std::array<std::string_view, 6> otherExtensions = {".p",  ".cc", ".C",
-                                                                        ".hxx", "",   ".c "};
+    static constexpr std::array<std::string_view, 6> otherExtensions = {".p",   ".cc", ".C",
+                                                                        ".hxx", "",    ".c "};
     std::string result(pick(random, fronts));
     result += either(random, marker, otherMarkers);
     result += chance(random, 80) ? "Core\\io_buffer" : text(random, 3);
@@ -117,8 +137,8 @@ std::string path(Random& random) {
 }
 
 std::string wellFormedReference(Random& random) {
-    static constexpr std::array<std::string_view, 4> standards = {
-        "MISRA C:2012", "MISRA-C:2004", "MISRA C:2012;", "MISRA:1 x;2"};
+    static constexpr std::array<std::string_view, 4> standards = {"MISRA C:2012", "MISRA-C:2004",
+                                                                  "MISRA C:2012;", "MISRA:1 x;2"};
     static constexpr std::array<std::string_view, 4> otherStandards = {
         "MISRA C 2012", "misra C:2012", "MISRA", " MISRA C:2012"};
     static constexpr std::array<std::string_view, 2> kinds = {"Rule", "Dir"};
@@ -229,7 +249,7 @@ std::string generateReportLine(Random& random) {
 std::string generateRuleReference(Random& random) {
     std::string reference = wellFormedReference(random);
     if (chance(random, 10)) {
-        reference.insert(0, " ");
+        reference = " " + reference;
     }
     if (chance(random, 15)) {
         mutate(random, reference);

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds Vendrik and runs it on the bundled example report: the text summary, the SQL
+# script, and the script loaded into a fresh SQLite database that is then queried.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-dependencies.sh
+bash scripts/build.sh
+mkdir -p out
+rm -f out/results.db
+
+echo "== Summary (out/summary.txt)"
+build/vendrik --platform=TargetA --input=examples/qac_report.txt --output=out/summary.txt \
+    --typ_name=EcuNightly --typ_var=Variant1
+
+echo "== SQL script (out/results.sql)"
+build/vendrik --platform=TargetA --input=examples/qac_report.txt --output=out/results.sql \
+    --typ_name=EcuNightly --typ_var=Variant1 --sql_config=SQL --hash_value=4f1c2e9
+
+echo "== Loaded into out/results.db"
+sqlite3 out/results.db < out/results.sql
+sqlite3 -header -column out/results.db \
+    "select filename, all_errors, misra_3, his, date, time from testresults order by rowid;"
