@@ -91,11 +91,40 @@ struct Breaks {
     std::size_t last = none;
 };
 
+/// The last position at or before `from` (none: the end) that holds `byte`, or none.
+std::size_t lastOf(std::string_view text, char byte, std::size_t from = none) {
+    std::size_t at = from == none || from >= text.size() ? text.size() : from + 1;
+    while (at > 0) {
+        if (text[--at] == byte) {
+            return at;
+        }
+    }
+    return none;
+}
+
+/// The last line break at or before `from`, or none.
+std::size_t lastBreakAt(std::string_view text, std::size_t from) {
+    for (std::size_t at = from + 1; at > 0;) {
+        if ((byteClasses[static_cast<unsigned char>(text[--at])] & LineBreak) != 0) {
+            return at;
+        }
+    }
+    return none;
+}
+
+/// The first line break at or after `from`, or none.
+std::size_t firstBreakFrom(std::string_view text, std::size_t from) {
+    const std::size_t lineFeed = text.find('\n', from);
+    const std::size_t carriageReturn =
+        text.substr(0, lineFeed == none ? text.size() : lineFeed).find('\r', from);
+    return carriageReturn != none ? carriageReturn : lineFeed;
+}
+
 Breaks findBreaks(std::string_view text) {
     Breaks breaks;
-    breaks.first = text.find_first_of("\r\n");
+    breaks.first = firstBreakFrom(text, 0);
     if (breaks.first != none) {
-        breaks.last = text.find_last_of("\r\n");
+        breaks.last = lastBreakAt(text, text.size() - 1);
     }
     return breaks;
 }
@@ -109,11 +138,17 @@ bool isReferenceStart(std::string_view line, std::size_t at, const Breaks& break
 
 /// The last ".)" at or before `highest` and after `lowestExcluded` (none: from 0).
 std::size_t lastClosingAt(std::string_view line, std::size_t highest, std::size_t lowestExcluded) {
-    const std::size_t at = line.rfind(".)", highest);
-    if (at == none || (lowestExcluded != none && at <= lowestExcluded)) {
-        return none;
+    for (std::size_t at = lastOf(line, ')', highest + 1); at != none && at > 0;
+         at = lastOf(line, ')', at - 1)) {
+        if (line[at - 1] == '.') {
+            const std::size_t closing = at - 1;
+            return lowestExcluded != none && closing <= lowestExcluded ? none : closing;
+        }
+        if (lowestExcluded != none && at <= lowestExcluded + 1) {
+            break;
+        }
     }
-    return at;
+    return none;
 }
 
 /// How the part after the message number's "(" can end, worked out once per line.
@@ -136,12 +171,13 @@ TailPlan planTail(std::string_view line, const Breaks& breaks) {
     if (n < 4) {
         return plan;
     }
-    for (std::size_t at = line.rfind("Ref", n - 4); at != none; at = line.rfind("Ref", at - 1)) {
-        if (isReferenceStart(line, at, breaks)) {
-            plan.reference = at;
+    for (std::size_t at = lastOf(line, 'R', n - 4); at != none && at > 0;
+         at = lastOf(line, 'R', at - 1)) {
+        if (breaks.last != none && at <= breaks.last) {
             break;
         }
-        if (at == 0 || (breaks.last != none && at <= breaks.last)) {
+        if (isReferenceStart(line, at, breaks)) {
+            plan.reference = at;
             break;
         }
     }
@@ -166,8 +202,8 @@ TailPlan planTail(std::string_view line, const Breaks& breaks) {
         return plan;
     }
     plan.breakReference = runEnd;
-    plan.breakFreeEnd = line.find_first_of("\r\n", runStart);
-    plan.breakBefore = runStart == 0 ? none : line.find_last_of("\r\n", runStart - 1);
+    plan.breakFreeEnd = firstBreakFrom(line, runStart);
+    plan.breakBefore = runStart == 0 ? none : lastBreakAt(line, runStart - 1);
     if (plan.breakFreeEnd >= 2) {
         plan.breakClosing = lastClosingAt(line, plan.breakFreeEnd - 2, plan.breakBefore);
     }
@@ -248,8 +284,8 @@ bool matchReportLine(std::string_view line, ReportLineGroups& groups) {
     if (pathLimit < 2) {
         return false;
     }
-    for (std::size_t dot = line.rfind('.', pathLimit - 2); dot != none;
-         dot = dot == 0 ? none : line.rfind('.', dot - 1)) {
+    for (std::size_t dot = lastOf(line, '.', pathLimit - 2); dot != none;
+         dot = dot == 0 ? none : lastOf(line, '.', dot - 1)) {
         const std::size_t pathEnd = pathEndAfterDot(line, dot);
         if (pathEnd != none && pathEnd <= pathLimit &&
             matchAfterPath(line, pathEnd, breaks, plan, groups)) {
