@@ -67,11 +67,13 @@ TEST_P(GoldenCase, GivesTheExpectedOutputAndConsole) {
     const ProgramResult result = runProgram(arguments);
 
     EXPECT_EQ(result.status, std::stoi(readFile(folder + "/expected_status")));
+    EXPECT_TRUE(isExpectedBanner(result.banner)) << result.banner;
     EXPECT_EQ(maskTimestamp(result.console), readFile(folder + "/expected_console"));
     EXPECT_EQ(result.errors, "");
     if (fileExists(folder + "/expected_output")) {
-        EXPECT_EQ(maskTimestamp(readFile(output)), readFile(folder + "/expected_output"));
-        EXPECT_TRUE(result.console.ends_with(readFile(output))) << "the echo differs from the file";
+        const std::string written = platformText(readFile(output));
+        EXPECT_EQ(maskTimestamp(written), readFile(folder + "/expected_output"));
+        EXPECT_EQ(result.console, written) << "the echo differs from the file";
     } else {
         EXPECT_FALSE(fileExists(output)) << "an output file was written";
     }
@@ -97,7 +99,7 @@ TEST(EndToEnd, ReadsLineFeedAndCarriageReturnReportsAlike) {
     ASSERT_EQ(fromLf.status, 0);
     EXPECT_EQ(maskTimestamp(readFile(scratch.path + "/a")),
               maskTimestamp(readFile(scratch.path + "/b")));
-    EXPECT_EQ(readFile(scratch.path + "/a").find('\r'), std::string::npos);
+    EXPECT_EQ(platformText(readFile(scratch.path + "/a")).find('\r'), std::string::npos);
 }
 
 TEST(EndToEnd, RefusesToOverwriteTheReport) {
@@ -163,7 +165,7 @@ TEST(EndToEnd, ReplacesAnExistingOutputCompletely) {
         runProgram({"--platform=HostPC", "--input=" + scratch.path + "/empty.txt",
                     "--output=" + output, "--typ_name=Demo", "--typ_var=V1"});
     ASSERT_EQ(result.status, 0);
-    EXPECT_EQ(readFile(output),
+    EXPECT_EQ(platformText(readFile(output)),
               readFile(dataDirectory + "/cases/empty_report_summary/expected_output"));
 }
 

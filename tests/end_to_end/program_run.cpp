@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -54,9 +55,41 @@ ProgramResult runProgram(const std::vector<std::string>& arguments, bool asUnpri
     }
     ProgramResult result;
     result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    result.console = readFile(consolePath);
+    result.console = platformText(readFile(consolePath));
     result.errors = readFile(errorsPath);
+    static const std::regex bannerStart(R"(^[^\n]* version [0-9]+\.[0-9]+ from [^\n]*\n[^\n]*\n)");
+    std::smatch banner;
+    if (std::regex_search(result.console, banner, bannerStart)) {
+        result.banner = banner.str();
+        result.console.erase(0, result.banner.size());
+    }
     return result;
+}
+
+bool isExpectedBanner(const std::string& banner) {
+    const char* name = std::getenv("VENDRIK_TEST_PROGRAM_NAME");
+    const std::regex expected(std::string(name && *name ? name : "vendrik") +
+                              R"re( version 1\.2 from [A-Z][a-z]{2} [ 123][0-9] [0-9]{4}\n)re"
+                              R"re(Copyright \(c\) 2026 The Vendrik developers\n)re");
+    return std::regex_match(banner, expected);
+}
+
+std::string platformText(const std::string& raw) {
+    const char* crlf = std::getenv("VENDRIK_TEST_CRLF");
+    if (!crlf || !*crlf) {
+        return raw;
+    }
+    std::string text;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+            continue;
+        }
+        if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) {
+            text += "<bare LF>";
+        }
+        text += raw[i];
+    }
+    return text;
 }
 
 ScratchDirectory::ScratchDirectory() {
