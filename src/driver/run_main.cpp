@@ -36,9 +36,11 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
         return fail(console, "Not enough command line arguments", tooFewArguments);
     }
 
+    // Read as bytes: the reader itself treats CR LF as a line end, and no byte (such as the
+    // Ctrl-Z that ends text-mode input on Windows) cuts the report short.
     std::ifstream input;
     if (!isDirectory(options.input)) {
-        input.open(options.input);
+        input.open(options.input, std::ios::in | std::ios::binary);
     }
     if (!input.is_open()) {
         return fail(console, "Could not open input file", inputNotOpened);
