@@ -12,12 +12,12 @@ bool parseReportLine(Finding& finding, std::string_view line) {
     if (!matchReportLineInRun(line, groups)) {
         return false;
     }
-    std::string file = normaliseSourcePath(groups[1]);
+    const std::string_view file = sourceTreePart(groups[1]);
     if (file.empty()) {
         return false;
     }
     finding.recognised = true;
-    finding.file = std::move(file);
+    finding.file = file;
     finding.line = toUnsigned(groups[2]);
     finding.priority = toUnsigned(groups[4]);
     finding.messageNumber = toUnsigned(groups[5]);
@@ -25,12 +25,19 @@ bool parseReportLine(Finding& finding, std::string_view line) {
     finding.referenceText = groups[9];
     if (finding.referenceText != " ") {
         if (auto reference = parseRuleReference(finding.referenceText)) {
-            finding.ruleStandard = std::move(reference->ruleStandard);
+            finding.ruleStandard = reference->ruleStandard;
             finding.ruleNumber = reference->ruleNumber;
             finding.ruleSubNumber = reference->ruleSubNumber;
         }
     }
     return true;
+}
+
+Finding emptyFinding(std::pmr::memory_resource* textStore) {
+    return Finding{.file = FindingText(textStore),
+                   .messageText = FindingText(textStore),
+                   .referenceText = FindingText(textStore),
+                   .ruleStandard = FindingText(textStore)};
 }
 
 Finding makeFinding(std::string_view line) {

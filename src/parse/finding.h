@@ -1,25 +1,33 @@
 #pragma once
 
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 
 namespace vendrik {
 
+/// Text of a finding. Its memory comes from the resource the finding was made with, so
+/// that a whole report's texts can live in one store and go with it at once.
+using FindingText = std::pmr::string;
+
 /// One warning line of the analyser's report. A record whose `recognised` is false has
 /// every other field at its initial value.
 struct Finding {
     bool recognised = false;
-    std::string file; ///< path from the source-tree marker on, never empty when recognised
+    FindingText file; ///< path from the source-tree marker on, never empty when recognised
     std::uint32_t line = 0;
     std::uint32_t priority = 0; ///< one digit, 0 to 9
     std::uint32_t messageNumber = 0;
-    std::string messageText;   ///< without the closing ".)"
-    std::string referenceText; ///< everything after "Ref" and its punctuation character
-    std::string ruleStandard;  ///< the next three only when the reference names a MISRA rule
+    FindingText messageText;   ///< without the closing ".)"
+    FindingText referenceText; ///< everything after "Ref" and its punctuation character
+    FindingText ruleStandard;  ///< the next three only when the reference names a MISRA rule
     std::uint32_t ruleNumber = 0;
     std::uint32_t ruleSubNumber = 0;
 };
+
+/// A fresh record whose texts take their memory from `textStore`.
+Finding emptyFinding(std::pmr::memory_resource* textStore);
 
 /// Fills a fresh `finding` from one report line (without its line end) and returns whether
 /// the line is a warning line inside the source tree. The whole line must match the report

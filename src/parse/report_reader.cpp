@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -25,98 +27,71 @@ bool sameFinding(const Finding& a, const Finding& b) {
 
 namespace {
 
-/// Where one finding goes in the order: its file's rank among the report's file names, the
-/// numbers that come next in findingLess, and where the finding stands in the list.
-struct SortKey {
-    std::uint32_t fileRank;
-    std::uint32_t line;
-    std::uint32_t messageNumber;
-    std::uint32_t index;
+/// The findings of one source file, in report order until sorted.
+struct FileBucket {
+    std::string file;
+    std::deque<Finding> findings;
 };
 
-/// Sorts the list by findingLess. Sorting the records themselves would move every string
-/// many times and compare file names over and over; instead each file name is ranked once,
-/// small keys are sorted, and every record is then moved to its place once.
-void sortFindings(FindingsList& findings) {
-    std::unordered_map<std::string_view, std::uint32_t> fileIds;
-    std::vector<std::string_view> files;
-    std::vector<SortKey> keys;
-    keys.reserve(findings.size());
-    for (std::size_t i = 0; i < findings.size(); ++i) {
-        const Finding& finding = findings[i];
-        const auto [entry, added] =
-            fileIds.try_emplace(finding.file, static_cast<std::uint32_t>(files.size()));
-        if (added) {
-            files.push_back(finding.file);
-        }
-        keys.push_back(
-            {entry->second, finding.line, finding.messageNumber, static_cast<std::uint32_t>(i)});
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
     }
-    std::vector<std::uint32_t> byName(files.size());
-    for (std::uint32_t id = 0; id < byName.size(); ++id) {
-        byName[id] = id;
-    }
-    std::sort(byName.begin(), byName.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return files[a] < files[b]; });
-    std::vector<std::uint32_t> rank(files.size());
-    for (std::uint32_t position = 0; position < byName.size(); ++position) {
-        rank[byName[position]] = position;
-    }
-    for (SortKey& key : keys) {
-        key.fileRank = rank[key.fileRank];
-    }
-    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
-        if (a.fileRank != b.fileRank) {
-            return a.fileRank < b.fileRank;
-        }
-        if (a.line != b.line) {
-            return a.line < b.line;
-        }
-        if (a.messageNumber != b.messageNumber) {
-            return a.messageNumber < b.messageNumber;
-        }
-        return findings[a.index].messageText < findings[b.index].messageText;
-    });
+};
 
-    // Move every record to its place, following the cycles of the permutation.
-    std::vector<std::uint32_t> source(keys.size());
-    for (std::size_t position = 0; position < keys.size(); ++position) {
-        source[position] = keys[position].index;
-    }
-    for (std::size_t start = 0; start < source.size(); ++start) {
-        if (source[start] == start) {
-            continue;
-        }
-        Finding held = std::move(findings[start]);
-        std::size_t position = start;
-        while (source[position] != start) {
-            const std::size_t from = source[position];
-            findings[position] = std::move(findings[from]);
-            source[position] = static_cast<std::uint32_t>(position);
-            position = from;
-        }
-        findings[position] = std::move(held);
-        source[position] = static_cast<std::uint32_t>(position);
-    }
+/// findingLess for two findings of the same file.
+bool lessInFile(const Finding& a, const Finding& b) {
+    return std::tie(a.line, a.messageNumber, a.messageText) <
+           std::tie(b.line, b.messageNumber, b.messageText);
 }
 
 } // namespace
 
-void readReport(std::istream& input, FindingsList& findings) {
+// The findings are gathered per file while reading, so that sorting only ever moves
+// findings within one file, where they are close together, and the list is then filled
+// file by file in one sequential pass. Each finding is held in one place at any time.
+void readReport(std::istream& input, FindingsList& findings,
+                std::pmr::memory_resource* textStore) {
     findings.clear();
+    std::deque<FileBucket> buckets;
+    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> bucketOf;
+    FileBucket* current = nullptr; // reports tend to list one file's warnings together
     std::string line;
     while (std::getline(input, line)) {
         const bool endedByLineFeed = !input.eof();
         if (endedByLineFeed && !line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        Finding finding;
-        if (parseReportLine(finding, line)) {
-            findings.push_back(std::move(finding));
+        Finding finding = emptyFinding(textStore);
+        if (!parseReportLine(finding, line)) {
+            continue;
         }
+        if (current == nullptr || std::string_view(current->file) != finding.file) {
+            auto found = bucketOf.find(std::string_view(finding.file));
+            if (found == bucketOf.end()) {
+                buckets.push_back({std::string(finding.file), {}});
+                found = bucketOf.emplace(buckets.back().file, buckets.size() - 1).first;
+            }
+            current = &buckets[found->second];
+        }
+        current->findings.push_back(std::move(finding));
     }
-    sortFindings(findings);
-    findings.erase(std::unique(findings.begin(), findings.end(), sameFinding), findings.end());
+
+    std::vector<FileBucket*> byName;
+    byName.reserve(buckets.size());
+    for (FileBucket& bucket : buckets) {
+        byName.push_back(&bucket);
+    }
+    std::sort(byName.begin(), byName.end(),
+              [](const FileBucket* a, const FileBucket* b) { return a->file < b->file; });
+    for (FileBucket* bucket : byName) {
+        std::deque<Finding>& group = bucket->findings;
+        std::sort(group.begin(), group.end(), lessInFile);
+        const auto unique = std::unique(group.begin(), group.end(), sameFinding);
+        std::move(group.begin(), unique, std::back_inserter(findings));
+        group = {}; // its memory goes back before the next file's is moved
+    }
 }
 
 } // namespace vendrik

@@ -22,7 +22,9 @@ bool sameFinding(const Finding& a, const Finding& b);
 /// to the line end; a last line without LF counts), recognised ones kept, sorted by
 /// findingLess, and of every run of findings equal under sameFinding only the first kept.
 /// Lines that are not warnings are dropped silently; a stream that stops delivering lines
-/// ends the reading with what was read so far.
-void readReport(std::istream& input, FindingsList& findings);
+/// ends the reading with what was read so far. The findings' texts take their memory from
+/// `textStore`, which must outlive them.
+void readReport(std::istream& input, FindingsList& findings,
+                std::pmr::memory_resource* textStore = std::pmr::get_default_resource());
 
 } // namespace vendrik

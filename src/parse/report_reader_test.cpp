@@ -24,8 +24,8 @@ FindingsList read(const std::string& report) {
 std::string describe(const FindingsList& findings) {
     std::string text;
     for (const Finding& f : findings) {
-        text += f.file + ":" + std::to_string(f.line) + ":" + std::to_string(f.messageNumber) +
-                ":" + f.messageText + ":" + std::to_string(f.priority) + "|";
+        text += std::string(f.file) + ":" + std::to_string(f.line) + ":" + std::to_string(f.messageNumber) +
+                ":" + std::string(f.messageText) + ":" + std::to_string(f.priority) + "|";
     }
     return text;
 }
@@ -72,7 +72,7 @@ TEST(ReportReader, SurvivesInputThatIsNoReport) {
     const FindingsList findings = read(odd + "\n" + binary);
     ASSERT_EQ(findings.size(), 1u);
     EXPECT_EQ(findings[0].file, "Src\\Src_NV\\\xe4\xf6.c");
-    EXPECT_EQ(findings[0].messageText, std::string("a\0b\xff", 4));
+    EXPECT_EQ(std::string_view(findings[0].messageText), std::string_view("a\0b\xff", 4));
 }
 
 TEST(ReportReader, ReplacesWhatTheListHeldBefore) {

@@ -2,12 +2,16 @@
 
 namespace vendrik {
 
-std::string normaliseSourcePath(std::string_view path) {
+std::string_view sourceTreePart(std::string_view path) {
     const std::size_t at = path.find(sourceTreeMarker);
     if (at == std::string_view::npos) {
         return {};
     }
-    return std::string(path.substr(at));
+    return path.substr(at);
+}
+
+std::string normaliseSourcePath(std::string_view path) {
+    return std::string(sourceTreePart(path));
 }
 
 } // namespace vendrik

@@ -13,4 +13,7 @@ inline constexpr std::string_view sourceTreeMarker = "Src\\Src_NV\\";
 /// to the end of the path. A path without the marker gives the empty string.
 std::string normaliseSourcePath(std::string_view path);
 
+/// The same part of `path` as a view into it; empty when the marker is missing.
+std::string_view sourceTreePart(std::string_view path);
+
 } // namespace vendrik
