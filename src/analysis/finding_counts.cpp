@@ -6,7 +6,7 @@ bool isHisMessage(std::uint32_t messageNumber) {
     return messageNumber - 5300u <= 99u;
 }
 
-FindingCounts countFindings(const FindingRange& findings) {
+FindingCounts countFindings(FindingRange findings) {
     FindingCounts counts;
     counts.all_errors = findings.size();
     for (const Finding& finding : findings) {
@@ -19,7 +19,7 @@ FindingCounts countFindings(const FindingRange& findings) {
     return counts;
 }
 
-PriorityBandCounts countPriorityBands(const FindingRange& findings) {
+PriorityBandCounts countPriorityBands(FindingRange findings) {
     PriorityBandCounts counts;
     counts.allFindings = findings.size();
     for (const Finding& finding : findings) {

@@ -45,10 +45,10 @@ struct PriorityBandCounts {
 
 /// all_errors is the number of findings; each other finding counts as HIS or under its
 /// priority digit. A priority above 9 counts only in all_errors.
-FindingCounts countFindings(const FindingRange& findings);
+FindingCounts countFindings(FindingRange findings);
 
 /// allFindings is the number of findings; each other finding counts as HIS or in the band
 /// of its priority (0-4, 5-7, 8-9). A priority above 9 counts only in allFindings.
-PriorityBandCounts countPriorityBands(const FindingRange& findings);
+PriorityBandCounts countPriorityBands(FindingRange findings);
 
 } // namespace vendrik

@@ -4,14 +4,17 @@
 
 namespace vendrik {
 
-FindingsByFile groupFindingsByFile(const FindingsList& findings) {
+FindingsByFile groupFindingsByFile(const FindingsList& list) {
     FindingsByFile groups;
-    auto first = findings.begin();
-    while (first != findings.end()) {
-        const std::string_view file = first->file;
-        const auto last = std::find_if(first, findings.end(),
-                                       [file](const Finding& f) { return f.file != file; });
-        groups.emplace(file, FindingRange(first, last));
+    const FindingRange findings = wholeList(list);
+    std::size_t first = 0;
+    while (first < findings.size()) {
+        const std::string_view file = findings[first].file;
+        std::size_t last = first + 1;
+        while (last < findings.size() && findings[last].file == file) {
+            ++last;
+        }
+        groups.emplace(file, findings.subspan(first, last - first));
         first = last;
     }
     return groups;

@@ -3,7 +3,7 @@
 #include "parse/report_reader.h"
 
 #include <map>
-#include <ranges>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -11,11 +11,11 @@ namespace vendrik {
 
 /// A run of consecutive findings of the findings list. The list owns the findings; every
 /// grouping refers to it instead of copying, so it must outlive the groupings.
-using FindingRange = std::ranges::subrange<FindingsList::const_iterator>;
+using FindingRange = std::span<const Finding>;
 
 /// The findings of the whole list, as one range.
-inline FindingRange wholeList(const FindingsList& findings) {
-    return {findings.begin(), findings.end()};
+inline FindingRange wholeList(const FindingsList& list) {
+    return list.findings;
 }
 
 /// Findings per normalised file name, in byte-wise file-name order. Every range is
@@ -30,7 +30,7 @@ struct FileFindings {
 
 /// Groups a findings list as readReport leaves it (sorted by findingLess, so the findings
 /// of one file stand together) by file. An empty list gives an empty map.
-FindingsByFile groupFindingsByFile(const FindingsList& findings);
+FindingsByFile groupFindingsByFile(const FindingsList& list);
 
 /// The groups as a sequence, most findings first; files with equally many findings in
 /// descending byte-wise file-name order.

@@ -1,5 +1,6 @@
 #include "analysis/finding_counts.h"
 #include "analysis/findings_by_file.h"
+#include "test_support/findings.h"
 
 #include <gtest/gtest.h>
 
@@ -8,21 +9,11 @@
 namespace vendrik {
 namespace {
 
+using testing::sortedList;
+
 Finding finding(const std::string& file, std::uint32_t line, std::uint32_t priority = 1,
                 std::uint32_t messageNumber = 1000) {
-    Finding f;
-    f.recognised = true;
-    f.file = "Src\\Src_NV\\" + file;
-    f.line = line;
-    f.priority = priority;
-    f.messageNumber = messageNumber;
-    return f;
-}
-
-/// A list as the reader leaves it.
-FindingsList sorted(FindingsList findings) {
-    std::sort(findings.begin(), findings.end(), findingLess);
-    return findings;
+    return testing::testFinding("Src\\Src_NV\\" + file, line, priority, messageNumber);
 }
 
 std::string order(const std::vector<FileFindings>& ranked) {
@@ -35,7 +26,7 @@ std::string order(const std::vector<FileFindings>& ranked) {
 }
 
 TEST(FindingsByFile, RanksMostFindingsFirstThenDescendingNames) {
-    const FindingsList findings = sorted({
+    const FindingsList findings = sortedList({
         finding("a.c", 1),
         finding("a.c", 2),
         finding("a.c", 3),
@@ -70,7 +61,7 @@ TEST(FindingsByFile, EmptyListGivesNoGroups) {
 }
 
 TEST(FindingCounts, CountsHisApartFromThePriorities) {
-    const FindingsList findings = sorted({
+    const FindingsList findings = sortedList({
         finding("a.c", 1, 0),
         finding("a.c", 2, 4),
         finding("a.c", 3, 5),

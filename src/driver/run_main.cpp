@@ -11,7 +11,6 @@
 #include "parse/report_reader.h"
 
 #include <fstream>
-#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,10 +54,8 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
         return fail(console, "Could not open output file", outputNotOpened);
     }
 
-    // The report's texts live in one store that goes with the run, in one piece.
-    std::pmr::monotonic_buffer_resource textStore;
     FindingsList findings;
-    readReport(input, findings, &textStore);
+    readReport(input, findings);
     input.close();
 
     const FindingsByFile groups = groupFindingsByFile(findings);

@@ -9,8 +9,7 @@ namespace vendrik {
 struct VersionInformationSource {
     unsigned long (*size)(const char* path);
     bool (*fill)(const char* path, unsigned long size, void* block);
-    bool (*query)(const void* block, const char* subBlock, const void** value,
-                  unsigned* length);
+    bool (*query)(const void* block, const char* subBlock, const void** value, unsigned* length);
 };
 
 /// The platform's version information (see version_information.h).

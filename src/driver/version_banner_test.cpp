@@ -71,8 +71,8 @@ TEST(VersionBanner, ShowsMajorAndMinorOnly) {
 TEST(VersionBanner, LeavesMissingTextsEmpty) {
     VersionRecord noName = builtInVersionRecord();
     noName.strings.erase(noName.strings.begin());
-    EXPECT_EQ(bannerFor(noName), " version 1.2 from " + buildDate() +
-                                     "\nCopyright (c) 2026 The Vendrik developers\n");
+    EXPECT_EQ(bannerFor(noName),
+              " version 1.2 from " + buildDate() + "\nCopyright (c) 2026 The Vendrik developers\n");
 
     VersionRecord otherLanguage = builtInVersionRecord();
     otherLanguage.translation = "040704b0";

@@ -51,8 +51,7 @@ bool getFileVersionInfo(const char* path, unsigned long size, void* block) {
     return GetFileVersionInfoA(path, 0, size, block) != 0;
 }
 
-bool verQueryValue(const void* block, const char* subBlock, const void** value,
-                   unsigned* length) {
+bool verQueryValue(const void* block, const char* subBlock, const void** value, unsigned* length) {
     void* found = nullptr;
     UINT size = 0;
     if (VerQueryValueA(block, subBlock, &found, &size) == 0) {
@@ -78,8 +77,7 @@ bool getFileVersionInfo(const char* /*path*/, unsigned long size, void* block) {
     return true;
 }
 
-bool verQueryValue(const void* block, const char* subBlock, const void** value,
-                   unsigned* length) {
+bool verQueryValue(const void* block, const char* subBlock, const void** value, unsigned* length) {
     const auto* bytes = static_cast<const unsigned char*>(block);
     if (std::strcmp(subBlock, "\\") == 0) {
         if (bytes[0] == 0) {

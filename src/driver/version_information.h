@@ -52,7 +52,6 @@ bool getFileVersionInfo(const char* path, unsigned long size, void* block);
 
 /// Looks up `subBlock` ("\" for the fixed part, "\StringFileInfo\<translation>\<name>" for
 /// a string) in a filled block; on success points `value` into the block.
-bool verQueryValue(const void* block, const char* subBlock, const void** value,
-                   unsigned* length);
+bool verQueryValue(const void* block, const char* subBlock, const void** value, unsigned* length);
 
 } // namespace vendrik

@@ -1,5 +1,7 @@
 #include "output/sql_script.h"
 
+#include "test_support/findings.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -16,13 +18,7 @@ const std::string schema =
 
 Finding finding(const std::string& file, std::uint32_t line, std::uint32_t priority,
                 std::uint32_t messageNumber) {
-    Finding f;
-    f.recognised = true;
-    f.file = file;
-    f.line = line;
-    f.priority = priority;
-    f.messageNumber = messageNumber;
-    return f;
+    return testing::testFinding(file, line, priority, messageNumber);
 }
 
 RunOptions sqlOptions(std::string platform, std::string project, std::string hash) {
@@ -34,11 +30,11 @@ RunOptions sqlOptions(std::string platform, std::string project, std::string has
     return options;
 }
 
-OutputLines scriptOf(const RunOptions& options, FindingsList findings,
+OutputLines scriptOf(const RunOptions& options, std::vector<Finding> findings,
                      std::string_view time = "08:04:09") {
-    std::sort(findings.begin(), findings.end(), findingLess);
+    const FindingsList list = testing::sortedList(std::move(findings));
     OutputLines lines;
-    appendSqlScript(lines, options, rankFileFindings(groupFindingsByFile(findings)), "2021.03.05",
+    appendSqlScript(lines, options, rankFileFindings(groupFindingsByFile(list)), "2021.03.05",
                     time);
     return lines;
 }
@@ -158,7 +154,7 @@ TEST(SqlScript, LoadsIntoSqliteValueByValue) {
 TEST(SqlScript, SameSecondTwiceBreaksTheUniqueConstraint) {
     const Database db = openDatabase();
     const RunOptions options = sqlOptions("P", "Q", "abc");
-    const FindingsList findings = {finding("Src\\Src_NV\\a.c", 1, 1, 1)};
+    const std::vector<Finding> findings = {finding("Src\\Src_NV\\a.c", 1, 1, 1)};
     ASSERT_EQ(load(db.get(), scriptOf(options, findings)), SQLITE_OK);
     EXPECT_EQ(load(db.get(), scriptOf(options, findings)), SQLITE_CONSTRAINT);
     ASSERT_EQ(load(db.get(), scriptOf(options, findings, "08:04:10")), SQLITE_OK);

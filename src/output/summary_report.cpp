@@ -11,7 +11,7 @@ std::string bandCountsValueList(const PriorityBandCounts& counts) {
 }
 
 void appendSummaryReport(OutputLines& lines, const std::vector<FileFindings>& ranked,
-                         const FindingRange& allFindings, std::string_view runDate,
+                         FindingRange allFindings, std::string_view runDate,
                          std::string_view runTime, std::string_view platform,
                          std::string_view typName) {
     lines.emplace_back("[files]");

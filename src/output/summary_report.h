@@ -18,7 +18,7 @@ std::string bandCountsValueList(const PriorityBandCounts& counts);
 /// with platform, project and tool, and a closing empty line: 11 lines plus one per file.
 /// Platform, project and file names are written verbatim.
 void appendSummaryReport(OutputLines& lines, const std::vector<FileFindings>& ranked,
-                         const FindingRange& allFindings, std::string_view runDate,
+                         FindingRange allFindings, std::string_view runDate,
                          std::string_view runTime, std::string_view platform,
                          std::string_view typName);
 

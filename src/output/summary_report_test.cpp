@@ -1,5 +1,7 @@
 #include "output/summary_report.h"
 
+#include "test_support/findings.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,21 +11,15 @@ namespace {
 
 Finding finding(const std::string& file, std::uint32_t line, std::uint32_t priority,
                 std::uint32_t messageNumber) {
-    Finding f;
-    f.recognised = true;
-    f.file = file;
-    f.line = line;
-    f.priority = priority;
-    f.messageNumber = messageNumber;
-    return f;
+    return testing::testFinding(file, line, priority, messageNumber);
 }
 
-OutputLines summaryOf(FindingsList findings, std::string_view platform = "HostPC",
+OutputLines summaryOf(std::vector<Finding> findings, std::string_view platform = "HostPC",
                       std::string_view project = "Demo") {
-    std::sort(findings.begin(), findings.end(), findingLess);
-    const auto ranked = rankFileFindings(groupFindingsByFile(findings));
+    const FindingsList list = testing::sortedList(std::move(findings));
+    const auto ranked = rankFileFindings(groupFindingsByFile(list));
     OutputLines lines;
-    appendSummaryReport(lines, ranked, wholeList(findings), "2020.03.14", "09:05:42", platform,
+    appendSummaryReport(lines, ranked, wholeList(list), "2020.03.14", "09:05:42", platform,
                         project);
     return lines;
 }

@@ -33,13 +33,6 @@ bool parseReportLine(Finding& finding, std::string_view line) {
     return true;
 }
 
-Finding emptyFinding(std::pmr::memory_resource* textStore) {
-    return Finding{.file = FindingText(textStore),
-                   .messageText = FindingText(textStore),
-                   .referenceText = FindingText(textStore),
-                   .ruleStandard = FindingText(textStore)};
-}
-
 Finding makeFinding(std::string_view line) {
     Finding finding;
     parseReportLine(finding, line);

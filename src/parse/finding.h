@@ -1,33 +1,26 @@
 #pragma once
 
 #include <cstdint>
-#include <memory_resource>
-#include <string>
 #include <string_view>
 
 namespace vendrik {
 
-/// Text of a finding. Its memory comes from the resource the finding was made with, so
-/// that a whole report's texts can live in one store and go with it at once.
-using FindingText = std::pmr::string;
-
 /// One warning line of the analyser's report. A record whose `recognised` is false has
-/// every other field at its initial value.
+/// every other field at its initial value. The texts are views: into the report line for a
+/// record that parseReportLine filled, into the findings list's own store once the report
+/// reader has kept the record (see report_reader.h).
 struct Finding {
     bool recognised = false;
-    FindingText file; ///< path from the source-tree marker on, never empty when recognised
+    std::string_view file; ///< path from the source-tree marker on, never empty when recognised
     std::uint32_t line = 0;
     std::uint32_t priority = 0; ///< one digit, 0 to 9
     std::uint32_t messageNumber = 0;
-    FindingText messageText;   ///< without the closing ".)"
-    FindingText referenceText; ///< everything after "Ref" and its punctuation character
-    FindingText ruleStandard;  ///< the next three only when the reference names a MISRA rule
+    std::string_view messageText;   ///< without the closing ".)"
+    std::string_view referenceText; ///< everything after "Ref" and its punctuation character
+    std::string_view ruleStandard;  ///< the next three only when the reference names a MISRA rule
     std::uint32_t ruleNumber = 0;
     std::uint32_t ruleSubNumber = 0;
 };
-
-/// A fresh record whose texts take their memory from `textStore`.
-Finding emptyFinding(std::pmr::memory_resource* textStore);
 
 /// Fills a fresh `finding` from one report line (without its line end) and returns whether
 /// the line is a warning line inside the source tree. The whole line must match the report
@@ -35,9 +28,10 @@ Finding emptyFinding(std::pmr::memory_resource* textStore);
 /// otherwise the record is left untouched and the result is false. Numbers beyond 32 bits
 /// saturate to 4294967295. The rule fields are filled only when the reference text is not
 /// a single blank and names a MISRA rule.
+/// The record's texts view `line`, which must outlive them.
 bool parseReportLine(Finding& finding, std::string_view line);
 
-/// A fresh record with parseReportLine applied to `line`.
+/// A fresh record with parseReportLine applied to `line`; its texts view `line`.
 Finding makeFinding(std::string_view line);
 
 } // namespace vendrik

@@ -24,7 +24,8 @@ void expectFresh(const Finding& finding, const std::string& line) {
 }
 
 TEST(Finding, TakesEveryFieldFromAWarningLine) {
-    const Finding finding = makeFinding(head + " MISRA C:2012 Rule-17.7");
+    const std::string line = head + " MISRA C:2012 Rule-17.7";
+    const Finding finding = makeFinding(line); // its texts view `line`
     EXPECT_TRUE(finding.recognised);
     EXPECT_EQ(finding.file, "Src\\Src_NV\\Core\\io_buffer.c");
     EXPECT_EQ(finding.line, 142u);
@@ -39,14 +40,16 @@ TEST(Finding, TakesEveryFieldFromAWarningLine) {
 }
 
 TEST(Finding, TakesTheRuleFromAReferenceWithoutLeadingBlank) {
-    const Finding finding = makeFinding(head + "MISRA C:2012 Rule-17.7");
+    const std::string line = head + "MISRA C:2012 Rule-17.7";
+    const Finding finding = makeFinding(line);
     EXPECT_TRUE(finding.recognised);
     EXPECT_EQ(finding.referenceText, "MISRA C:2012 Rule-17.7");
     EXPECT_EQ(finding.ruleStandard, "MISRA C:2012");
     EXPECT_EQ(finding.ruleNumber, 17u);
     EXPECT_EQ(finding.ruleSubNumber, 7u);
 
-    const Finding blank = makeFinding(head + " ");
+    const std::string blankLine = head + " ";
+    const Finding blank = makeFinding(blankLine);
     EXPECT_TRUE(blank.recognised);
     EXPECT_EQ(blank.referenceText, " ");
     EXPECT_EQ(blank.ruleStandard, "");
@@ -55,7 +58,8 @@ TEST(Finding, TakesTheRuleFromAReferenceWithoutLeadingBlank) {
 TEST(Finding, ErrorAndWarningLinesGiveTheSameRecord) {
     std::string errorLine = head + "MISRA C:2012 Dir-4.6";
     errorLine.replace(errorLine.find("warning"), 7, "error");
-    const Finding warning = makeFinding(head + "MISRA C:2012 Dir-4.6");
+    const std::string warningLine = head + "MISRA C:2012 Dir-4.6";
+    const Finding warning = makeFinding(warningLine);
     const Finding error = makeFinding(errorLine);
     EXPECT_TRUE(error.recognised);
     EXPECT_EQ(error.file, warning.file);

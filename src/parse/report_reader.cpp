@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
-#include <iterator>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
-#include <vector>
 
 namespace vendrik {
 
@@ -27,70 +25,116 @@ bool sameFinding(const Finding& a, const Finding& b) {
 
 namespace {
 
-/// The findings of one source file, in report order until sorted.
-struct FileBucket {
-    std::string file;
-    std::deque<Finding> findings;
+/// Where a finding goes in the order: its file's number, the numbers that come next in
+/// findingLess, and where the finding was read. Small, so that sorting moves little.
+struct SortKey {
+    std::uint32_t file;
+    std::uint32_t line;
+    std::uint32_t messageNumber;
+    std::uint32_t index;
 };
 
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-        return std::hash<std::string_view>{}(text);
+/// The file names of a report, each kept once, numbered in the order first seen.
+struct FileNames {
+    std::unordered_map<std::string_view, std::uint32_t> numbers;
+    std::vector<std::string_view> names;
+    std::uint32_t last = 0; // reports tend to list one file's warnings together
+
+    std::uint32_t numberOf(std::string_view file, TextStore& texts) {
+        if (!names.empty() && names[last] == file) {
+            return last;
+        }
+        auto found = numbers.find(file);
+        if (found == numbers.end()) {
+            names.push_back(keepText(texts, file));
+            found =
+                numbers.emplace(names.back(), static_cast<std::uint32_t>(names.size() - 1)).first;
+        }
+        last = found->second;
+        return last;
     }
 };
 
-/// findingLess for two findings of the same file.
-bool lessInFile(const Finding& a, const Finding& b) {
-    return std::tie(a.line, a.messageNumber, a.messageText) <
-           std::tie(b.line, b.messageNumber, b.messageText);
+/// Sorts the keys by findingLess: by file name rank (counted into place), then within
+/// each file by line, message number and message text.
+void sortKeys(std::vector<SortKey>& keys, const std::vector<std::string_view>& names,
+              const std::deque<Finding>& read) {
+    std::vector<std::uint32_t> byName(names.size());
+    for (std::uint32_t number = 0; number < byName.size(); ++number) {
+        byName[number] = number;
+    }
+    std::sort(byName.begin(), byName.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return names[a] < names[b]; });
+    std::vector<std::size_t> start(names.size() + 1, 0);
+    std::vector<std::uint32_t> rank(names.size());
+    for (std::uint32_t position = 0; position < byName.size(); ++position) {
+        rank[byName[position]] = position;
+    }
+    for (const SortKey& key : keys) {
+        ++start[rank[key.file] + 1];
+    }
+    for (std::size_t i = 1; i < start.size(); ++i) {
+        start[i] += start[i - 1];
+    }
+    std::vector<SortKey> sorted(keys.size());
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    for (const SortKey& key : keys) {
+        sorted[next[rank[key.file]]++] = key;
+    }
+    for (std::size_t file = 0; file + 1 < start.size(); ++file) {
+        std::sort(sorted.begin() + static_cast<std::ptrdiff_t>(start[file]),
+                  sorted.begin() + static_cast<std::ptrdiff_t>(start[file + 1]),
+                  [&](const SortKey& a, const SortKey& b) {
+                      if (a.line != b.line) {
+                          return a.line < b.line;
+                      }
+                      if (a.messageNumber != b.messageNumber) {
+                          return a.messageNumber < b.messageNumber;
+                      }
+                      return read[a.index].messageText < read[b.index].messageText;
+                  });
+    }
+    keys = std::move(sorted);
 }
 
 } // namespace
 
-// The findings are gathered per file while reading, so that sorting only ever moves
-// findings within one file, where they are close together, and the list is then filled
-// file by file in one sequential pass. Each finding is held in one place at any time.
-void readReport(std::istream& input, FindingsList& findings,
-                std::pmr::memory_resource* textStore) {
-    findings.clear();
-    std::deque<FileBucket> buckets;
-    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> bucketOf;
-    FileBucket* current = nullptr; // reports tend to list one file's warnings together
+void readReport(std::istream& input, FindingsList& list) {
+    list = FindingsList{};
+    std::deque<Finding> read; // in report order
+    std::vector<SortKey> keys;
+    FileNames files;
     std::string line;
     while (std::getline(input, line)) {
         const bool endedByLineFeed = !input.eof();
         if (endedByLineFeed && !line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        Finding finding = emptyFinding(textStore);
+        Finding finding;
         if (!parseReportLine(finding, line)) {
             continue;
         }
-        if (current == nullptr || std::string_view(current->file) != finding.file) {
-            auto found = bucketOf.find(std::string_view(finding.file));
-            if (found == bucketOf.end()) {
-                buckets.push_back({std::string(finding.file), {}});
-                found = bucketOf.emplace(buckets.back().file, buckets.size() - 1).first;
-            }
-            current = &buckets[found->second];
-        }
-        current->findings.push_back(std::move(finding));
+        // The texts view the line, which the next read overwrites: keep them in the list.
+        const std::uint32_t file = files.numberOf(finding.file, list.texts);
+        finding.file = files.names[file];
+        finding.messageText = keepText(list.texts, finding.messageText);
+        finding.referenceText = keepText(list.texts, finding.referenceText);
+        finding.ruleStandard = keepText(list.texts, finding.ruleStandard);
+        keys.push_back(
+            {file, finding.line, finding.messageNumber, static_cast<std::uint32_t>(read.size())});
+        read.push_back(finding);
     }
 
-    std::vector<FileBucket*> byName;
-    byName.reserve(buckets.size());
-    for (FileBucket& bucket : buckets) {
-        byName.push_back(&bucket);
-    }
-    std::sort(byName.begin(), byName.end(),
-              [](const FileBucket* a, const FileBucket* b) { return a->file < b->file; });
-    for (FileBucket* bucket : byName) {
-        std::deque<Finding>& group = bucket->findings;
-        std::sort(group.begin(), group.end(), lessInFile);
-        const auto unique = std::unique(group.begin(), group.end(), sameFinding);
-        std::move(group.begin(), unique, std::back_inserter(findings));
-        group = {}; // its memory goes back before the next file's is moved
+    sortKeys(keys, files.names, read);
+    list.findings.reserve(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i + 16 < keys.size()) {
+            __builtin_prefetch(&read[keys[i + 16].index]);
+        }
+        const Finding& finding = read[keys[i].index];
+        if (list.findings.empty() || !sameFinding(list.findings.back(), finding)) {
+            list.findings.push_back(finding);
+        }
     }
 }
 

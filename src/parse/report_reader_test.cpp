@@ -21,11 +21,12 @@ FindingsList read(const std::string& report) {
     return findings;
 }
 
-std::string describe(const FindingsList& findings) {
+std::string describe(const FindingsList& list) {
     std::string text;
-    for (const Finding& f : findings) {
-        text += std::string(f.file) + ":" + std::to_string(f.line) + ":" + std::to_string(f.messageNumber) +
-                ":" + std::string(f.messageText) + ":" + std::to_string(f.priority) + "|";
+    for (const Finding& f : list.findings) {
+        text += std::string(f.file) + ":" + std::to_string(f.line) + ":" +
+                std::to_string(f.messageNumber) + ":" + std::string(f.messageText) + ":" +
+                std::to_string(f.priority) + "|";
     }
     return text;
 }
@@ -54,34 +55,34 @@ TEST(ReportReader, ReadsLineEndsOfEveryKind) {
               expected);
     // A CR that does not end a line stays in it: here it ends the last reference text.
     const FindingsList last = read(a + "\n" + b + "\r");
-    ASSERT_EQ(last.size(), 1u); // a reference text cannot end in CR
+    ASSERT_EQ(last.findings.size(), 1u); // a reference text cannot end in CR
 }
 
 TEST(ReportReader, SurvivesInputThatIsNoReport) {
-    EXPECT_TRUE(read("").empty());
-    EXPECT_TRUE(read("\r\r\r\r").empty());
-    EXPECT_TRUE(read("\n\n\n").empty());
-    EXPECT_TRUE(read(std::string(1000, '\0')).empty());
+    EXPECT_TRUE(read("").findings.empty());
+    EXPECT_TRUE(read("\r\r\r\r").findings.empty());
+    EXPECT_TRUE(read("\n\n\n").findings.empty());
+    EXPECT_TRUE(read(std::string(1000, '\0')).findings.empty());
     std::string binary;
     for (int i = 0; i < 4096; ++i) {
         binary += static_cast<char>((i * 7919) % 256);
     }
-    EXPECT_TRUE(read(binary).empty());
+    EXPECT_TRUE(read(binary).findings.empty());
     // A warning with NUL and high bytes in its texts is still a warning.
     const std::string odd = warning("\xe4\xf6.c", 1, 1, 1, std::string("a\0b\xff", 4));
-    const FindingsList findings = read(odd + "\n" + binary);
-    ASSERT_EQ(findings.size(), 1u);
-    EXPECT_EQ(findings[0].file, "Src\\Src_NV\\\xe4\xf6.c");
-    EXPECT_EQ(std::string_view(findings[0].messageText), std::string_view("a\0b\xff", 4));
+    const FindingsList list = read(odd + "\n" + binary);
+    ASSERT_EQ(list.findings.size(), 1u);
+    EXPECT_EQ(list.findings[0].file, "Src\\Src_NV\\\xe4\xf6.c");
+    EXPECT_EQ(list.findings[0].messageText, std::string_view("a\0b\xff", 4));
 }
 
 TEST(ReportReader, ReplacesWhatTheListHeldBefore) {
-    FindingsList findings = read(warning("old.c", 1, 1, 1));
-    ASSERT_EQ(findings.size(), 1u);
+    FindingsList list = read(warning("old.c", 1, 1, 1));
+    ASSERT_EQ(list.findings.size(), 1u);
     std::istringstream input(warning("new.c", 1, 1, 1));
-    readReport(input, findings);
-    ASSERT_EQ(findings.size(), 1u);
-    EXPECT_EQ(findings[0].file, "Src\\Src_NV\\new.c");
+    readReport(input, list);
+    ASSERT_EQ(list.findings.size(), 1u);
+    EXPECT_EQ(list.findings[0].file, "Src\\Src_NV\\new.c");
 }
 
 TEST(FindingOrder, ComparesBytesAsUnsigned) {

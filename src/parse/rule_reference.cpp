@@ -10,7 +10,7 @@ std::optional<RuleReference> parseRuleReference(std::string_view referenceText) 
     if (!matchRuleReferenceInRun(referenceText, groups)) {
         return std::nullopt;
     }
-    return RuleReference{std::string(groups[1]), toUnsigned(groups[3]), toUnsigned(groups[4])};
+    return RuleReference{groups[1], toUnsigned(groups[3]), toUnsigned(groups[4])};
 }
 
 } // namespace vendrik

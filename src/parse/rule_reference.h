@@ -2,14 +2,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace vendrik {
 
 /// What a MISRA rule reference names: the standard and the two rule numbers.
 struct RuleReference {
-    std::string ruleStandard;
+    std::string_view ruleStandard; ///< views the reference text
     std::uint32_t ruleNumber = 0;
     std::uint32_t ruleSubNumber = 0;
 };

@@ -44,7 +44,8 @@ TEST(WindowsBuild, EndsEveryLineWithCrLf) {
     const ScratchDirectory scratch;
     const std::string lfReport = scratch.path + "/lf.txt";
     writeFile(lfReport, readFile(report));
-    const ProgramResult result = runWindows("Vendrik.exe", arguments(lfReport, scratch.path + "/out"));
+    const ProgramResult result =
+        runWindows("Vendrik.exe", arguments(lfReport, scratch.path + "/out"));
     ASSERT_EQ(result.status, 0);
     const std::string written = readFile(scratch.path + "/out");
     EXPECT_TRUE(written.starts_with("[files]\r\n")) << written;
@@ -57,8 +58,9 @@ TEST(WindowsBuild, EndsEveryLineWithCrLf) {
 TEST(WindowsBuild, DeliversEveryExitStatus) {
     const ScratchDirectory scratch;
     EXPECT_EQ(runWindows("Vendrik.exe", {"a", "b", "c"}).status, 255);
-    EXPECT_EQ(runWindows("Vendrik.exe", arguments(scratch.path + "/none", scratch.path + "/o")).status,
-              254);
+    EXPECT_EQ(
+        runWindows("Vendrik.exe", arguments(scratch.path + "/none", scratch.path + "/o")).status,
+        254);
     EXPECT_EQ(runWindows("Vendrik.exe", arguments(report, scratch.path + "/no/o")).status, 253);
     EXPECT_EQ(runWindows("Vendrik.exe", arguments(report, "/dev/full")).status, 252);
     EXPECT_EQ(runWindows("Vendrik.exe", arguments(report, scratch.path + "/o")).status, 0);

@@ -11,7 +11,8 @@
 namespace {
 
 template <std::size_t N>
-void compare(std::string_view text, bool (*ours)(std::string_view, std::array<std::string_view, N>&),
+void compare(std::string_view text,
+             bool (*ours)(std::string_view, std::array<std::string_view, N>&),
              bool (*reference)(std::string_view, std::array<std::string_view, N>&)) {
     std::array<std::string_view, N> actual{};
     std::array<std::string_view, N> expected{};
