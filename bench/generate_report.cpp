@@ -2,7 +2,8 @@
 //   generate_report [lines] [seed]
 // Thousands of source files, realistic message numbers and texts, about 5 % HIS messages,
 // a few % repeated warnings, and about a fifth of the lines outside the source tree or not
-// warnings at all. CR LF line ends, as the analyser writes them.
+// warnings at all. As the analyser works file by file, a file's warnings come in runs
+// (of 1 to 60 lines), and a file may come back later. CR LF line ends.
 
 #include <array>
 #include <cstdint>
@@ -92,21 +93,22 @@ int main(int argc, char* argv[]) {
 
     std::vector<std::string> files;
     for (unsigned i = 0; i < 4000; ++i) {
-        files.push_back(std::string(folders[i % folders.size()]) + "\\module_" +
-                        std::to_string(i / 8) + "\\" + std::string(names[i % names.size()]) + "_" +
-                        std::to_string(i) + std::string(extensions[i % extensions.size()]));
+        files.push_back(std::string(folders[i % folders.size()]) + "\\m" + std::to_string(i / 8) +
+                        "\\" + std::string(names[i % names.size()]) + std::to_string(i) +
+                        std::string(extensions[i % extensions.size()]));
     }
-    const std::string root = "D:\\Jenkins\\workspace\\ecu_nightly\\";
+    const std::string root = "D:\\ci\\ecu\\";
     std::vector<std::string> recent;
     std::string line;
+    std::size_t file = 0;
+    std::uint64_t runLeft = 0;
     std::printf("QAC 8.1.2.R -- Message listing\r\nProject: ecu_nightly\r\n\r\n");
     for (long i = 0; i < lines; ++i) {
         const auto kind = below(100);
         if (kind < 3 && !recent.empty()) {
             line = recent[below(recent.size())]; // the same warning reported again
         } else if (kind < 13) {
-            line = "C:\\Program Files\\HighTec\\toolchains\\tricore\\include\\stdint.h (" +
-                   std::to_string(below(400)) +
+            line = "C:\\HighTec\\include\\stdint.h (" + std::to_string(below(400)) +
                    ") : warning : QAC(Prio5) Msg: 0602(The "
                    "identifier '__int64' is reserved for use by the library.) [L] Ref: MISRA "
                    "C:2012 Rule-21.2";
@@ -120,11 +122,15 @@ int main(int argc, char* argv[]) {
             const Message& message = below(100) < 5 ? hisMessages[below(hisMessages.size())]
                                                     : messages[below(messages.size())];
             const bool error = below(100) < 15;
-            line = root + "Src\\Src_NV\\" + files[below(files.size())] + " (" +
-                   std::to_string(1 + below(3000)) + ") : " + (error ? "error" : "warning") +
-                   " : QAC(Prio" + std::to_string(message.priority) +
-                   ") Msg: " + std::to_string(message.number) + "(" +
-                   fill(message.text, identifiers[below(identifiers.size())]) + ".)" +
+            if (runLeft == 0) {
+                file = below(files.size());
+                runLeft = 1 + below(60);
+            }
+            --runLeft;
+            line = root + "Src\\Src_NV\\" + files[file] + " (" + std::to_string(1 + below(3000)) +
+                   ") : " + (error ? "error" : "warning") + " : QAC(Prio" +
+                   std::to_string(message.priority) + ") Msg: " + std::to_string(message.number) +
+                   "(" + fill(message.text, identifiers[below(identifiers.size())]) + ".)" +
                    std::string(tags[below(tags.size())]) + " Ref:" + (below(100) < 70 ? " " : "") +
                    std::string(message.reference);
             if (recent.size() < 4096) {

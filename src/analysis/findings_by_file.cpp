@@ -11,7 +11,10 @@ FindingsByFile groupFindingsByFile(const FindingsList& list) {
     while (first < findings.size()) {
         const std::string_view file = findings[first].file;
         std::size_t last = first + 1;
-        while (last < findings.size() && findings[last].file == file) {
+        // The reader keeps each file name once, so equal names mostly share their bytes.
+        while (last < findings.size() && (findings[last].file.data() == file.data()
+                                              ? findings[last].file.size() == file.size()
+                                              : findings[last].file == file)) {
             ++last;
         }
         groups.emplace(file, findings.subspan(first, last - first));

@@ -1,7 +1,9 @@
 #include "parse/line_matcher.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 namespace vendrik {
 
@@ -68,8 +70,13 @@ struct Cursor {
         return true;
     }
     bool literal(std::string_view word) {
-        if (text.substr(pos).substr(0, word.size()) != word) {
+        if (text.size() - pos < word.size()) {
             return false;
+        }
+        for (std::size_t i = 0; i < word.size(); ++i) { // short words: no library call
+            if (text[pos + i] != word[i]) {
+                return false;
+            }
         }
         pos += word.size();
         return true;
@@ -93,13 +100,29 @@ struct Breaks {
 
 /// The last position at or before `from` (none: the end) that holds `byte`, or none.
 std::size_t lastOf(std::string_view text, char byte, std::size_t from = none) {
-    std::size_t at = from == none || from >= text.size() ? text.size() : from + 1;
-    while (at > 0) {
+    const std::size_t end = from == none || from >= text.size() ? text.size() : from + 1;
+#ifdef __GLIBC__
+    const void* found = memrchr(text.data(), byte, end);
+    return found == nullptr
+               ? none
+               : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+#else
+    for (std::size_t at = end; at > 0;) {
         if (text[--at] == byte) {
             return at;
         }
     }
     return none;
+#endif
+}
+
+/// The position of the last occurrence of `word`, or none.
+std::size_t lastOccurrence(std::string_view text, std::string_view word) {
+    std::size_t last = none;
+    for (std::size_t at = text.find(word); at != none; at = text.find(word, at + 1)) {
+        last = at;
+    }
+    return last;
 }
 
 /// The last line break at or before `from`, or none.
@@ -279,8 +302,13 @@ bool matchReportLine(std::string_view line, ReportLineGroups& groups) {
     if (plan.reference == none) {
         return false; // every match ends in "Ref", punct and a break-free reference text
     }
-    // The path may not hold a line break, and a space must follow it.
-    const std::size_t pathLimit = breaks.first == none ? line.size() : breaks.first;
+    // The path may not hold a line break, and a space must follow it. Its end also lies
+    // before the last "QAC(Prio", which every match has after the path.
+    const std::size_t qac = lastOccurrence(line, "QAC(Prio");
+    if (qac == none) {
+        return false;
+    }
+    const std::size_t pathLimit = std::min(breaks.first == none ? line.size() : breaks.first, qac);
     if (pathLimit < 2) {
         return false;
     }

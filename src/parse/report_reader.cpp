@@ -41,7 +41,7 @@ struct FileNames {
     std::uint32_t last = 0; // reports tend to list one file's warnings together
 
     std::uint32_t numberOf(std::string_view file, TextStore& texts) {
-        if (!names.empty() && names[last] == file) {
+        if (!names.empty() && names[last].size() == file.size() && names[last] == file) {
             return last;
         }
         auto found = numbers.find(file);
@@ -115,11 +115,21 @@ void readReport(std::istream& input, FindingsList& list) {
             continue;
         }
         // The texts view the line, which the next read overwrites: keep them in the list.
+        // The message text, the reference text and the rule standard all lie in the line's
+        // tail, which is kept in one piece.
         const std::uint32_t file = files.numberOf(finding.file, list.texts);
         finding.file = files.names[file];
-        finding.messageText = keepText(list.texts, finding.messageText);
-        finding.referenceText = keepText(list.texts, finding.referenceText);
-        finding.ruleStandard = keepText(list.texts, finding.ruleStandard);
+        const std::size_t tailStart =
+            static_cast<std::size_t>(finding.messageText.data() - line.data());
+        const char* tail = keepText(list.texts, std::string_view(line).substr(tailStart)).data();
+        auto moved = [&](std::string_view text) {
+            return text.empty() ? text
+                                : std::string_view(tail + (text.data() - line.data() - tailStart),
+                                                   text.size());
+        };
+        finding.messageText = moved(finding.messageText);
+        finding.referenceText = moved(finding.referenceText);
+        finding.ruleStandard = moved(finding.ruleStandard);
         keys.push_back(
             {file, finding.line, finding.messageNumber, static_cast<std::uint32_t>(read.size())});
         read.push_back(finding);
@@ -131,8 +141,13 @@ void readReport(std::istream& input, FindingsList& list) {
         if (i + 16 < keys.size()) {
             __builtin_prefetch(&read[keys[i + 16].index]);
         }
-        const Finding& finding = read[keys[i].index];
-        if (list.findings.empty() || !sameFinding(list.findings.back(), finding)) {
+        const SortKey& key = keys[i];
+        const Finding& finding = read[key.index];
+        const bool repeated = i > 0 && keys[i - 1].file == key.file &&
+                              keys[i - 1].line == key.line &&
+                              keys[i - 1].messageNumber == key.messageNumber &&
+                              list.findings.back().messageText == finding.messageText;
+        if (!repeated) {
             list.findings.push_back(finding);
         }
     }
