@@ -11,15 +11,15 @@ namespace vendrik {
 /// reader has kept the record (see report_reader.h).
 struct Finding {
     bool recognised = false;
-    std::string_view file; ///< path from the source-tree marker on, never empty when recognised
     std::uint32_t line = 0;
     std::uint32_t priority = 0; ///< one digit, 0 to 9
     std::uint32_t messageNumber = 0;
+    std::uint32_t ruleNumber = 0; ///< this and the next two only when the reference names a
+    std::uint32_t ruleSubNumber = 0; ///< MISRA rule
+    std::string_view ruleStandard;
+    std::string_view file; ///< path from the source-tree marker on, never empty when recognised
     std::string_view messageText;   ///< without the closing ".)"
     std::string_view referenceText; ///< everything after "Ref" and its punctuation character
-    std::string_view ruleStandard;  ///< the next three only when the reference names a MISRA rule
-    std::uint32_t ruleNumber = 0;
-    std::uint32_t ruleSubNumber = 0;
 };
 
 /// Fills a fresh `finding` from one report line (without its line end) and returns whether

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -34,6 +34,25 @@ struct SortKey {
     std::uint32_t index;
 };
 
+/// Findings in report order, in large blocks: no allocation per finding, and no block
+/// ever moves.
+struct ReadFindings {
+    static constexpr std::size_t blockSize = std::size_t{1} << 15;
+    std::vector<std::unique_ptr<Finding[]>> blocks;
+    std::size_t count = 0;
+
+    void push(const Finding& finding) {
+        if (count % blockSize == 0) {
+            blocks.push_back(std::make_unique_for_overwrite<Finding[]>(blockSize));
+        }
+        blocks.back()[count % blockSize] = finding;
+        ++count;
+    }
+    const Finding& operator[](std::size_t index) const {
+        return blocks[index / blockSize][index % blockSize];
+    }
+};
+
 /// The file names of a report, each kept once, numbered in the order first seen.
 struct FileNames {
     std::unordered_map<std::string_view, std::uint32_t> numbers;
@@ -58,7 +77,7 @@ struct FileNames {
 /// Sorts the keys by findingLess: by file name rank (counted into place), then within
 /// each file by line, message number and message text.
 void sortKeys(std::vector<SortKey>& keys, const std::vector<std::string_view>& names,
-              const std::deque<Finding>& read) {
+              const ReadFindings& read) {
     std::vector<std::uint32_t> byName(names.size());
     for (std::uint32_t number = 0; number < byName.size(); ++number) {
         byName[number] = number;
@@ -101,7 +120,7 @@ void sortKeys(std::vector<SortKey>& keys, const std::vector<std::string_view>& n
 
 void readReport(std::istream& input, FindingsList& list) {
     list = FindingsList{};
-    std::deque<Finding> read; // in report order
+    ReadFindings read; // in report order
     std::vector<SortKey> keys;
     FileNames files;
     std::string line;
@@ -131,8 +150,8 @@ void readReport(std::istream& input, FindingsList& list) {
         finding.referenceText = moved(finding.referenceText);
         finding.ruleStandard = moved(finding.ruleStandard);
         keys.push_back(
-            {file, finding.line, finding.messageNumber, static_cast<std::uint32_t>(read.size())});
-        read.push_back(finding);
+            {file, finding.line, finding.messageNumber, static_cast<std::uint32_t>(read.count)});
+        read.push(finding);
     }
 
     sortKeys(keys, files.names, read);

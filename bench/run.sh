@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Measures, in one run on the same generated report: the line-reading floor (std::getline
+# only), Vendrik end to end, and Vendrik built with the std::regex engine; then a report of
+# one 10 MB warning line and one 10 MB non-warning line. Each program runs three times and
+# the best wall time counts; peak resident memory is the largest of the three.
+#   bench/run.sh [LINES]          (default 1000000; the report is kept in bench/data)
+#   bench/run.sh --micro          the Google Benchmark micro-benchmarks of parseReportLine
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVENDRIK_BUILD_TESTS=OFF \
+    -DVENDRIK_BUILD_BENCH=ON >/dev/null
+cmake --build build-bench >/dev/null
+if [ "${1:-}" = "--micro" ]; then
+    exec build-bench/bench/vendrik_parse_benchmark
+fi
+cmake -S . -B build-bench-regex -G Ninja -DCMAKE_BUILD_TYPE=Release -DVENDRIK_BUILD_TESTS=OFF \
+    -DVENDRIK_STD_REGEX_ENGINE=ON >/dev/null
+cmake --build build-bench-regex --target vendrik >/dev/null
+
+lines=${1:-1000000}
+mkdir -p bench/data
+report=bench/data/report-$lines.txt
+[ -s "$report" ] || build-bench/bench/generate_report "$lines" >"$report"
+bytes=$(stat -c %s "$report")
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+# best wall seconds and largest peak KiB of three runs: measure NAME COMMAND...
+declare -A wall rss
+measure() {
+    local name=$1 best="" peak=0 out
+    shift
+    for _ in 1 2 3; do
+        out=$(build-bench/bench/measure "$@" 2>&1 >/dev/null | tail -n 1)
+        read -r seconds kib <<<"$out"
+        if [ -z "$best" ] || awk "BEGIN{exit !($seconds < $best)}"; then best=$seconds; fi
+        if [ "$kib" -gt "$peak" ]; then peak=$kib; fi
+    done
+    wall[$name]=$best
+    rss[$name]=$peak
+}
+run_args=(--platform=TargetA --typ_name=Bench --typ_var=V1)
+measure floor build-bench/bench/read_lines "$report"
+measure vendrik build-bench/vendrik "${run_args[@]}" --input="$report" --output="$scratch/ours.txt"
+measure std_regex build-bench-regex/vendrik "${run_args[@]}" --input="$report" --output="$scratch/regex.txt"
+
+# Both builds must write the same summary (but for the time stamp).
+if ! diff <(cut -c 22- "$scratch/ours.txt") <(cut -c 22- "$scratch/regex.txt") >/dev/null; then
+    echo "the two builds disagree" >&2
+    exit 1
+fi
+
+mib() { awk "BEGIN{printf \"%.0f\", $1 / 1024}"; }
+echo "Report: $report, $lines lines, $(awk "BEGIN{printf \"%.1f\", $bytes / 1048576}") MiB"
+echo
+printf '| %-34s | %8s | %8s | %13s | %11s |\n' "program" "wall (s)" "MiB/s" "peak RSS (MiB)" "RSS/report"
+printf '|%s|%s|%s|%s|%s|\n' "------------------------------------" "----------" "----------" "---------------" "-------------"
+for name in floor vendrik std_regex; do
+    case $name in
+    floor) label="floor: std::getline loop" ;;
+    vendrik) label="vendrik end to end" ;;
+    std_regex) label="vendrik with the std::regex engine" ;;
+    esac
+    printf '| %-34s | %8.3f | %8.0f | %14s | %11.2f |\n' "$label" "${wall[$name]}" \
+        "$(awk "BEGIN{print $bytes / 1048576 / ${wall[$name]}}")" "$(mib "${rss[$name]}")" \
+        "$(awk "BEGIN{print ${rss[$name]} * 1024 / $bytes}")"
+done
+echo
+awk "BEGIN{printf \"std::regex build / vendrik: %.1f times\n\", ${wall[std_regex]} / ${wall[vendrik]}}"
+awk "BEGIN{printf \"vendrik / floor:            %.1f times\n\", ${wall[vendrik]} / ${wall[floor]}}"
+
+# One line of 10 MB that is a warning, one that is not.
+long=$scratch/long.txt
+{
+    printf 'D:\\ci\\Src\\Src_NV\\long.c (1) : warning : QAC(Prio1) Msg: 1('
+    head -c 10000000 /dev/zero | tr '\0' 'a'
+    printf '.) Ref: MISRA C:2012 Rule-1.1\n'
+    head -c 10000000 /dev/zero | tr '\0' '.'
+    printf ')\n'
+} >"$long"
+measure long build-bench/vendrik "${run_args[@]}" --input="$long" --output="$scratch/long.out"
+grep -q 'long.c, "1"' "$scratch/long.out" || { echo "the 10 MB warning was not read" >&2; exit 1; }
+echo "two 10 MB lines (one warning, one not): ${wall[long]} s"
