@@ -8,6 +8,10 @@
 namespace vendrik {
 
 bool parseReportLine(Finding& finding, std::string_view line) {
+    // The marker must lie in the path, so a line without it anywhere needs no matching.
+    if (line.find(sourceTreeMarker) == std::string_view::npos) {
+        return false;
+    }
     ReportLineGroups groups;
     if (!matchReportLineInRun(line, groups)) {
         return false;
