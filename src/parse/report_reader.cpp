@@ -25,38 +25,50 @@ bool sameFinding(const Finding& a, const Finding& b) {
 
 namespace {
 
-/// Where a finding goes in the order: its file's number, the numbers that come next in
-/// findingLess, and where the finding was read. Small, so that sorting moves little.
-struct SortKey {
-    std::uint32_t file;
+/// A finding as read, packed: its texts are one kept piece of the line (`tail`, from the
+/// message text to the end) and lengths and offsets into it.
+struct ReadFinding {
+    const char* tail;
+    std::uint32_t file; ///< number of the file name (see FileNames)
     std::uint32_t line;
     std::uint32_t messageNumber;
-    std::uint32_t index;
+    std::uint32_t ruleNumber;
+    std::uint32_t ruleSubNumber;
+    std::uint32_t tailLength;
+    std::uint32_t textLength;      ///< the message text starts the tail
+    std::uint32_t referenceOffset; ///< the reference text ends it; the rule standard starts it
+    std::uint32_t standardLength;
+    std::uint8_t priority;
+
+    std::string_view messageText() const { return {tail, textLength}; }
 };
 
-/// Findings in report order, in large blocks: no allocation per finding, and no block
-/// ever moves.
-struct ReadFindings {
-    static constexpr std::size_t blockSize = std::size_t{1} << 15;
-    std::vector<std::unique_ptr<Finding[]>> blocks;
+/// Records in large blocks: no allocation per record, and no block ever moves.
+template <typename Record> struct BlockStore {
+    static constexpr std::size_t blockSize = std::size_t{1} << 16;
+    std::vector<std::unique_ptr<Record[]>> blocks;
     std::size_t count = 0;
 
-    void push(const Finding& finding) {
+    void push(const Record& record) {
         if (count % blockSize == 0) {
-            blocks.push_back(std::make_unique_for_overwrite<Finding[]>(blockSize));
+            blocks.push_back(std::make_unique_for_overwrite<Record[]>(blockSize));
         }
-        blocks.back()[count % blockSize] = finding;
+        blocks.back()[count % blockSize] = record;
         ++count;
     }
-    const Finding& operator[](std::size_t index) const {
-        return blocks[index / blockSize][index % blockSize];
+    template <typename Visit> void forEach(Visit visit) const {
+        for (std::size_t i = 0; i < count; ++i) {
+            visit(blocks[i / blockSize][i % blockSize]);
+        }
     }
 };
 
-/// The file names of a report, each kept once, numbered in the order first seen.
+/// The file names of a report, each kept once, numbered in the order first seen, with
+/// the number of findings of each.
 struct FileNames {
     std::unordered_map<std::string_view, std::uint32_t> numbers;
     std::vector<std::string_view> names;
+    std::vector<std::size_t> findingCounts;
     std::uint32_t last = 0; // reports tend to list one file's warnings together
 
     std::uint32_t numberOf(std::string_view file, TextStore& texts) {
@@ -66,63 +78,75 @@ struct FileNames {
         auto found = numbers.find(file);
         if (found == numbers.end()) {
             names.push_back(keepText(texts, file));
-            found =
-                numbers.emplace(names.back(), static_cast<std::uint32_t>(names.size() - 1)).first;
+            findingCounts.push_back(0);
+            found = numbers.emplace(names.back(), static_cast<std::uint32_t>(names.size() - 1))
+                        .first;
         }
         last = found->second;
         return last;
     }
 };
 
-/// Sorts the keys by findingLess: by file name rank (counted into place), then within
-/// each file by line, message number and message text.
-void sortKeys(std::vector<SortKey>& keys, const std::vector<std::string_view>& names,
-              const ReadFindings& read) {
-    std::vector<std::uint32_t> byName(names.size());
-    for (std::uint32_t number = 0; number < byName.size(); ++number) {
-        byName[number] = number;
+/// Packs a finding whose texts view `line`, keeping the texts in `texts`.
+ReadFinding packFinding(const Finding& finding, std::uint32_t file, std::string_view line,
+                        TextStore& texts) {
+    const auto tailStart = static_cast<std::size_t>(finding.messageText.data() - line.data());
+    const std::string_view tail = keepText(texts, line.substr(tailStart));
+    const auto offset = [&](std::string_view text) {
+        return static_cast<std::uint32_t>(text.data() - line.data() - tailStart);
+    };
+    return {tail.data(),
+            file,
+            finding.line,
+            finding.messageNumber,
+            finding.ruleNumber,
+            finding.ruleSubNumber,
+            static_cast<std::uint32_t>(tail.size()),
+            static_cast<std::uint32_t>(finding.messageText.size()),
+            offset(finding.referenceText),
+            static_cast<std::uint32_t>(finding.ruleStandard.size()),
+            static_cast<std::uint8_t>(finding.priority)};
+}
+
+Finding unpackFinding(const ReadFinding& read, std::string_view file) {
+    Finding finding;
+    finding.recognised = true;
+    finding.line = read.line;
+    finding.priority = read.priority;
+    finding.messageNumber = read.messageNumber;
+    finding.ruleNumber = read.ruleNumber;
+    finding.ruleSubNumber = read.ruleSubNumber;
+    finding.file = file;
+    finding.messageText = read.messageText();
+    finding.referenceText = {read.tail + read.referenceOffset, read.tailLength - read.referenceOffset};
+    finding.ruleStandard = {read.tail + read.referenceOffset, read.standardLength};
+    return finding;
+}
+
+bool lessInFile(const ReadFinding& a, const ReadFinding& b) {
+    if (a.line != b.line) {
+        return a.line < b.line;
     }
-    std::sort(byName.begin(), byName.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return names[a] < names[b]; });
-    std::vector<std::size_t> start(names.size() + 1, 0);
-    std::vector<std::uint32_t> rank(names.size());
-    for (std::uint32_t position = 0; position < byName.size(); ++position) {
-        rank[byName[position]] = position;
+    if (a.messageNumber != b.messageNumber) {
+        return a.messageNumber < b.messageNumber;
     }
-    for (const SortKey& key : keys) {
-        ++start[rank[key.file] + 1];
-    }
-    for (std::size_t i = 1; i < start.size(); ++i) {
-        start[i] += start[i - 1];
-    }
-    std::vector<SortKey> sorted(keys.size());
-    std::vector<std::size_t> next(start.begin(), start.end() - 1);
-    for (const SortKey& key : keys) {
-        sorted[next[rank[key.file]]++] = key;
-    }
-    for (std::size_t file = 0; file + 1 < start.size(); ++file) {
-        std::sort(sorted.begin() + static_cast<std::ptrdiff_t>(start[file]),
-                  sorted.begin() + static_cast<std::ptrdiff_t>(start[file + 1]),
-                  [&](const SortKey& a, const SortKey& b) {
-                      if (a.line != b.line) {
-                          return a.line < b.line;
-                      }
-                      if (a.messageNumber != b.messageNumber) {
-                          return a.messageNumber < b.messageNumber;
-                      }
-                      return read[a.index].messageText < read[b.index].messageText;
-                  });
-    }
-    keys = std::move(sorted);
+    return a.messageText() < b.messageText();
+}
+
+bool sameInFile(const ReadFinding& a, const ReadFinding& b) {
+    return a.line == b.line && a.messageNumber == b.messageNumber &&
+           a.messageText() == b.messageText();
 }
 
 } // namespace
 
+// The findings are read into packed records and counted per file. The records are then
+// placed file by file in name order (one pass), sorted within each file, where they lie
+// close together, and unpacked into the list without duplicates (one more pass).
 void readReport(std::istream& input, FindingsList& list) {
     list = FindingsList{};
-    ReadFindings read; // in report order
-    std::vector<SortKey> keys;
     FileNames files;
+    BlockStore<ReadFinding> read;
     std::string line;
     while (std::getline(input, line)) {
         const bool endedByLineFeed = !input.eof();
@@ -134,40 +158,38 @@ void readReport(std::istream& input, FindingsList& list) {
             continue;
         }
         // The texts view the line, which the next read overwrites: keep them in the list.
-        // The message text, the reference text and the rule standard all lie in the line's
-        // tail, which is kept in one piece.
         const std::uint32_t file = files.numberOf(finding.file, list.texts);
-        finding.file = files.names[file];
-        const std::size_t tailStart =
-            static_cast<std::size_t>(finding.messageText.data() - line.data());
-        const char* tail = keepText(list.texts, std::string_view(line).substr(tailStart)).data();
-        auto moved = [&](std::string_view text) {
-            return text.empty() ? text
-                                : std::string_view(tail + (text.data() - line.data() - tailStart),
-                                                   text.size());
-        };
-        finding.messageText = moved(finding.messageText);
-        finding.referenceText = moved(finding.referenceText);
-        finding.ruleStandard = moved(finding.ruleStandard);
-        keys.push_back(
-            {file, finding.line, finding.messageNumber, static_cast<std::uint32_t>(read.count)});
-        read.push(finding);
+        ++files.findingCounts[file];
+        read.push(packFinding(finding, file, line, list.texts));
     }
 
-    sortKeys(keys, files.names, read);
-    list.findings.reserve(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (i + 16 < keys.size()) {
-            __builtin_prefetch(&read[keys[i + 16].index]);
-        }
-        const SortKey& key = keys[i];
-        const Finding& finding = read[key.index];
-        const bool repeated = i > 0 && keys[i - 1].file == key.file &&
-                              keys[i - 1].line == key.line &&
-                              keys[i - 1].messageNumber == key.messageNumber &&
-                              list.findings.back().messageText == finding.messageText;
-        if (!repeated) {
-            list.findings.push_back(finding);
+    std::vector<std::uint32_t> byName(files.names.size());
+    for (std::uint32_t number = 0; number < byName.size(); ++number) {
+        byName[number] = number;
+    }
+    std::sort(byName.begin(), byName.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return files.names[a] < files.names[b]; });
+    std::vector<std::size_t> start(files.names.size() + 1, 0); // by file number
+    std::size_t position = 0;
+    for (const std::uint32_t number : byName) {
+        start[number] = position;
+        position += files.findingCounts[number];
+    }
+
+    std::vector<ReadFinding> placed(read.count);
+    std::vector<std::size_t> next(start.begin(), start.end() - 1);
+    read.forEach([&](const ReadFinding& record) { placed[next[record.file]++] = record; });
+    read = {};
+
+    list.findings.reserve(placed.size());
+    for (const std::uint32_t number : byName) {
+        const auto first = placed.begin() + static_cast<std::ptrdiff_t>(start[number]);
+        const auto last = first + static_cast<std::ptrdiff_t>(files.findingCounts[number]);
+        std::sort(first, last, lessInFile);
+        for (auto record = first; record != last; ++record) {
+            if (record == first || !sameInFile(*(record - 1), *record)) {
+                list.findings.push_back(unpackFinding(*record, files.names[number]));
+            }
         }
     }
 }
