@@ -14,7 +14,7 @@ struct Finding {
     std::uint32_t line = 0;
     std::uint32_t priority = 0; ///< one digit, 0 to 9
     std::uint32_t messageNumber = 0;
-    std::uint32_t ruleNumber = 0; ///< this and the next two only when the reference names a
+    std::uint32_t ruleNumber = 0;    ///< this and the next two only when the reference names a
     std::uint32_t ruleSubNumber = 0; ///< MISRA rule
     std::string_view ruleStandard;
     std::string_view file; ///< path from the source-tree marker on, never empty when recognised

@@ -79,8 +79,8 @@ struct FileNames {
         if (found == numbers.end()) {
             names.push_back(keepText(texts, file));
             findingCounts.push_back(0);
-            found = numbers.emplace(names.back(), static_cast<std::uint32_t>(names.size() - 1))
-                        .first;
+            found =
+                numbers.emplace(names.back(), static_cast<std::uint32_t>(names.size() - 1)).first;
         }
         last = found->second;
         return last;
@@ -93,7 +93,8 @@ ReadFinding packFinding(const Finding& finding, std::uint32_t file, std::string_
     const auto tailStart = static_cast<std::size_t>(finding.messageText.data() - line.data());
     const std::string_view tail = keepText(texts, line.substr(tailStart));
     const auto offset = [&](std::string_view text) {
-        return static_cast<std::uint32_t>(text.data() - line.data() - tailStart);
+        return static_cast<std::uint32_t>(static_cast<std::size_t>(text.data() - line.data()) -
+                                          tailStart);
     };
     return {tail.data(),
             file,
@@ -118,7 +119,8 @@ Finding unpackFinding(const ReadFinding& read, std::string_view file) {
     finding.ruleSubNumber = read.ruleSubNumber;
     finding.file = file;
     finding.messageText = read.messageText();
-    finding.referenceText = {read.tail + read.referenceOffset, read.tailLength - read.referenceOffset};
+    finding.referenceText = {read.tail + read.referenceOffset,
+                             read.tailLength - read.referenceOffset};
     finding.ruleStandard = {read.tail + read.referenceOffset, read.standardLength};
     return finding;
 }
