@@ -1,6 +1,6 @@
 #include "parse/line_matcher.h"
 
-#include "parse/regex_grammar.h"
+#include "test_support/reference_comparison.h"
 #include "test_support/report_line_generator.h"
 
 #include <gtest/gtest.h>
@@ -27,36 +27,20 @@ std::string printable(std::string_view text) {
     return shown;
 }
 
-/// The project's matcher and the std::regex reference agree on `line`: the same verdict
-/// and, on a match, the same text at the same place for every group.
-/// Returns the reference's verdict.
-template <std::size_t N>
-bool expectSameAsReference(std::string_view text,
-                           bool (*ours)(std::string_view, std::array<std::string_view, N>&),
-                           bool (*reference)(std::string_view, std::array<std::string_view, N>&)) {
-    std::array<std::string_view, N> expected{};
-    std::array<std::string_view, N> actual{};
-    const bool expectedMatch = reference(text, expected);
-    const bool actualMatch = ours(text, actual);
-    EXPECT_EQ(actualMatch, expectedMatch) << "text: " << printable(text);
-    if (!expectedMatch || !actualMatch) {
-        return expectedMatch;
-    }
-    for (std::size_t group = 0; group < N; ++group) {
-        EXPECT_EQ(actual[group].data(), expected[group].data())
-            << "group " << group << " starts elsewhere; text: " << printable(text);
-        EXPECT_EQ(actual[group], expected[group])
-            << "group " << group << "; text: " << printable(text);
-    }
-    return expectedMatch;
+/// The matcher and the std::regex reference agree on `text`; returns the reference's
+/// verdict.
+bool expectAsReference(std::string_view text, const testing::Comparison& comparison) {
+    EXPECT_FALSE(comparison.difference.has_value())
+        << printable(*comparison.difference) << "; text: " << printable(text);
+    return comparison.referenceMatched;
 }
 
 bool expectReportLineAsReference(std::string_view line) {
-    return expectSameAsReference<10>(line, matchReportLine, matchReportLineRegex);
+    return expectAsReference(line, testing::compareReportLine(line));
 }
 
 bool expectRuleReferenceAsReference(std::string_view text) {
-    return expectSameAsReference<6>(text, matchRuleReference, matchRuleReferenceRegex);
+    return expectAsReference(text, testing::compareRuleReference(text));
 }
 
 const std::string example = "D:\\work\\proj\\Src\\Src_NV\\Core\\io_buffer.c (142) : warning : "
