@@ -16,7 +16,7 @@ bool parseReportLine(Finding& finding, std::string_view line) {
     if (!matchReportLineInRun(line, groups)) {
         return false;
     }
-    const std::string_view file = sourceTreePart(groups[1]);
+    const std::string_view file = normaliseSourcePath(groups[1]);
     if (file.empty()) {
         return false;
     }

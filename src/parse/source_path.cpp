@@ -2,16 +2,12 @@
 
 namespace vendrik {
 
-std::string_view sourceTreePart(std::string_view path) {
+std::string_view normaliseSourcePath(std::string_view path) {
     const std::size_t at = path.find(sourceTreeMarker);
     if (at == std::string_view::npos) {
         return {};
     }
     return path.substr(at);
-}
-
-std::string normaliseSourcePath(std::string_view path) {
-    return std::string(sourceTreePart(path));
 }
 
 } // namespace vendrik
