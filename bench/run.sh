@@ -54,8 +54,8 @@ fi
 mib() { awk "BEGIN{printf \"%.0f\", $1 / 1024}"; }
 echo "Report: $report, $lines lines, $(awk "BEGIN{printf \"%.1f\", $bytes / 1048576}") MiB"
 echo
-printf '| %-34s | %8s | %8s | %13s | %11s |\n' "program" "wall (s)" "MiB/s" "peak RSS (MiB)" "RSS/report"
-printf '|%s|%s|%s|%s|%s|\n' "------------------------------------" "----------" "----------" "---------------" "-------------"
+printf '| %-34s | %8s | %8s | %14s | %11s |\n' "program" "wall (s)" "MiB/s" "peak RSS (MiB)" "RSS/report"
+printf '|%s|%s|%s|%s|%s|\n' "------------------------------------" "----------" "----------" "----------------" "-------------"
 for name in floor vendrik std_regex; do
     case $name in
     floor) label="floor: std::getline loop" ;;
