@@ -125,26 +125,18 @@ Finding unpackFinding(const ReadFinding& read, std::string_view file) {
     return finding;
 }
 
-bool lessInFile(const ReadFinding& a, const ReadFinding& b) {
-    if (a.line != b.line) {
-        return a.line < b.line;
-    }
-    if (a.messageNumber != b.messageNumber) {
-        return a.messageNumber < b.messageNumber;
-    }
-    return a.messageText() < b.messageText();
-}
-
-bool sameInFile(const ReadFinding& a, const ReadFinding& b) {
-    return a.line == b.line && a.messageNumber == b.messageNumber &&
-           a.messageText() == b.messageText();
+/// findingLess for two findings of the same file.
+bool lessInFile(const Finding& a, const Finding& b) {
+    return std::tie(a.line, a.messageNumber, a.messageText) <
+           std::tie(b.line, b.messageNumber, b.messageText);
 }
 
 } // namespace
 
 // The findings are read into packed records and counted per file. The records are then
-// placed file by file in name order (one pass), sorted within each file, where they lie
-// close together, and unpacked into the list without duplicates (one more pass).
+// unpacked straight to their file's place in the list, files in name order (one pass), and
+// sorted within each file, where they lie close together; the list closes up over the
+// duplicates as it goes (one more pass).
 void readReport(std::istream& input, FindingsList& list) {
     list = FindingsList{};
     FileNames files;
@@ -178,22 +170,27 @@ void readReport(std::istream& input, FindingsList& list) {
         position += files.findingCounts[number];
     }
 
-    std::vector<ReadFinding> placed(read.count);
+    std::vector<Finding>& findings = list.findings;
+    findings.resize(read.count);
     std::vector<std::size_t> next(start.begin(), start.end() - 1);
-    read.forEach([&](const ReadFinding& record) { placed[next[record.file]++] = record; });
+    read.forEach([&](const ReadFinding& record) {
+        findings[next[record.file]++] = unpackFinding(record, files.names[record.file]);
+    });
     read = {};
 
-    list.findings.reserve(placed.size());
+    // Sort each file's findings and close up the list over the duplicates.
+    std::size_t kept = 0;
     for (const std::uint32_t number : byName) {
-        const auto first = placed.begin() + static_cast<std::ptrdiff_t>(start[number]);
+        const auto first = findings.begin() + static_cast<std::ptrdiff_t>(start[number]);
         const auto last = first + static_cast<std::ptrdiff_t>(files.findingCounts[number]);
         std::sort(first, last, lessInFile);
-        for (auto record = first; record != last; ++record) {
-            if (record == first || !sameInFile(*(record - 1), *record)) {
-                list.findings.push_back(unpackFinding(*record, files.names[number]));
+        for (auto finding = first; finding != last; ++finding) {
+            if (finding == first || !sameFinding(*(finding - 1), *finding)) {
+                findings[kept++] = *finding;
             }
         }
     }
+    findings.resize(kept);
 }
 
 } // namespace vendrik
