@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -87,6 +88,48 @@ struct FileNames {
     }
 };
 
+/// Calls `visit` with every line of `input`, read in large blocks: a line ends at LF, which
+/// is not part of it, and a CR right before the LF belongs to the line end; a last line
+/// without LF counts, and nothing follows a final LF. Reading ends at the end of the input
+/// or when the stream fails. The view is valid during the call only.
+template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
+    std::vector<char> buffer(std::size_t{1} << 20);
+    std::size_t begin = 0; // first byte not yet handed out
+    std::size_t end = 0;   // end of the bytes read
+    bool inputLeft = true;
+    for (;;) {
+        const void* lineFeed = std::memchr(buffer.data() + begin, '\n', end - begin);
+        if (lineFeed != nullptr) {
+            const auto at =
+                static_cast<std::size_t>(static_cast<const char*>(lineFeed) - buffer.data());
+            std::string_view line(buffer.data() + begin, at - begin);
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            visit(line);
+            begin = at + 1;
+            continue;
+        }
+        if (!inputLeft) {
+            if (begin < end) {
+                visit(std::string_view(buffer.data() + begin, end - begin));
+            }
+            return;
+        }
+        // Keep the unfinished line, make room behind it (more for a very long line), read on.
+        std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+        end -= begin;
+        begin = 0;
+        if (end == buffer.size()) {
+            buffer.resize(buffer.size() * 2);
+        }
+        input.read(buffer.data() + end, static_cast<std::streamsize>(buffer.size() - end));
+        const auto count = static_cast<std::size_t>(input.gcount());
+        end += count;
+        inputLeft = input.good(); // at the end, or failed: what was read still counts
+    }
+}
+
 /// Packs a finding whose texts view `line`, keeping the texts in `texts`.
 ReadFinding packFinding(const Finding& finding, std::uint32_t file, std::string_view line,
                         TextStore& texts) {
@@ -141,21 +184,16 @@ void readReport(std::istream& input, FindingsList& list) {
     list = FindingsList{};
     FileNames files;
     BlockStore<ReadFinding> read;
-    std::string line;
-    while (std::getline(input, line)) {
-        const bool endedByLineFeed = !input.eof();
-        if (endedByLineFeed && !line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
+    forEachLine(input, [&](std::string_view line) {
         Finding finding;
         if (!parseReportLine(finding, line)) {
-            continue;
+            return;
         }
         // The texts view the line, which the next read overwrites: keep them in the list.
         const std::uint32_t file = files.numberOf(finding.file, list.texts);
         ++files.findingCounts[file];
         read.push(packFinding(finding, file, line, list.texts));
-    }
+    });
 
     std::vector<std::uint32_t> byName(files.names.size());
     for (std::uint32_t number = 0; number < byName.size(); ++number) {

@@ -76,6 +76,26 @@ TEST(ReportReader, SurvivesInputThatIsNoReport) {
     EXPECT_EQ(list.findings[0].messageText, std::string_view("a\0b\xff", 4));
 }
 
+TEST(ReportReader, ReadsLinesAcrossBlocksAndLongerThanABlock) {
+    std::string report;
+    for (int i = 0; i < 30000; ++i) {
+        report += warning(std::to_string(i % 7) + ".c", i, i % 10, 1000 + i % 3) +
+                  (i % 2 == 0 ? "\r\n" : "\n");
+    }
+    const std::string longText(3'000'000, 'x');
+    report += warning("long.c", 1, 9, 1, longText) + "\r\n";
+    report += warning("last.c", 2, 8, 2, "end"); // no line end
+    const FindingsList list = read(report);
+    ASSERT_EQ(list.findings.size(), 30002u);
+    const Finding& last = list.findings[30000]; // after the files named by digits
+    EXPECT_EQ(last.file, "Src\\Src_NV\\last.c");
+    EXPECT_EQ(last.messageText, "end");
+    const Finding& longest = list.findings.back();
+    EXPECT_EQ(longest.file, "Src\\Src_NV\\long.c");
+    EXPECT_EQ(longest.messageText.size(), longText.size());
+    EXPECT_EQ(longest.referenceText, " x");
+}
+
 TEST(ReportReader, ReplacesWhatTheListHeldBefore) {
     FindingsList list = read(warning("old.c", 1, 1, 1));
     ASSERT_EQ(list.findings.size(), 1u);
