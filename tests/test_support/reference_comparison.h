@@ -30,8 +30,8 @@ Comparison compareWithReference(std::string_view text,
     comparison.referenceMatched = reference(text, expected);
     const bool matched = ours(text, actual);
     if (matched != comparison.referenceMatched) {
-        comparison.difference = matched ? "matched; the reference did not"
-                                        : "did not match; the reference did";
+        comparison.difference =
+            matched ? "matched; the reference did not" : "did not match; the reference did";
         return comparison;
     }
     for (std::size_t group = 0; matched && group < N; ++group) {
