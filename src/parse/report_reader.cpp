@@ -1,5 +1,7 @@
 #include "parse/report_reader.h"
 
+#include "parse/prefault.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -53,6 +55,7 @@ template <typename Record> struct BlockStore {
     void push(const Record& record) {
         if (count % blockSize == 0) {
             blocks.push_back(std::make_unique_for_overwrite<Record[]>(blockSize));
+            prefault(blocks.back().get(), blockSize * sizeof(Record));
         }
         blocks.back()[count % blockSize] = record;
         ++count;
@@ -209,6 +212,8 @@ void readReport(std::istream& input, FindingsList& list) {
     }
 
     std::vector<Finding>& findings = list.findings;
+    findings.reserve(read.count);
+    prefault(findings.data(), read.count * sizeof(Finding));
     findings.resize(read.count);
     std::vector<std::size_t> next(start.begin(), start.end() - 1);
     read.forEach([&](const ReadFinding& record) {

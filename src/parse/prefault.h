@@ -1,0 +1,12 @@
+#pragma once
+
+#include <cstddef>
+
+namespace vendrik {
+
+/// Asks the system to back the memory range with pages right away, in one call, instead
+/// of one page fault per page on first touch, which costs much more for the large blocks
+/// a big report fills. Only a hint: where the system cannot do it, nothing happens.
+void prefault(void* data, std::size_t bytes);
+
+} // namespace vendrik
