@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace vendrik {
 
@@ -116,13 +122,31 @@ std::size_t lastOf(std::string_view text, char byte, std::size_t from = none) {
 #endif
 }
 
+/// True when `word` stands at `at`. Compares byte by byte: the words are short.
+bool holdsAt(std::string_view text, std::size_t at, std::string_view word) {
+    if (at > text.size() || text.size() - at < word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (text[at + i] != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 /// The position of the last occurrence of `word`, or none.
 std::size_t lastOccurrence(std::string_view text, std::string_view word) {
-    std::size_t last = none;
-    for (std::size_t at = text.find(word); at != none; at = text.find(word, at + 1)) {
-        last = at;
+    if (text.size() < word.size()) {
+        return none;
     }
-    return last;
+    for (std::size_t at = lastOf(text, word[0], text.size() - word.size()); at != none;
+         at = at == 0 ? none : lastOf(text, word[0], at - 1)) {
+        if (holdsAt(text, at, word)) {
+            return at;
+        }
+    }
+    return none;
 }
 
 /// The last line break at or before `from`, or none.
@@ -137,10 +161,26 @@ std::size_t lastBreakAt(std::string_view text, std::size_t from) {
 
 /// The first line break at or after `from`, or none.
 std::size_t firstBreakFrom(std::string_view text, std::size_t from) {
-    const std::size_t lineFeed = text.find('\n', from);
-    const std::size_t carriageReturn =
-        text.substr(0, lineFeed == none ? text.size() : lineFeed).find('\r', from);
-    return carriageReturn != none ? carriageReturn : lineFeed;
+    std::size_t at = from;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: compare with CR and LF at once.
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    for (; at + 16 <= text.size(); at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        const int found = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, carriageReturn), _mm_cmpeq_epi8(bytes, lineFeed)));
+        if (found != 0) {
+            return at + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(found)));
+        }
+    }
+#endif
+    for (; at < text.size(); ++at) {
+        if ((byteClasses[static_cast<unsigned char>(text[at])] & LineBreak) != 0) {
+            return at;
+        }
+    }
+    return none;
 }
 
 Breaks findBreaks(std::string_view text) {
@@ -155,7 +195,7 @@ Breaks findBreaks(std::string_view text) {
 /// True when "Ref", a punctuation character and a break-free rest start at `at`, with a
 /// space right before it.
 bool isReferenceStart(std::string_view line, std::size_t at, const Breaks& breaks) {
-    return at >= 1 && isClass(line, at - 1, Space) && line.substr(at, 3) == "Ref" &&
+    return at >= 1 && isClass(line, at - 1, Space) && holdsAt(line, at, "Ref") &&
            isClass(line, at + 3, Punct) && (breaks.last == none || at > breaks.last);
 }
 
@@ -288,7 +328,7 @@ std::size_t pathEndAfterDot(std::string_view line, std::size_t dot) {
     if (isClass(line, letter + 1, Space)) {
         return letter + 1;
     }
-    if (line.substr(letter + 1, 2) == "pp" && isClass(line, letter + 3, Space)) {
+    if (holdsAt(line, letter + 1, "pp") && isClass(line, letter + 3, Space)) {
         return letter + 3;
     }
     return none;
