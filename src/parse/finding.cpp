@@ -7,7 +7,7 @@
 
 namespace vendrik {
 
-bool parseReportLine(Finding& finding, std::string_view line) {
+bool parseWarningLine(Finding& finding, std::string_view line) {
     // The marker must lie in the path, so a line without it anywhere needs no matching.
     if (line.find(sourceTreeMarker) == std::string_view::npos) {
         return false;
@@ -27,13 +27,25 @@ bool parseReportLine(Finding& finding, std::string_view line) {
     finding.messageNumber = toUnsigned(groups[5]);
     finding.messageText = groups[6];
     finding.referenceText = groups[9];
-    if (finding.referenceText != " ") {
-        if (auto reference = parseRuleReference(finding.referenceText)) {
-            finding.ruleStandard = reference->ruleStandard;
-            finding.ruleNumber = reference->ruleNumber;
-            finding.ruleSubNumber = reference->ruleSubNumber;
-        }
+    return true;
+}
+
+void parseRuleFields(Finding& finding) {
+    if (finding.referenceText == " ") {
+        return;
     }
+    if (auto reference = parseRuleReference(finding.referenceText)) {
+        finding.ruleStandard = reference->ruleStandard;
+        finding.ruleNumber = reference->ruleNumber;
+        finding.ruleSubNumber = reference->ruleSubNumber;
+    }
+}
+
+bool parseReportLine(Finding& finding, std::string_view line) {
+    if (!parseWarningLine(finding, line)) {
+        return false;
+    }
+    parseRuleFields(finding);
     return true;
 }
 

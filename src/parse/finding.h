@@ -31,6 +31,14 @@ struct Finding {
 /// The record's texts view `line`, which must outlive them.
 bool parseReportLine(Finding& finding, std::string_view line);
 
+/// parseReportLine without the rule fields, which keep their initial values. The report
+/// reader parses each distinct reference text only once, with parseRuleFields.
+bool parseWarningLine(Finding& finding, std::string_view line);
+
+/// Fills the rule fields of `finding` from its reference text as parseReportLine does: only
+/// when the text is not a single blank and names a MISRA rule; otherwise leaves them.
+void parseRuleFields(Finding& finding);
+
 /// A fresh record with parseReportLine applied to `line`; its texts view `line`.
 Finding makeFinding(std::string_view line);
 

@@ -1,6 +1,7 @@
 #include "parse/report_reader.h"
 
 #include "parse/prefault.h"
+#include "parse/text_table.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,7 +10,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 
 namespace vendrik {
 
@@ -28,22 +28,14 @@ bool sameFinding(const Finding& a, const Finding& b) {
 
 namespace {
 
-/// A finding as read, packed: its texts are one kept piece of the line (`tail`, from the
-/// message text to the end) and lengths and offsets into it.
+/// A finding as read, packed: its texts are numbers in the reader's text tables.
 struct ReadFinding {
-    const char* tail;
-    std::uint32_t file; ///< number of the file name (see FileNames)
+    std::uint32_t file;
+    std::uint32_t messageText;
+    std::uint32_t reference;
     std::uint32_t line;
     std::uint32_t messageNumber;
-    std::uint32_t ruleNumber;
-    std::uint32_t ruleSubNumber;
-    std::uint32_t tailLength;
-    std::uint32_t textLength;      ///< the message text starts the tail
-    std::uint32_t referenceOffset; ///< the reference text ends it; the rule standard starts it
-    std::uint32_t standardLength;
     std::uint8_t priority;
-
-    std::string_view messageText() const { return {tail, textLength}; }
 };
 
 /// Records in large blocks: no allocation per record, and no block ever moves.
@@ -67,27 +59,41 @@ template <typename Record> struct BlockStore {
     }
 };
 
-/// The file names of a report, each kept once, numbered in the order first seen, with
-/// the number of findings of each.
+/// The file names of a report, numbered in the order first seen, with the number of
+/// findings of each.
 struct FileNames {
-    std::unordered_map<std::string_view, std::uint32_t> numbers;
-    std::vector<std::string_view> names;
+    TextTable table;
     std::vector<std::size_t> findingCounts;
     std::uint32_t last = 0; // reports tend to list one file's warnings together
 
     std::uint32_t numberOf(std::string_view file, TextStore& texts) {
-        if (!names.empty() && names[last].size() == file.size() && names[last] == file) {
-            return last;
+        const std::vector<std::string_view>& names = table.texts;
+        if (names.empty() || names[last] != file) {
+            last = internText(table, texts, file);
+            if (last == findingCounts.size()) {
+                findingCounts.push_back(0);
+            }
         }
-        auto found = numbers.find(file);
-        if (found == numbers.end()) {
-            names.push_back(keepText(texts, file));
-            findingCounts.push_back(0);
-            found =
-                numbers.emplace(names.back(), static_cast<std::uint32_t>(names.size() - 1)).first;
-        }
-        last = found->second;
+        ++findingCounts[last];
         return last;
+    }
+};
+
+/// The reference texts of a report, numbered like FileNames, each with its rule fields
+/// (read once per distinct text).
+struct References {
+    TextTable table;
+    std::vector<Finding> ruleFields; ///< by number: only the reference and rule fields are set
+
+    std::uint32_t numberOf(std::string_view reference, TextStore& texts) {
+        const std::uint32_t number = internText(table, texts, reference);
+        if (number == ruleFields.size()) {
+            Finding fields;
+            fields.referenceText = table.texts[number]; // the rule standard views the kept copy
+            parseRuleFields(fields);
+            ruleFields.push_back(fields);
+        }
+        return number;
     }
 };
 
@@ -133,107 +139,86 @@ template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
     }
 }
 
-/// Packs a finding whose texts view `line`, keeping the texts in `texts`.
-ReadFinding packFinding(const Finding& finding, std::uint32_t file, std::string_view line,
-                        TextStore& texts) {
-    const auto tailStart = static_cast<std::size_t>(finding.messageText.data() - line.data());
-    const std::string_view tail = keepText(texts, line.substr(tailStart));
-    const auto offset = [&](std::string_view text) {
-        return static_cast<std::uint32_t>(static_cast<std::size_t>(text.data() - line.data()) -
-                                          tailStart);
-    };
-    return {tail.data(),
-            file,
-            finding.line,
-            finding.messageNumber,
-            finding.ruleNumber,
-            finding.ruleSubNumber,
-            static_cast<std::uint32_t>(tail.size()),
-            static_cast<std::uint32_t>(finding.messageText.size()),
-            offset(finding.referenceText),
-            static_cast<std::uint32_t>(finding.ruleStandard.size()),
-            static_cast<std::uint8_t>(finding.priority)};
-}
-
-Finding unpackFinding(const ReadFinding& read, std::string_view file) {
-    Finding finding;
-    finding.recognised = true;
-    finding.line = read.line;
-    finding.priority = read.priority;
-    finding.messageNumber = read.messageNumber;
-    finding.ruleNumber = read.ruleNumber;
-    finding.ruleSubNumber = read.ruleSubNumber;
-    finding.file = file;
-    finding.messageText = read.messageText();
-    finding.referenceText = {read.tail + read.referenceOffset,
-                             read.tailLength - read.referenceOffset};
-    finding.ruleStandard = {read.tail + read.referenceOffset, read.standardLength};
-    return finding;
-}
-
-/// findingLess for two findings of the same file.
-bool lessInFile(const Finding& a, const Finding& b) {
-    return std::tie(a.line, a.messageNumber, a.messageText) <
-           std::tie(b.line, b.messageNumber, b.messageText);
-}
-
 } // namespace
 
-// The findings are read into packed records and counted per file. The records are then
-// unpacked straight to their file's place in the list, files in name order (one pass), and
-// sorted within each file, where they lie close together; the list closes up over the
-// duplicates as it goes (one more pass).
+// The findings are read into packed records, each text held once, and counted per file.
+// The records are then moved to their file's place, files in name order (one pass), sorted
+// within each file, where they lie close together, and unpacked into the list over the
+// duplicates (one more pass).
 void readReport(std::istream& input, FindingsList& list) {
     list = FindingsList{};
     FileNames files;
+    TextTable messageTexts;
+    References references;
     BlockStore<ReadFinding> read;
     forEachLine(input, [&](std::string_view line) {
         Finding finding;
-        if (!parseReportLine(finding, line)) {
+        if (!parseWarningLine(finding, line)) {
             return;
         }
         // The texts view the line, which the next read overwrites: keep them in the list.
-        const std::uint32_t file = files.numberOf(finding.file, list.texts);
-        ++files.findingCounts[file];
-        read.push(packFinding(finding, file, line, list.texts));
+        read.push({files.numberOf(finding.file, list.texts),
+                   internText(messageTexts, list.texts, finding.messageText),
+                   references.numberOf(finding.referenceText, list.texts), finding.line,
+                   finding.messageNumber, static_cast<std::uint8_t>(finding.priority)});
     });
 
-    std::vector<std::uint32_t> byName(files.names.size());
+    const std::vector<std::string_view>& fileNames = files.table.texts;
+    std::vector<std::uint32_t> byName(fileNames.size());
     for (std::uint32_t number = 0; number < byName.size(); ++number) {
         byName[number] = number;
     }
     std::sort(byName.begin(), byName.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return files.names[a] < files.names[b]; });
-    std::vector<std::size_t> start(files.names.size() + 1, 0); // by file number
+              [&](std::uint32_t a, std::uint32_t b) { return fileNames[a] < fileNames[b]; });
+    std::vector<std::size_t> start(fileNames.size()); // by file number
     std::size_t position = 0;
     for (const std::uint32_t number : byName) {
         start[number] = position;
         position += files.findingCounts[number];
     }
 
-    std::vector<Finding>& findings = list.findings;
-    findings.reserve(read.count);
-    prefault(findings.data(), read.count * sizeof(Finding));
-    findings.resize(read.count);
-    std::vector<std::size_t> next(start.begin(), start.end() - 1);
-    read.forEach([&](const ReadFinding& record) {
-        findings[next[record.file]++] = unpackFinding(record, files.names[record.file]);
-    });
+    const auto placed = std::make_unique_for_overwrite<ReadFinding[]>(read.count);
+    prefault(placed.get(), read.count * sizeof(ReadFinding));
+    std::vector<std::size_t> next = start;
+    read.forEach([&](const ReadFinding& record) { placed[next[record.file]++] = record; });
+    const std::size_t count = read.count;
     read = {};
 
-    // Sort each file's findings and close up the list over the duplicates.
-    std::size_t kept = 0;
+    // Same line and message number: the message texts decide; the same number is the
+    // same text.
+    const std::vector<std::string_view>& texts = messageTexts.texts;
+    const auto lessInFile = [&](const ReadFinding& a, const ReadFinding& b) {
+        if (a.line != b.line) {
+            return a.line < b.line;
+        }
+        if (a.messageNumber != b.messageNumber) {
+            return a.messageNumber < b.messageNumber;
+        }
+        return a.messageText != b.messageText && texts[a.messageText] < texts[b.messageText];
+    };
+    std::vector<Finding>& findings = list.findings;
+    findings.reserve(count);
+    prefault(findings.data(), count * sizeof(Finding));
     for (const std::uint32_t number : byName) {
-        const auto first = findings.begin() + static_cast<std::ptrdiff_t>(start[number]);
-        const auto last = first + static_cast<std::ptrdiff_t>(files.findingCounts[number]);
+        ReadFinding* const first = placed.get() + start[number];
+        ReadFinding* const last = first + files.findingCounts[number];
         std::sort(first, last, lessInFile);
-        for (auto finding = first; finding != last; ++finding) {
-            if (finding == first || !sameFinding(*(finding - 1), *finding)) {
-                findings[kept++] = *finding;
+        for (const ReadFinding* record = first; record != last; ++record) {
+            if (record != first && record->line == (record - 1)->line &&
+                record->messageNumber == (record - 1)->messageNumber &&
+                record->messageText == (record - 1)->messageText) {
+                continue; // the same finding as the one kept before it
             }
+            Finding finding = references.ruleFields[record->reference];
+            finding.recognised = true;
+            finding.line = record->line;
+            finding.priority = record->priority;
+            finding.messageNumber = record->messageNumber;
+            finding.file = fileNames[number];
+            finding.messageText = texts[record->messageText];
+            findings.push_back(finding);
         }
     }
-    findings.resize(kept);
 }
 
 } // namespace vendrik

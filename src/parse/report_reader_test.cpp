@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
 #include <sstream>
 
 namespace vendrik {
@@ -94,6 +98,66 @@ TEST(ReportReader, ReadsLinesAcrossBlocksAndLongerThanABlock) {
     EXPECT_EQ(longest.file, "Src\\Src_NV\\long.c");
     EXPECT_EQ(longest.messageText.size(), longText.size());
     EXPECT_EQ(longest.referenceText, " x");
+}
+
+/// The fields sameFinding compares.
+std::string sameFindingFields(const Finding& f) {
+    return std::string(f.file) + "|" + std::to_string(f.line) + "|" +
+           std::to_string(f.messageNumber) + "|" + std::string(f.messageText);
+}
+
+/// Every field of a finding, texts by value.
+std::string describeAll(const Finding& f) {
+    return std::string(f.file) + "|" + std::to_string(f.line) + "|" +
+           std::to_string(f.messageNumber) + "|" + std::string(f.messageText) + "|" +
+           std::to_string(f.priority) + "|" + std::string(f.referenceText) + "|" +
+           std::string(f.ruleStandard) + "|" + std::to_string(f.ruleNumber) + "|" +
+           std::to_string(f.ruleSubNumber);
+}
+
+// The reader against the plain reading: parse every line, sort the whole list, drop equal
+// neighbours. Many lines share files, texts and references, and many are duplicates, some
+// differing only in priority or reference (then either may survive).
+TEST(ReportReader, AgreesWithSortingAndDroppingDuplicatesOfEveryParsedLine) {
+    const std::string files[] = {"a.c", "B.c", "a.cpp", "b.c", "dir\\a.c", "a.c.c"};
+    const std::string texts[] = {"t", "", "t.)", "Some text", "Some texu", "T"};
+    const std::string references[] = {" ",
+                                      " x",
+                                      "MISRA C:2012 Rule-1.2",
+                                      " MISRA C:2012 Rule-1.2",
+                                      "MISRA C:2012 Dir-4.1",
+                                      "MISRA C:2004 Rule-10.10 (req)"};
+    std::mt19937_64 random(7);
+    const auto pick = [&](const auto& options) { return options[random() % std::size(options)]; };
+    for (int round = 0; round < 20; ++round) {
+        std::string report;
+        std::vector<Finding> plain;
+        std::vector<std::string> lines;
+        for (int i = 0; i < 400; ++i) {
+            lines.push_back(warning(
+                pick(files), static_cast<int>(random() % 12), static_cast<int>(random() % 10),
+                static_cast<int>(random() % 3 * 2000), pick(texts), pick(references)));
+            report += lines.back() + (i % 3 == 0 ? "\r\n" : "\n");
+        }
+        std::map<std::string, std::set<std::string>> candidates; // by the sameFinding fields
+        for (const std::string& line : lines) {
+            const Finding finding = makeFinding(line);
+            ASSERT_TRUE(finding.recognised) << line;
+            plain.push_back(finding);
+            candidates[sameFindingFields(finding)].insert(describeAll(finding));
+        }
+        std::sort(plain.begin(), plain.end(), findingLess);
+        plain.erase(std::unique(plain.begin(), plain.end(), sameFinding), plain.end());
+
+        const FindingsList list = read(report);
+        ASSERT_EQ(list.findings.size(), plain.size());
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            const std::string key = sameFindingFields(list.findings[i]);
+            ASSERT_EQ(key, sameFindingFields(plain[i])) << "finding " << i;
+            EXPECT_EQ(candidates[key].count(describeAll(list.findings[i])), 1u)
+                << describeAll(list.findings[i]);
+        }
+    }
 }
 
 TEST(ReportReader, ReplacesWhatTheListHeldBefore) {

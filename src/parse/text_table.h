@@ -1,0 +1,25 @@
+#pragma once
+
+#include "parse/text_store.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace vendrik {
+
+/// Distinct texts, numbered from 0 in the order first seen, each held once in a TextStore.
+/// Two texts are the same when they have the same bytes. A report repeats its file names,
+/// message texts and references many times over; the table keeps one copy of each.
+struct TextTable {
+    std::vector<std::string_view> texts; ///< by number; views into the store
+    std::vector<std::uint64_t> hashes;   ///< by number
+    std::vector<std::uint32_t> slots;    ///< open addressing: number + 1, or 0 when free
+    std::uint64_t seed = 0;              ///< chosen per table, so no fixed input collides
+};
+
+/// The number of `text` in `table`. A text the table does not hold yet is copied into
+/// `store` and takes the next number. Takes constant time on average, whatever the texts.
+std::uint32_t internText(TextTable& table, TextStore& store, std::string_view text);
+
+} // namespace vendrik
