@@ -6,33 +6,45 @@ bool isHisMessage(std::uint32_t messageNumber) {
     return messageNumber - 5300u <= 99u;
 }
 
+namespace {
+
+/// Where a finding counts: its priority digit, or 10 for a priority above 9, or 11 for HIS.
+/// Worked out without branches: priorities come in no predictable order.
+std::size_t tallyIndex(const Finding& finding) {
+    const std::size_t byPriority = finding.priority < 10 ? finding.priority : 10;
+    return isHisMessage(finding.messageNumber) ? 11 : byPriority;
+}
+
+/// How many findings count at each tally index.
+std::array<std::uint64_t, 12> tallyFindings(FindingRange findings) {
+    std::array<std::uint64_t, 12> tally{};
+    for (const Finding& finding : findings) {
+        ++tally[tallyIndex(finding)];
+    }
+    return tally;
+}
+
+} // namespace
+
 FindingCounts countFindings(FindingRange findings) {
+    const std::array<std::uint64_t, 12> tally = tallyFindings(findings);
     FindingCounts counts;
     counts.all_errors = findings.size();
-    for (const Finding& finding : findings) {
-        if (isHisMessage(finding.messageNumber)) {
-            ++counts.his;
-        } else if (finding.priority < misraCounters.size()) {
-            ++(counts.*misraCounters[finding.priority]);
-        }
+    for (std::size_t priority = 0; priority < misraCounters.size(); ++priority) {
+        counts.*misraCounters[priority] = tally[priority];
     }
+    counts.his = tally[11];
     return counts;
 }
 
 PriorityBandCounts countPriorityBands(FindingRange findings) {
+    const std::array<std::uint64_t, 12> tally = tallyFindings(findings);
     PriorityBandCounts counts;
     counts.allFindings = findings.size();
-    for (const Finding& finding : findings) {
-        if (isHisMessage(finding.messageNumber)) {
-            ++counts.his;
-        } else if (finding.priority <= 4) {
-            ++counts.priority0to4;
-        } else if (finding.priority - 5u <= 2u) {
-            ++counts.priority5to7;
-        } else if (finding.priority - 8u <= 1u) {
-            ++counts.priority8to9;
-        }
-    }
+    counts.priority0to4 = tally[0] + tally[1] + tally[2] + tally[3] + tally[4];
+    counts.priority5to7 = tally[5] + tally[6] + tally[7];
+    counts.priority8to9 = tally[8] + tally[9];
+    counts.his = tally[11];
     return counts;
 }
 
