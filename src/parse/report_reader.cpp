@@ -30,12 +30,14 @@ namespace {
 
 /// A finding as read, packed: its texts are numbers in the reader's text tables.
 struct ReadFinding {
+    std::uint64_t place; ///< line number, then message number: the order within a file
     std::uint32_t file;
     std::uint32_t messageText;
     std::uint32_t reference;
-    std::uint32_t line;
-    std::uint32_t messageNumber;
     std::uint8_t priority;
+
+    std::uint32_t line() const { return static_cast<std::uint32_t>(place >> 32); }
+    std::uint32_t messageNumber() const { return static_cast<std::uint32_t>(place); }
 };
 
 /// Records in large blocks: no allocation per record, and no block ever moves.
@@ -68,7 +70,7 @@ struct FileNames {
 
     std::uint32_t numberOf(std::string_view file, TextStore& texts) {
         const std::vector<std::string_view>& names = table.texts;
-        if (names.empty() || names[last] != file) {
+        if (names.empty() || !sameText(names[last], file)) {
             last = internText(table, texts, file);
             if (last == findingCounts.size()) {
                 findingCounts.push_back(0);
@@ -157,10 +159,11 @@ void readReport(std::istream& input, FindingsList& list) {
             return;
         }
         // The texts view the line, which the next read overwrites: keep them in the list.
-        read.push({files.numberOf(finding.file, list.texts),
+        read.push({std::uint64_t{finding.line} << 32 | finding.messageNumber,
+                   files.numberOf(finding.file, list.texts),
                    internText(messageTexts, list.texts, finding.messageText),
-                   references.numberOf(finding.referenceText, list.texts), finding.line,
-                   finding.messageNumber, static_cast<std::uint8_t>(finding.priority)});
+                   references.numberOf(finding.referenceText, list.texts),
+                   static_cast<std::uint8_t>(finding.priority)});
     });
 
     const std::vector<std::string_view>& fileNames = files.table.texts;
@@ -188,11 +191,8 @@ void readReport(std::istream& input, FindingsList& list) {
     // same text.
     const std::vector<std::string_view>& texts = messageTexts.texts;
     const auto lessInFile = [&](const ReadFinding& a, const ReadFinding& b) {
-        if (a.line != b.line) {
-            return a.line < b.line;
-        }
-        if (a.messageNumber != b.messageNumber) {
-            return a.messageNumber < b.messageNumber;
+        if (a.place != b.place) {
+            return a.place < b.place;
         }
         return a.messageText != b.messageText && texts[a.messageText] < texts[b.messageText];
     };
@@ -204,16 +204,15 @@ void readReport(std::istream& input, FindingsList& list) {
         ReadFinding* const last = first + files.findingCounts[number];
         std::sort(first, last, lessInFile);
         for (const ReadFinding* record = first; record != last; ++record) {
-            if (record != first && record->line == (record - 1)->line &&
-                record->messageNumber == (record - 1)->messageNumber &&
+            if (record != first && record->place == (record - 1)->place &&
                 record->messageText == (record - 1)->messageText) {
                 continue; // the same finding as the one kept before it
             }
             Finding finding = references.ruleFields[record->reference];
             finding.recognised = true;
-            finding.line = record->line;
+            finding.line = record->line();
             finding.priority = record->priority;
-            finding.messageNumber = record->messageNumber;
+            finding.messageNumber = record->messageNumber();
             finding.file = fileNames[number];
             finding.messageText = texts[record->messageText];
             findings.push_back(finding);

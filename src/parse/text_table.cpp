@@ -58,20 +58,6 @@ std::uint64_t hashText(std::string_view text, std::uint64_t seed) {
     return mix(first, second >> 7 | second << 57);
 }
 
-/// Byte-wise equality of two texts of the same size, word by word.
-bool sameBytes(std::string_view a, std::string_view b) {
-    const std::size_t size = a.size();
-    if (size < 8) {
-        return a == b;
-    }
-    for (std::size_t at = 0; at + 8 < size; at += 8) {
-        if (load64(a.data() + at) != load64(b.data() + at)) {
-            return false;
-        }
-    }
-    return load64(a.data() + size - 8) == load64(b.data() + size - 8);
-}
-
 /// Puts `number` into the first free slot of its probe sequence.
 void place(TextTable& table, std::uint32_t number) {
     const std::size_t mask = table.slots.size() - 1;
@@ -85,6 +71,22 @@ void place(TextTable& table, std::uint32_t number) {
 
 } // namespace
 
+bool sameText(std::string_view a, std::string_view b) {
+    const std::size_t size = a.size();
+    if (size != b.size()) {
+        return false;
+    }
+    if (size < 8) {
+        return a == b;
+    }
+    for (std::size_t at = 0; at + 8 < size; at += 8) {
+        if (load64(a.data() + at) != load64(b.data() + at)) {
+            return false;
+        }
+    }
+    return load64(a.data() + size - 8) == load64(b.data() + size - 8);
+}
+
 std::uint32_t internText(TextTable& table, TextStore& store, std::string_view text) {
     if (table.slots.empty()) {
         table.slots.assign(1024, 0);
@@ -96,8 +98,7 @@ std::uint32_t internText(TextTable& table, TextStore& store, std::string_view te
     const std::size_t mask = table.slots.size() - 1;
     for (std::size_t slot = hash & mask; table.slots[slot] != 0; slot = (slot + 1) & mask) {
         const std::uint32_t number = table.slots[slot] - 1;
-        if (table.hashes[number] == hash && table.texts[number].size() == text.size() &&
-            sameBytes(table.texts[number], text)) {
+        if (table.hashes[number] == hash && sameText(table.texts[number], text)) {
             return number;
         }
     }

@@ -37,6 +37,40 @@ TEST(TextTable, NumbersDistinctTextsInTheOrderFirstSeen) {
     EXPECT_EQ(table.texts[4], "a\0b"s);
 }
 
+TEST(TextTable, TellsTextsOfEveryLengthApartByAnyByte) {
+    // Texts are read in words of eight bytes, the last one ending at the text's end: each
+    // length from 0 to 40 and each byte position must still count.
+    TextTable table;
+    TextStore store;
+    std::uint32_t next = 0;
+    for (std::size_t length = 0; length <= 40; ++length) {
+        const std::string base(length, 'a');
+        ASSERT_EQ(internText(table, store, base), next++) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string changed = base;
+            changed[at] = 'b';
+            ASSERT_EQ(internText(table, store, changed), next++) << length << " " << at;
+        }
+    }
+    for (std::size_t length = 0, number = 0; length <= 40; ++length) {
+        ASSERT_EQ(internText(table, store, std::string(length, 'a')), number) << length;
+        number += length + 1;
+    }
+}
+
+TEST(TextTable, ComparesTextsByEveryByte) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+        const std::string base(length, 'a');
+        EXPECT_TRUE(sameText(base, std::string(length, 'a'))) << length;
+        EXPECT_FALSE(sameText(base, base + "a")) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string changed = base;
+            changed[at] = '\0';
+            EXPECT_FALSE(sameText(base, changed)) << length << " " << at;
+        }
+    }
+}
+
 TEST(TextTable, KeepsNumbersAndTextsWhileItGrows) {
     TextTable table;
     TextStore store;
