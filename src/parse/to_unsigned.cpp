@@ -1,5 +1,6 @@
 #include "parse/to_unsigned.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace vendrik {
@@ -11,11 +12,13 @@ std::uint32_t toUnsigned(std::string_view digits) {
         ++i;
     }
     std::uint64_t value = 0;
-    for (; i < digits.size() && digits[i] >= '0' && digits[i] <= '9'; ++i) {
-        value = value * 10 + static_cast<std::uint64_t>(digits[i] - '0');
-        if (value > maximum) {
-            value = maximum; // saturated; the remaining digits cannot lower it
+    for (; i < digits.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(digits[i]) - unsigned{'0'};
+        if (digit > 9) {
+            break;
         }
+        // Once saturated, the remaining digits cannot lower the value.
+        value = std::min(value * 10 + digit, maximum);
     }
     return static_cast<std::uint32_t>(value);
 }
