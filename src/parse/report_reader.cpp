@@ -32,8 +32,7 @@ namespace {
 struct ReadFinding {
     std::uint64_t place; ///< line number, then message number: the order within a file
     std::uint32_t file;
-    std::uint32_t messageText;
-    std::uint32_t reference;
+    std::uint32_t tail;
     std::uint8_t priority;
 
     std::uint32_t line() const { return static_cast<std::uint32_t>(place >> 32); }
@@ -81,19 +80,28 @@ struct FileNames {
     }
 };
 
-/// The reference texts of a report, numbered like FileNames, each with its rule fields
-/// (read once per distinct text).
-struct References {
+/// The tails of a report's warning lines, from the message text to the end of the line,
+/// numbered like FileNames, each with its message text, its reference text and its rule
+/// fields (read once per distinct tail). The analyser repeats the same message with the
+/// same reference on many lines and in many files.
+struct Tails {
     TextTable table;
-    std::vector<Finding> ruleFields; ///< by number: only the reference and rule fields are set
+    std::vector<Finding> texts; ///< by number: only the text, reference and rule fields are set
 
-    std::uint32_t numberOf(std::string_view reference, TextStore& texts) {
-        const std::uint32_t number = internText(table, texts, reference);
-        if (number == ruleFields.size()) {
+    std::uint32_t numberOf(const Finding& finding, std::string_view line, TextStore& store) {
+        const auto start = static_cast<std::size_t>(finding.messageText.data() - line.data());
+        const std::uint32_t number = internText(table, store, line.substr(start));
+        if (number == texts.size()) {
+            // The same texts, viewing the kept copy of the tail.
+            const char* const kept = table.texts[number].data();
+            const auto keptView = [&](std::string_view text) {
+                return std::string_view(kept + (text.data() - line.data()) - start, text.size());
+            };
             Finding fields;
-            fields.referenceText = table.texts[number]; // the rule standard views the kept copy
+            fields.messageText = keptView(finding.messageText);
+            fields.referenceText = keptView(finding.referenceText);
             parseRuleFields(fields);
-            ruleFields.push_back(fields);
+            texts.push_back(fields);
         }
         return number;
     }
@@ -150,8 +158,7 @@ template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
 void readReport(std::istream& input, FindingsList& list) {
     list = FindingsList{};
     FileNames files;
-    TextTable messageTexts;
-    References references;
+    Tails tails;
     BlockStore<ReadFinding> read;
     forEachLine(input, [&](std::string_view line) {
         Finding finding;
@@ -161,8 +168,7 @@ void readReport(std::istream& input, FindingsList& list) {
         // The texts view the line, which the next read overwrites: keep them in the list.
         read.push({std::uint64_t{finding.line} << 32 | finding.messageNumber,
                    files.numberOf(finding.file, list.texts),
-                   internText(messageTexts, list.texts, finding.messageText),
-                   references.numberOf(finding.referenceText, list.texts),
+                   tails.numberOf(finding, line, list.texts),
                    static_cast<std::uint8_t>(finding.priority)});
     });
 
@@ -187,14 +193,19 @@ void readReport(std::istream& input, FindingsList& list) {
     const std::size_t count = read.count;
     read = {};
 
-    // Same line and message number: the message texts decide; the same number is the
+    // Same line and message number: the message texts decide; the same tail has the
     // same text.
-    const std::vector<std::string_view>& texts = messageTexts.texts;
+    const auto messageText = [&](const ReadFinding& record) {
+        return tails.texts[record.tail].messageText;
+    };
     const auto lessInFile = [&](const ReadFinding& a, const ReadFinding& b) {
         if (a.place != b.place) {
             return a.place < b.place;
         }
-        return a.messageText != b.messageText && texts[a.messageText] < texts[b.messageText];
+        return a.tail != b.tail && messageText(a) < messageText(b);
+    };
+    const auto sameInFile = [&](const ReadFinding& a, const ReadFinding& b) {
+        return a.place == b.place && (a.tail == b.tail || messageText(a) == messageText(b));
     };
     std::vector<Finding>& findings = list.findings;
     findings.reserve(count);
@@ -204,17 +215,15 @@ void readReport(std::istream& input, FindingsList& list) {
         ReadFinding* const last = first + files.findingCounts[number];
         std::sort(first, last, lessInFile);
         for (const ReadFinding* record = first; record != last; ++record) {
-            if (record != first && record->place == (record - 1)->place &&
-                record->messageText == (record - 1)->messageText) {
+            if (record != first && sameInFile(*(record - 1), *record)) {
                 continue; // the same finding as the one kept before it
             }
-            Finding finding = references.ruleFields[record->reference];
+            Finding finding = tails.texts[record->tail];
             finding.recognised = true;
             finding.line = record->line();
             finding.priority = record->priority;
             finding.messageNumber = record->messageNumber();
             finding.file = fileNames[number];
-            finding.messageText = texts[record->messageText];
             findings.push_back(finding);
         }
     }
