@@ -9,7 +9,8 @@
 namespace vendrik {
 
 /// The run's findings: recognised only, in ascending findingLess order, no two the same.
-/// The list owns the texts its findings view; each file name is held once.
+/// The list owns the texts its findings view, each distinct text held once: a file name,
+/// and the end of a warning line from its message text on (message and reference text).
 struct FindingsList {
     std::vector<Finding> findings;
     TextStore texts;
