@@ -28,10 +28,10 @@ bool sameFinding(const Finding& a, const Finding& b) {
 
 namespace {
 
-/// A finding as read, packed: its texts are numbers in the reader's text tables.
+/// A finding as read, packed: its texts are numbers in the reader's text tables, and its
+/// file is the one whose records it is kept with.
 struct ReadFinding {
     std::uint64_t place; ///< line number, then message number: the order within a file
-    std::uint32_t file;
     std::uint32_t tail;
     std::uint8_t priority;
 
@@ -39,44 +39,22 @@ struct ReadFinding {
     std::uint32_t messageNumber() const { return static_cast<std::uint32_t>(place); }
 };
 
-/// Records in large blocks: no allocation per record, and no block ever moves.
-template <typename Record> struct BlockStore {
-    static constexpr std::size_t blockSize = std::size_t{1} << 16;
-    std::vector<std::unique_ptr<Record[]>> blocks;
-    std::size_t count = 0;
-
-    void push(const Record& record) {
-        if (count % blockSize == 0) {
-            blocks.push_back(std::make_unique_for_overwrite<Record[]>(blockSize));
-            prefault(blocks.back().get(), blockSize * sizeof(Record));
-        }
-        blocks.back()[count % blockSize] = record;
-        ++count;
-    }
-    template <typename Visit> void forEach(Visit visit) const {
-        for (std::size_t i = 0; i < count; ++i) {
-            visit(blocks[i / blockSize][i % blockSize]);
-        }
-    }
-};
-
-/// The file names of a report, numbered in the order first seen, with the number of
-/// findings of each.
+/// The file names of a report, numbered in the order first seen, each with the records
+/// of its findings in the order read.
 struct FileNames {
     TextTable table;
-    std::vector<std::size_t> findingCounts;
+    std::vector<std::vector<ReadFinding>> findings; ///< by file number
     std::uint32_t last = 0; // reports tend to list one file's warnings together
 
-    std::uint32_t numberOf(std::string_view file, TextStore& texts) {
+    std::vector<ReadFinding>& findingsOf(std::string_view file, TextStore& texts) {
         const std::vector<std::string_view>& names = table.texts;
         if (names.empty() || !sameText(names[last], file)) {
             last = internText(table, texts, file);
-            if (last == findingCounts.size()) {
-                findingCounts.push_back(0);
+            if (last == findings.size()) {
+                findings.emplace_back();
             }
         }
-        ++findingCounts[last];
-        return last;
+        return findings[last];
     }
 };
 
@@ -151,25 +129,25 @@ template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
 
 } // namespace
 
-// The findings are read into packed records, each text held once, and counted per file.
-// The records are then moved to their file's place, files in name order (one pass), sorted
-// within each file, where they lie close together, and unpacked into the list over the
-// duplicates (one more pass).
+// The findings are read into packed records, each text held once, kept with their file.
+// Each file's records are then sorted, files in name order, and unpacked into the list over
+// the duplicates.
 void readReport(std::istream& input, FindingsList& list) {
     list = FindingsList{};
     FileNames files;
     Tails tails;
-    BlockStore<ReadFinding> read;
+    std::size_t count = 0;
     forEachLine(input, [&](std::string_view line) {
         Finding finding;
         if (!parseWarningLine(finding, line)) {
             return;
         }
         // The texts view the line, which the next read overwrites: keep them in the list.
-        read.push({std::uint64_t{finding.line} << 32 | finding.messageNumber,
-                   files.numberOf(finding.file, list.texts),
-                   tails.numberOf(finding, line, list.texts),
-                   static_cast<std::uint8_t>(finding.priority)});
+        files.findingsOf(finding.file, list.texts)
+            .push_back({std::uint64_t{finding.line} << 32 | finding.messageNumber,
+                        tails.numberOf(finding, line, list.texts),
+                        static_cast<std::uint8_t>(finding.priority)});
+        ++count;
     });
 
     const std::vector<std::string_view>& fileNames = files.table.texts;
@@ -179,19 +157,6 @@ void readReport(std::istream& input, FindingsList& list) {
     }
     std::sort(byName.begin(), byName.end(),
               [&](std::uint32_t a, std::uint32_t b) { return fileNames[a] < fileNames[b]; });
-    std::vector<std::size_t> start(fileNames.size()); // by file number
-    std::size_t position = 0;
-    for (const std::uint32_t number : byName) {
-        start[number] = position;
-        position += files.findingCounts[number];
-    }
-
-    const auto placed = std::make_unique_for_overwrite<ReadFinding[]>(read.count);
-    prefault(placed.get(), read.count * sizeof(ReadFinding));
-    std::vector<std::size_t> next = start;
-    read.forEach([&](const ReadFinding& record) { placed[next[record.file]++] = record; });
-    const std::size_t count = read.count;
-    read = {};
 
     // Same line and message number: the message texts decide; the same tail has the
     // same text.
@@ -211,21 +176,21 @@ void readReport(std::istream& input, FindingsList& list) {
     findings.reserve(count);
     prefault(findings.data(), count * sizeof(Finding));
     for (const std::uint32_t number : byName) {
-        ReadFinding* const first = placed.get() + start[number];
-        ReadFinding* const last = first + files.findingCounts[number];
-        std::sort(first, last, lessInFile);
-        for (const ReadFinding* record = first; record != last; ++record) {
-            if (record != first && sameInFile(*(record - 1), *record)) {
+        std::vector<ReadFinding>& records = files.findings[number];
+        std::sort(records.begin(), records.end(), lessInFile);
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (i > 0 && sameInFile(records[i - 1], records[i])) {
                 continue; // the same finding as the one kept before it
             }
-            Finding finding = tails.texts[record->tail];
+            Finding finding = tails.texts[records[i].tail];
             finding.recognised = true;
-            finding.line = record->line();
-            finding.priority = record->priority;
-            finding.messageNumber = record->messageNumber();
+            finding.line = records[i].line();
+            finding.priority = records[i].priority;
+            finding.messageNumber = records[i].messageNumber();
             finding.file = fileNames[number];
             findings.push_back(finding);
         }
+        records = {}; // done with: its memory can serve the list
     }
 }
 
