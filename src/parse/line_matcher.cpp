@@ -250,8 +250,9 @@ TailPlan planTail(std::string_view line, const Breaks& breaks) {
     if (n < 4) {
         return plan;
     }
-    for (std::size_t at = lastOf(line, 'R', n - 4); at != none && at > 0;
-         at = lastOf(line, 'R', at - 1)) {
+    // Searched for by its "f", which is rarer than "R" in the reference texts that follow.
+    for (std::size_t f = lastOf(line, 'f', n - 2), at = f - 2; f != none && f > 2;
+         f = lastOf(line, 'f', f - 1), at = f - 2) {
         if (breaks.last != none && at <= breaks.last) {
             break;
         }
