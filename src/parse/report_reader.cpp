@@ -59,29 +59,50 @@ struct FileNames {
 };
 
 /// The tails of a report's warning lines, from the message text to the end of the line,
-/// numbered like FileNames, each with its message text, its reference text and its rule
-/// fields (read once per distinct tail). The analyser repeats the same message with the
-/// same reference on many lines and in many files.
+/// kept as RecentTexts, each copy with the lengths that find its message and reference
+/// texts in it and with its rule fields, read once per copy. Tails repeat often: the same
+/// message with the same reference on many lines and in many files.
 struct Tails {
-    TextTable table;
-    std::vector<Finding> texts; ///< by number: only the text, reference and rule fields are set
+    /// Where the texts lie in a tail, and the rule its reference names (if any).
+    struct Facts {
+        std::uint32_t textLength;      ///< the message text starts the tail
+        std::uint32_t referenceOffset; ///< the reference text ends it
+        std::uint32_t standardLength;  ///< the rule standard starts the reference text
+        std::uint32_t ruleNumber;
+        std::uint32_t ruleSubNumber;
+    };
+    RecentTexts copies;
+    std::vector<Facts> facts; ///< by number
 
     std::uint32_t numberOf(const Finding& finding, std::string_view line, TextStore& store) {
         const auto start = static_cast<std::size_t>(finding.messageText.data() - line.data());
-        const std::uint32_t number = internText(table, store, line.substr(start));
-        if (number == texts.size()) {
-            // The same texts, viewing the kept copy of the tail.
-            const char* const kept = table.texts[number].data();
-            const auto keptView = [&](std::string_view text) {
-                return std::string_view(kept + (text.data() - line.data()) - start, text.size());
-            };
-            Finding fields;
-            fields.messageText = keptView(finding.messageText);
-            fields.referenceText = keptView(finding.referenceText);
-            parseRuleFields(fields);
-            texts.push_back(fields);
+        const std::string_view tail = line.substr(start);
+        const std::uint32_t number = keepRecentText(copies, store, tail);
+        if (number == facts.size()) {
+            Finding rule;
+            rule.referenceText = finding.referenceText;
+            parseRuleFields(rule);
+            facts.push_back({static_cast<std::uint32_t>(finding.messageText.size()),
+                             static_cast<std::uint32_t>(tail.size() - rule.referenceText.size()),
+                             static_cast<std::uint32_t>(rule.ruleStandard.size()), rule.ruleNumber,
+                             rule.ruleSubNumber});
         }
         return number;
+    }
+
+    std::string_view messageText(std::uint32_t number) const {
+        return copies.texts[number].substr(0, facts[number].textLength);
+    }
+
+    /// The message, reference and rule fields of `finding` from copy `number`.
+    void fill(Finding& finding, std::uint32_t number) const {
+        const std::string_view tail = copies.texts[number];
+        const Facts& fact = facts[number];
+        finding.messageText = tail.substr(0, fact.textLength);
+        finding.referenceText = tail.substr(fact.referenceOffset);
+        finding.ruleStandard = finding.referenceText.substr(0, fact.standardLength);
+        finding.ruleNumber = fact.ruleNumber;
+        finding.ruleSubNumber = fact.ruleSubNumber;
     }
 };
 
@@ -161,7 +182,7 @@ void readReport(std::istream& input, FindingsList& list) {
     // Same line and message number: the message texts decide; the same tail has the
     // same text.
     const auto messageText = [&](const ReadFinding& record) {
-        return tails.texts[record.tail].messageText;
+        return tails.messageText(record.tail);
     };
     const auto lessInFile = [&](const ReadFinding& a, const ReadFinding& b) {
         if (a.place != b.place) {
@@ -182,7 +203,8 @@ void readReport(std::istream& input, FindingsList& list) {
             if (i > 0 && sameInFile(records[i - 1], records[i])) {
                 continue; // the same finding as the one kept before it
             }
-            Finding finding = tails.texts[records[i].tail];
+            Finding finding;
+            tails.fill(finding, records[i].tail);
             finding.recognised = true;
             finding.line = records[i].line();
             finding.priority = records[i].priority;

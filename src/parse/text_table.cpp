@@ -58,6 +58,12 @@ std::uint64_t hashText(std::string_view text, std::uint64_t seed) {
     return mix(first, second >> 7 | second << 57);
 }
 
+/// A seed no input can know in advance.
+std::uint64_t chooseSeed() {
+    return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) *
+           multiplier;
+}
+
 /// Puts `number` into the first free slot of its probe sequence.
 void place(TextTable& table, std::uint32_t number) {
     const std::size_t mask = table.slots.size() - 1;
@@ -90,9 +96,7 @@ bool sameText(std::string_view a, std::string_view b) {
 std::uint32_t internText(TextTable& table, TextStore& store, std::string_view text) {
     if (table.slots.empty()) {
         table.slots.assign(1024, 0);
-        table.seed = static_cast<std::uint64_t>(
-                         std::chrono::steady_clock::now().time_since_epoch().count()) *
-                     multiplier;
+        table.seed = chooseSeed();
     }
     const std::uint64_t hash = hashText(text, table.seed);
     const std::size_t mask = table.slots.size() - 1;
@@ -114,6 +118,27 @@ std::uint32_t internText(TextTable& table, TextStore& store, std::string_view te
     } else {
         place(table, number);
     }
+    return number;
+}
+
+std::uint32_t keepRecentText(RecentTexts& recent, TextStore& store, std::string_view text) {
+    constexpr std::size_t slotCount = std::size_t{1} << 14;
+    if (recent.slots.empty()) {
+        recent.slots.assign(slotCount, 0);
+        recent.seed = chooseSeed();
+    }
+    const std::uint64_t hash = hashText(text, recent.seed);
+    std::uint64_t& slot = recent.slots[hash & (slotCount - 1)];
+    const std::uint64_t mark = hash & ~std::uint64_t{0xffffffff};
+    if (slot != 0 && (slot & ~std::uint64_t{0xffffffff}) == mark) {
+        const std::uint32_t number = static_cast<std::uint32_t>(slot) - 1;
+        if (sameText(recent.texts[number], text)) {
+            return number;
+        }
+    }
+    const auto number = static_cast<std::uint32_t>(recent.texts.size());
+    recent.texts.push_back(keepText(store, text));
+    slot = mark | (std::uint64_t{number} + 1);
     return number;
 }
 

@@ -89,5 +89,27 @@ TEST(TextTable, KeepsNumbersAndTextsWhileItGrows) {
     }
 }
 
+TEST(RecentTexts, GivesEachTextACopyOfItsOwnBytes) {
+    RecentTexts recent;
+    TextStore store;
+    // A few texts that come back often, among many that are met once.
+    const std::string often[] = {"Function return value is not used", "", "x", "Rule-1.1"};
+    for (const std::string& text : often) {
+        ASSERT_EQ(recent.texts[keepRecentText(recent, store, text)], text);
+    }
+    for (std::uint32_t i = 0; i < 60000; ++i) {
+        const std::string once = "identifier_" + std::to_string(i);
+        const std::uint32_t number = keepRecentText(recent, store, once);
+        ASSERT_EQ(number, recent.texts.size() - 1) << once; // new texts are new copies
+        ASSERT_EQ(recent.texts[number], once);
+        const std::string& again = often[i % std::size(often)];
+        const std::uint32_t repeated = keepRecentText(recent, store, again);
+        ASSERT_EQ(recent.texts[repeated], again) << i;
+    }
+    // Texts met often mostly find their copy: one is copied again only when a text met
+    // once has taken its slot (about 15 times here, on average).
+    EXPECT_LT(recent.texts.size(), std::size(often) + 60000 + 500);
+}
+
 } // namespace
 } // namespace vendrik
