@@ -1,8 +1,9 @@
 // Writes a deterministic, realistic analyser report to standard output:
 //   generate_report [lines] [seed]
-// Thousands of source files, realistic message numbers and texts, about 5 % HIS messages,
-// a few % repeated warnings, and about a fifth of the lines outside the source tree or not
-// warnings at all. As the analyser works file by file, a file's warnings come in runs
+// Thousands of source files, realistic message numbers and texts (many naming one of
+// thousands of identifiers, so that about one warning in twelve has a text of its own),
+// about 5 % HIS messages, a few % repeated warnings, and about a fifth of the lines
+// outside the source tree or not warnings at all. As the analyser works file by file, a file's warnings come in runs
 // (of 1 to 60 lines), and a file may come back later. CR LF line ends.
 
 #include <array>
@@ -72,8 +73,8 @@ constexpr std::array<std::string_view, 8> folders = {"Core", "Drivers", "App", "
 constexpr std::array<std::string_view, 6> names = {"io_buffer", "scheduler", "can_if",
                                                    "adc",       "crc",       "nvm_block"};
 constexpr std::array<std::string_view, 4> extensions = {".c", ".h", ".c", ".cpp"};
-constexpr std::array<std::string_view, 6> identifiers = {"buf_len", "ctx",       "CanIf_Tx",
-                                                         "adc_raw", "crc_table", "0x7FU"};
+constexpr std::array<std::string_view, 6> identifierStems = {"buf_len", "ctx",       "CanIf_Tx",
+                                                             "adc_raw", "crc_table", "state"};
 constexpr std::array<std::string_view, 5> tags = {" [U]", " [C]", " [L]", " [I]", ""};
 
 std::string fill(std::string_view text, std::string_view identifier) {
@@ -92,6 +93,20 @@ int main(int argc, char* argv[]) {
     auto below = [&](std::uint64_t limit) { return random() % limit; };
 
     std::vector<std::string> files;
+    // A code base names many identifiers, some far more often than others: each stem with a
+    // module prefix, 24,000 in all, drawn with a bias towards the first ones.
+    std::vector<std::string> identifiers;
+    for (unsigned i = 0; i < 24000; ++i) {
+        std::string identifier = "M";
+        identifier += std::to_string(i / 6);
+        identifier += '_';
+        identifier += identifierStems[i % identifierStems.size()];
+        identifiers.push_back(identifier);
+    }
+    const auto someIdentifier = [&]() -> const std::string& {
+        const std::uint64_t spread = below(identifiers.size());
+        return identifiers[below(spread + 1)];
+    };
     for (unsigned i = 0; i < 4000; ++i) {
         files.push_back(std::string(folders[i % folders.size()]) + "\\m" + std::to_string(i / 8) +
                         "\\" + std::string(names[i % names.size()]) + std::to_string(i) +
@@ -130,7 +145,7 @@ int main(int argc, char* argv[]) {
             line = root + "Src\\Src_NV\\" + files[file] + " (" + std::to_string(1 + below(3000)) +
                    ") : " + (error ? "error" : "warning") + " : QAC(Prio" +
                    std::to_string(message.priority) + ") Msg: " + std::to_string(message.number) +
-                   "(" + fill(message.text, identifiers[below(identifiers.size())]) + ".)" +
+                   "(" + fill(message.text, someIdentifier()) + ".)" +
                    std::string(tags[below(tags.size())]) + " Ref:" + (below(100) < 70 ? " " : "") +
                    std::string(message.reference);
             if (recent.size() < 4096) {
