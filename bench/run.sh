@@ -20,7 +20,9 @@ cmake --build build-bench-regex --target vendrik >/dev/null
 
 lines=${1:-1000000}
 mkdir -p bench/data
-report=bench/data/report-$lines.txt
+# Kept per generator build, so that a changed generator gives a new report.
+generator=$(md5sum build-bench/bench/generate_report | cut -c 1-8)
+report=bench/data/report-$lines-$generator.txt
 [ -s "$report" ] || build-bench/bench/generate_report "$lines" >"$report"
 bytes=$(stat -c %s "$report")
 scratch=$(mktemp -d)

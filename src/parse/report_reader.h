@@ -9,8 +9,9 @@
 namespace vendrik {
 
 /// The run's findings: recognised only, in ascending findingLess order, no two the same.
-/// The list owns the texts its findings view, each distinct text held once: a file name,
-/// and the end of a warning line from its message text on (message and reference text).
+/// The list owns the texts its findings view: each file name once, and the ends of the
+/// warning lines from the message text on (message and reference text), shared by the
+/// findings whose lines end alike (see RecentTexts in text_table.h).
 struct FindingsList {
     std::vector<Finding> findings;
     TextStore texts;
