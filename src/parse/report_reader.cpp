@@ -63,8 +63,11 @@ struct FileNames {
 /// texts in it and with its rule fields, read once per copy. Tails repeat often: the same
 /// message with the same reference on many lines and in many files.
 struct Tails {
-    /// Where the texts lie in a tail, and the rule its reference names (if any).
+    /// A kept tail, where its texts lie, and the rule its reference names (if any): all a
+    /// finding needs of its tail, in one place.
     struct Facts {
+        const char* tail;
+        std::uint32_t tailLength;
         std::uint32_t textLength;      ///< the message text starts the tail
         std::uint32_t referenceOffset; ///< the reference text ends it
         std::uint32_t standardLength;  ///< the rule standard starts the reference text
@@ -82,7 +85,8 @@ struct Tails {
             Finding rule;
             rule.referenceText = finding.referenceText;
             parseRuleFields(rule);
-            facts.push_back({static_cast<std::uint32_t>(finding.messageText.size()),
+            facts.push_back({copies.texts[number].data(), static_cast<std::uint32_t>(tail.size()),
+                             static_cast<std::uint32_t>(finding.messageText.size()),
                              static_cast<std::uint32_t>(tail.size() - rule.referenceText.size()),
                              static_cast<std::uint32_t>(rule.ruleStandard.size()), rule.ruleNumber,
                              rule.ruleSubNumber});
@@ -91,13 +95,13 @@ struct Tails {
     }
 
     std::string_view messageText(std::uint32_t number) const {
-        return copies.texts[number].substr(0, facts[number].textLength);
+        return {facts[number].tail, facts[number].textLength};
     }
 
     /// The message, reference and rule fields of `finding` from copy `number`.
     void fill(Finding& finding, std::uint32_t number) const {
-        const std::string_view tail = copies.texts[number];
         const Facts& fact = facts[number];
+        const std::string_view tail(fact.tail, fact.tailLength);
         finding.messageText = tail.substr(0, fact.textLength);
         finding.referenceText = tail.substr(fact.referenceOffset);
         finding.ruleStandard = finding.referenceText.substr(0, fact.standardLength);
