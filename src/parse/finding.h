@@ -32,7 +32,7 @@ struct Finding {
 bool parseReportLine(Finding& finding, std::string_view line);
 
 /// parseReportLine without the rule fields, which keep their initial values. The report
-/// reader reads the rule of each distinct reference text only once, with parseRuleFields.
+/// reader reads the rule of each kept line ending only once, with parseRuleFields.
 bool parseWarningLine(Finding& finding, std::string_view line);
 
 /// Fills the rule fields of `finding` from its reference text as parseReportLine does: only

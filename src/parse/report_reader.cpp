@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
-#include <string>
 #include <string_view>
 #include <tuple>
 
@@ -28,8 +26,8 @@ bool sameFinding(const Finding& a, const Finding& b) {
 
 namespace {
 
-/// A finding as read, packed: its texts are numbers in the reader's text tables, and its
-/// file is the one whose records it is kept with.
+/// A finding as read, packed: its texts are the number of its line's tail (see Tails), and
+/// its file is the one whose records it is kept with.
 struct ReadFinding {
     std::uint64_t place; ///< line number, then message number: the order within a file
     std::uint32_t tail;
@@ -63,11 +61,8 @@ struct FileNames {
 /// texts in it and with its rule fields, read once per copy. Tails repeat often: the same
 /// message with the same reference on many lines and in many files.
 struct Tails {
-    /// A kept tail, where its texts lie, and the rule its reference names (if any): all a
-    /// finding needs of its tail, in one place.
+    /// Where the texts lie in a kept tail, and the rule its reference names (if any).
     struct Facts {
-        const char* tail;
-        std::uint32_t tailLength;
         std::uint32_t textLength;      ///< the message text starts the tail
         std::uint32_t referenceOffset; ///< the reference text ends it
         std::uint32_t standardLength;  ///< the rule standard starts the reference text
@@ -85,8 +80,7 @@ struct Tails {
             Finding rule;
             rule.referenceText = finding.referenceText;
             parseRuleFields(rule);
-            facts.push_back({copies.texts[number].data(), static_cast<std::uint32_t>(tail.size()),
-                             static_cast<std::uint32_t>(finding.messageText.size()),
+            facts.push_back({static_cast<std::uint32_t>(finding.messageText.size()),
                              static_cast<std::uint32_t>(tail.size() - rule.referenceText.size()),
                              static_cast<std::uint32_t>(rule.ruleStandard.size()), rule.ruleNumber,
                              rule.ruleSubNumber});
@@ -95,13 +89,13 @@ struct Tails {
     }
 
     std::string_view messageText(std::uint32_t number) const {
-        return {facts[number].tail, facts[number].textLength};
+        return copies.texts[number].substr(0, facts[number].textLength);
     }
 
     /// The message, reference and rule fields of `finding` from copy `number`.
     void fill(Finding& finding, std::uint32_t number) const {
+        const std::string_view tail = copies.texts[number];
         const Facts& fact = facts[number];
-        const std::string_view tail(fact.tail, fact.tailLength);
         finding.messageText = tail.substr(0, fact.textLength);
         finding.referenceText = tail.substr(fact.referenceOffset);
         finding.ruleStandard = finding.referenceText.substr(0, fact.standardLength);
@@ -154,7 +148,8 @@ template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
 
 } // namespace
 
-// The findings are read into packed records, each text held once, kept with their file.
+// The findings are read into packed records kept with their file; file names and line
+// tails are kept once each, or nearly so.
 // Each file's records are then sorted, files in name order, and unpacked into the list over
 // the duplicates.
 void readReport(std::istream& input, FindingsList& list) {
