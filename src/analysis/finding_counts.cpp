@@ -10,7 +10,7 @@ namespace {
 
 /// Where a finding counts: its priority digit, or 10 for a priority above 9, or 11 for HIS.
 /// Worked out without branches: priorities come in no predictable order.
-std::size_t tallyIndex(const Finding& finding) {
+std::size_t tallyIndex(const ListedFinding& finding) {
     const std::size_t byPriority = finding.priority < 10 ? finding.priority : 10;
     return isHisMessage(finding.messageNumber) ? 11 : byPriority;
 }
@@ -18,7 +18,7 @@ std::size_t tallyIndex(const Finding& finding) {
 /// How many findings count at each tally index.
 std::array<std::uint64_t, 12> tallyFindings(FindingRange findings) {
     std::array<std::uint64_t, 12> tally{};
-    for (const Finding& finding : findings) {
+    for (const ListedFinding& finding : findings) {
         ++tally[tallyIndex(finding)];
     }
     return tally;

@@ -1,6 +1,7 @@
 #include "analysis/findings_by_file.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace vendrik {
 
@@ -9,15 +10,12 @@ FindingsByFile groupFindingsByFile(const FindingsList& list) {
     const FindingRange findings = wholeList(list);
     std::size_t first = 0;
     while (first < findings.size()) {
-        const std::string_view file = findings[first].file;
+        const std::uint32_t file = findings[first].file;
         std::size_t last = first + 1;
-        // The reader keeps each file name once, so equal names mostly share their bytes.
-        while (last < findings.size() && (findings[last].file.data() == file.data()
-                                              ? findings[last].file.size() == file.size()
-                                              : findings[last].file == file)) {
+        while (last < findings.size() && findings[last].file == file) {
             ++last;
         }
-        groups.emplace(file, findings.subspan(first, last - first));
+        groups.emplace(list.files[file], findings.subspan(first, last - first));
         first = last;
     }
     return groups;

@@ -11,7 +11,7 @@ namespace vendrik {
 
 /// A run of consecutive findings of the findings list. The list owns the findings; every
 /// grouping refers to it instead of copying, so it must outlive the groupings.
-using FindingRange = std::span<const Finding>;
+using FindingRange = std::span<const ListedFinding>;
 
 /// The findings of the whole list, as one range.
 inline FindingRange wholeList(const FindingsList& list) {

@@ -26,11 +26,11 @@ bool sameFinding(const Finding& a, const Finding& b) {
 
 namespace {
 
-/// A finding as read, packed: its texts are the number of its line's tail (see Tails), and
+/// A finding as read, packed: its texts are the number of its line's end (see LineEnds), and
 /// its file is the one whose records it is kept with.
 struct ReadFinding {
     std::uint64_t place; ///< line number, then message number: the order within a file
-    std::uint32_t tail;
+    std::uint32_t lineEnd;
     std::uint8_t priority;
 
     std::uint32_t line() const { return static_cast<std::uint32_t>(place >> 32); }
@@ -56,32 +56,24 @@ struct FileNames {
     }
 };
 
-/// The tails of a report's warning lines, from the message text to the end of the line,
-/// kept as RecentTexts, each copy with the lengths that find its message and reference
-/// texts in it and with its rule fields, read once per copy. Tails repeat often: the same
-/// message with the same reference on many lines and in many files.
-struct Tails {
-    /// Where the texts lie in a kept tail, and the rule its reference names (if any).
-    struct Facts {
-        std::uint32_t textLength;      ///< the message text starts the tail
-        std::uint32_t referenceOffset; ///< the reference text ends it
-        std::uint32_t standardLength;  ///< the rule standard starts the reference text
-        std::uint32_t ruleNumber;
-        std::uint32_t ruleSubNumber;
-    };
+/// The ends of a report's warning lines, from the message text to the end of the line,
+/// kept as RecentTexts, each copy with the facts that find its texts in it and with its
+/// rule fields, read once per copy. Line ends repeat often: the same message with the same
+/// reference on many lines and in many files.
+struct LineEnds {
     RecentTexts copies;
-    std::vector<Facts> facts; ///< by number
+    std::vector<LineEndFacts> facts; ///< by number
 
     std::uint32_t numberOf(const Finding& finding, std::string_view line, TextStore& store) {
         const auto start = static_cast<std::size_t>(finding.messageText.data() - line.data());
-        const std::string_view tail = line.substr(start);
-        const std::uint32_t number = keepRecentText(copies, store, tail);
+        const std::string_view end = line.substr(start);
+        const std::uint32_t number = keepRecentText(copies, store, end);
         if (number == facts.size()) {
             Finding rule;
             rule.referenceText = finding.referenceText;
             parseRuleFields(rule);
             facts.push_back({static_cast<std::uint32_t>(finding.messageText.size()),
-                             static_cast<std::uint32_t>(tail.size() - rule.referenceText.size()),
+                             static_cast<std::uint32_t>(end.size() - rule.referenceText.size()),
                              static_cast<std::uint32_t>(rule.ruleStandard.size()), rule.ruleNumber,
                              rule.ruleSubNumber});
         }
@@ -90,17 +82,6 @@ struct Tails {
 
     std::string_view messageText(std::uint32_t number) const {
         return copies.texts[number].substr(0, facts[number].textLength);
-    }
-
-    /// The message, reference and rule fields of `finding` from copy `number`.
-    void fill(Finding& finding, std::uint32_t number) const {
-        const std::string_view tail = copies.texts[number];
-        const Facts& fact = facts[number];
-        finding.messageText = tail.substr(0, fact.textLength);
-        finding.referenceText = tail.substr(fact.referenceOffset);
-        finding.ruleStandard = finding.referenceText.substr(0, fact.standardLength);
-        finding.ruleNumber = fact.ruleNumber;
-        finding.ruleSubNumber = fact.ruleSubNumber;
     }
 };
 
@@ -148,14 +129,31 @@ template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
 
 } // namespace
 
-// The findings are read into packed records kept with their file; file names and line
-// tails are kept once each, or nearly so.
-// Each file's records are then sorted, files in name order, and unpacked into the list over
-// the duplicates.
+Finding findingAt(const FindingsList& list, std::size_t index) {
+    const ListedFinding& listed = list.findings[index];
+    const std::string_view end = list.lineEnds[listed.lineEnd];
+    const LineEndFacts& facts = list.lineEndFacts[listed.lineEnd];
+    Finding finding;
+    finding.recognised = true;
+    finding.line = listed.line;
+    finding.priority = listed.priority;
+    finding.messageNumber = listed.messageNumber;
+    finding.ruleNumber = facts.ruleNumber;
+    finding.ruleSubNumber = facts.ruleSubNumber;
+    finding.file = list.files[listed.file];
+    finding.messageText = end.substr(0, facts.textLength);
+    finding.referenceText = end.substr(facts.referenceOffset);
+    finding.ruleStandard = finding.referenceText.substr(0, facts.standardLength);
+    return finding;
+}
+
+// The findings are read into packed records kept with their file; file names and line ends
+// are kept once each, or nearly so. Each file's records are then sorted, files in name
+// order, and copied into the list over the duplicates.
 void readReport(std::istream& input, FindingsList& list) {
     list = FindingsList{};
     FileNames files;
-    Tails tails;
+    LineEnds ends;
     std::size_t count = 0;
     forEachLine(input, [&](std::string_view line) {
         Finding finding;
@@ -165,7 +163,7 @@ void readReport(std::istream& input, FindingsList& list) {
         // The texts view the line, which the next read overwrites: keep them in the list.
         files.findingsOf(finding.file, list.texts)
             .push_back({std::uint64_t{finding.line} << 32 | finding.messageNumber,
-                        tails.numberOf(finding, line, list.texts),
+                        ends.numberOf(finding, line, list.texts),
                         static_cast<std::uint8_t>(finding.priority)});
         ++count;
     });
@@ -178,23 +176,23 @@ void readReport(std::istream& input, FindingsList& list) {
     std::sort(byName.begin(), byName.end(),
               [&](std::uint32_t a, std::uint32_t b) { return fileNames[a] < fileNames[b]; });
 
-    // Same line and message number: the message texts decide; the same tail has the
+    // Same line and message number: the message texts decide; the same line end has the
     // same text.
     const auto messageText = [&](const ReadFinding& record) {
-        return tails.messageText(record.tail);
+        return ends.messageText(record.lineEnd);
     };
     const auto lessInFile = [&](const ReadFinding& a, const ReadFinding& b) {
         if (a.place != b.place) {
             return a.place < b.place;
         }
-        return a.tail != b.tail && messageText(a) < messageText(b);
+        return a.lineEnd != b.lineEnd && messageText(a) < messageText(b);
     };
     const auto sameInFile = [&](const ReadFinding& a, const ReadFinding& b) {
-        return a.place == b.place && (a.tail == b.tail || messageText(a) == messageText(b));
+        return a.place == b.place && (a.lineEnd == b.lineEnd || messageText(a) == messageText(b));
     };
-    std::vector<Finding>& findings = list.findings;
+    std::vector<ListedFinding>& findings = list.findings;
     findings.reserve(count);
-    prefault(findings.data(), count * sizeof(Finding));
+    prefault(findings.data(), count * sizeof(ListedFinding));
     for (const std::uint32_t number : byName) {
         std::vector<ReadFinding>& records = files.findings[number];
         std::sort(records.begin(), records.end(), lessInFile);
@@ -202,17 +200,13 @@ void readReport(std::istream& input, FindingsList& list) {
             if (i > 0 && sameInFile(records[i - 1], records[i])) {
                 continue; // the same finding as the one kept before it
             }
-            Finding finding;
-            tails.fill(finding, records[i].tail);
-            finding.recognised = true;
-            finding.line = records[i].line();
-            finding.priority = records[i].priority;
-            finding.messageNumber = records[i].messageNumber();
-            finding.file = fileNames[number];
-            findings.push_back(finding);
+            findings.push_back({number, records[i].line(), records[i].messageNumber(),
+                                records[i].lineEnd, records[i].priority});
         }
-        records = {}; // done with: its memory can serve the list
     }
+    list.files = std::move(files.table.texts);
+    list.lineEnds = std::move(ends.copies.texts);
+    list.lineEndFacts = std::move(ends.facts);
 }
 
 } // namespace vendrik

@@ -3,19 +3,50 @@
 #include "parse/finding.h"
 #include "parse/text_store.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <istream>
+#include <string_view>
 #include <vector>
 
 namespace vendrik {
 
-/// The run's findings: recognised only, in ascending findingLess order, no two the same.
-/// The list owns the texts its findings view: each file name once, and the ends of the
-/// warning lines from the message text on (message and reference text), shared by the
-/// findings whose lines end alike (see RecentTexts in text_table.h).
-struct FindingsList {
-    std::vector<Finding> findings;
-    TextStore texts;
+/// A finding as the list holds it. Its file and its texts are numbers into the list's
+/// tables; findingAt gives the whole record.
+struct ListedFinding {
+    std::uint32_t file; ///< index into FindingsList::files
+    std::uint32_t line;
+    std::uint32_t messageNumber;
+    std::uint32_t lineEnd; ///< index into FindingsList::lineEnds and lineEndFacts
+    std::uint32_t priority;
 };
+
+/// Where the texts lie in a kept line end, and the numbers of the rule its reference names
+/// (both 0 when it names none).
+struct LineEndFacts {
+    std::uint32_t textLength;      ///< the message text starts the line end
+    std::uint32_t referenceOffset; ///< the reference text runs from here to the end
+    std::uint32_t standardLength;  ///< the rule standard starts the reference text
+    std::uint32_t ruleNumber;
+    std::uint32_t ruleSubNumber;
+};
+
+/// The run's findings: recognised only, in ascending findingLess order, no two the same.
+/// Each file name is held once, and so mostly is each line end (from the message text to
+/// the end of the line: message text and reference text), shared by the findings whose
+/// lines end alike (see RecentTexts in text_table.h). Two findings have the same file
+/// exactly when they have the same file number.
+struct FindingsList {
+    std::vector<ListedFinding> findings;
+    std::vector<std::string_view> files;    ///< by file number; distinct names
+    std::vector<std::string_view> lineEnds; ///< by line-end number
+    std::vector<LineEndFacts> lineEndFacts; ///< by line-end number
+    TextStore texts;                        ///< owns the bytes of the names and line ends
+};
+
+/// The whole record of the finding at `index` (less than the list's size); its texts view
+/// the list's store.
+Finding findingAt(const FindingsList& list, std::size_t index);
 
 /// Orders by file (byte-wise, unsigned bytes, a prefix first), then line, then message
 /// number, then message text. Priority, reference and rule fields take no part.

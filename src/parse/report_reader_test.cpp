@@ -27,7 +27,8 @@ FindingsList read(const std::string& report) {
 
 std::string describe(const FindingsList& list) {
     std::string text;
-    for (const Finding& f : list.findings) {
+    for (std::size_t i = 0; i < list.findings.size(); ++i) {
+        const Finding f = findingAt(list, i);
         text += std::string(f.file) + ":" + std::to_string(f.line) + ":" +
                 std::to_string(f.messageNumber) + ":" + std::string(f.messageText) + ":" +
                 std::to_string(f.priority) + "|";
@@ -76,8 +77,8 @@ TEST(ReportReader, SurvivesInputThatIsNoReport) {
     const std::string odd = warning("\xe4\xf6.c", 1, 1, 1, std::string("a\0b\xff", 4));
     const FindingsList list = read(odd + "\n" + binary);
     ASSERT_EQ(list.findings.size(), 1u);
-    EXPECT_EQ(list.findings[0].file, "Src\\Src_NV\\\xe4\xf6.c");
-    EXPECT_EQ(list.findings[0].messageText, std::string_view("a\0b\xff", 4));
+    EXPECT_EQ(findingAt(list, 0).file, "Src\\Src_NV\\\xe4\xf6.c");
+    EXPECT_EQ(findingAt(list, 0).messageText, std::string_view("a\0b\xff", 4));
 }
 
 TEST(ReportReader, ReadsLinesAcrossBlocksAndLongerThanABlock) {
@@ -91,10 +92,10 @@ TEST(ReportReader, ReadsLinesAcrossBlocksAndLongerThanABlock) {
     report += warning("last.c", 2, 8, 2, "end"); // no line end
     const FindingsList list = read(report);
     ASSERT_EQ(list.findings.size(), 30002u);
-    const Finding& last = list.findings[30000]; // after the files named by digits
+    const Finding last = findingAt(list, 30000); // after the files named by digits
     EXPECT_EQ(last.file, "Src\\Src_NV\\last.c");
     EXPECT_EQ(last.messageText, "end");
-    const Finding& longest = list.findings.back();
+    const Finding longest = findingAt(list, list.findings.size() - 1);
     EXPECT_EQ(longest.file, "Src\\Src_NV\\long.c");
     EXPECT_EQ(longest.messageText.size(), longText.size());
     EXPECT_EQ(longest.referenceText, " x");
@@ -152,10 +153,10 @@ TEST(ReportReader, AgreesWithSortingAndDroppingDuplicatesOfEveryParsedLine) {
         const FindingsList list = read(report);
         ASSERT_EQ(list.findings.size(), plain.size());
         for (std::size_t i = 0; i < plain.size(); ++i) {
-            const std::string key = sameFindingFields(list.findings[i]);
+            const Finding finding = findingAt(list, i);
+            const std::string key = sameFindingFields(finding);
             ASSERT_EQ(key, sameFindingFields(plain[i])) << "finding " << i;
-            EXPECT_EQ(candidates[key].count(describeAll(list.findings[i])), 1u)
-                << describeAll(list.findings[i]);
+            EXPECT_EQ(candidates[key].count(describeAll(finding)), 1u) << describeAll(finding);
         }
     }
 }
@@ -166,7 +167,7 @@ TEST(ReportReader, ReplacesWhatTheListHeldBefore) {
     std::istringstream input(warning("new.c", 1, 1, 1));
     readReport(input, list);
     ASSERT_EQ(list.findings.size(), 1u);
-    EXPECT_EQ(list.findings[0].file, "Src\\Src_NV\\new.c");
+    EXPECT_EQ(findingAt(list, 0).file, "Src\\Src_NV\\new.c");
 }
 
 TEST(FindingOrder, ComparesBytesAsUnsigned) {

@@ -1,6 +1,8 @@
 #include "test_support/findings.h"
 
 #include <algorithm>
+#include <map>
+#include <string>
 
 namespace vendrik::testing {
 
@@ -20,7 +22,25 @@ Finding testFinding(std::string_view file, std::uint32_t line, std::uint32_t pri
 FindingsList sortedList(std::vector<Finding> findings) {
     std::sort(findings.begin(), findings.end(), findingLess);
     FindingsList list;
-    list.findings = std::move(findings);
+    std::map<std::string_view, std::uint32_t> fileNumbers;
+    for (const Finding& finding : findings) {
+        const auto [file, added] =
+            fileNumbers.try_emplace(finding.file, static_cast<std::uint32_t>(list.files.size()));
+        if (added) {
+            list.files.push_back(finding.file);
+        }
+        // The line end: message text, then the reference text, which the rule standard starts.
+        const std::string end =
+            std::string(finding.messageText) + std::string(finding.referenceText);
+        list.lineEnds.push_back(keepText(list.texts, end));
+        list.lineEndFacts.push_back({static_cast<std::uint32_t>(finding.messageText.size()),
+                                     static_cast<std::uint32_t>(finding.messageText.size()),
+                                     static_cast<std::uint32_t>(finding.ruleStandard.size()),
+                                     finding.ruleNumber, finding.ruleSubNumber});
+        list.findings.push_back({file->second, finding.line, finding.messageNumber,
+                                 static_cast<std::uint32_t>(list.lineEnds.size() - 1),
+                                 finding.priority});
+    }
     return list;
 }
 
