@@ -1,5 +1,6 @@
 #include "parse/report_reader.h"
 
+#include "parse/key_sort.h"
 #include "parse/prefault.h"
 #include "parse/text_table.h"
 
@@ -84,6 +85,21 @@ struct LineEnds {
         return copies.texts[number].substr(0, facts[number].textLength);
     }
 };
+
+/// Sorts each run of records with the same place (sorted by place already) by `less`.
+template <typename Less> void sortWithinPlaces(std::vector<ReadFinding>& records, Less less) {
+    for (std::size_t first = 0; first < records.size();) {
+        std::size_t last = first + 1;
+        while (last < records.size() && records[last].place == records[first].place) {
+            ++last;
+        }
+        if (last - first > 1) {
+            std::sort(records.begin() + static_cast<std::ptrdiff_t>(first),
+                      records.begin() + static_cast<std::ptrdiff_t>(last), less);
+        }
+        first = last;
+    }
+}
 
 /// Calls `visit` with every line of `input`, read in large blocks: a line ends at LF, which
 /// is not part of it, and a CR right before the LF belongs to the line end; a last line
@@ -190,12 +206,14 @@ void readReport(std::istream& input, FindingsList& list) {
     const auto sameInFile = [&](const ReadFinding& a, const ReadFinding& b) {
         return a.place == b.place && (a.lineEnd == b.lineEnd || messageText(a) == messageText(b));
     };
+    std::vector<ReadFinding> scratch;
     std::vector<ListedFinding>& findings = list.findings;
     findings.reserve(count);
     prefault(findings.data(), count * sizeof(ListedFinding));
     for (const std::uint32_t number : byName) {
         std::vector<ReadFinding>& records = files.findings[number];
-        std::sort(records.begin(), records.end(), lessInFile);
+        sortByKey(records, scratch, [](const ReadFinding& record) { return record.place; });
+        sortWithinPlaces(records, lessInFile);
         for (std::size_t i = 0; i < records.size(); ++i) {
             if (i > 0 && sameInFile(records[i - 1], records[i])) {
                 continue; // the same finding as the one kept before it
