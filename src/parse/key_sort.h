@@ -12,9 +12,9 @@ namespace vendrik {
 /// Sorts `records` by the unsigned 64-bit key that `key` gives each record, smallest first;
 /// records with equal keys keep their order. A radix sort, a byte at a time from the
 /// lowest, that skips the bytes all keys share: time linear in the number of records, with
-/// no comparison to mispredict (a few records are sorted by insertion instead). `scratch` is
-/// working room; its content is of no further use, and handing the same one to every call saves
-/// allocations.
+/// no comparison to mispredict. A few records are sorted by insertion instead.
+/// `scratch` is working room; its content is of no further use afterwards, and handing
+/// the same one to every call saves allocations.
 template <typename Record, typename Key>
 void sortByKey(std::vector<Record>& records, std::vector<Record>& scratch, Key key) {
     const std::size_t count = records.size();
