@@ -25,7 +25,7 @@ TEST(KeySort, AgreesWithStableSort) {
     std::mt19937_64 random(11);
     std::vector<Keyed> scratch;
     for (const std::uint64_t mask : masks) {
-        for (const std::size_t count : {0, 1, 2, 3, 17, 255, 256, 257, 3000}) {
+        for (const std::size_t count : {0u, 1u, 2u, 3u, 17u, 255u, 256u, 257u, 3000u}) {
             std::vector<Keyed> records;
             for (std::uint32_t i = 0; i < count; ++i) {
                 // Few distinct values, so that equal keys are common.
