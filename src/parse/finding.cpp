@@ -1,6 +1,7 @@
 #include "parse/finding.h"
 
 #include "parse/grammar_engine.h"
+#include "parse/line_breaks.h"
 #include "parse/rule_reference.h"
 #include "parse/source_path.h"
 #include "parse/to_unsigned.h"
@@ -8,12 +9,16 @@
 namespace vendrik {
 
 bool parseWarningLine(Finding& finding, std::string_view line) {
+    return parseWarningLine(finding, line, firstLineBreak(line, 0));
+}
+
+bool parseWarningLine(Finding& finding, std::string_view line, std::size_t firstBreak) {
     // The marker must lie in the path, so a line without it anywhere needs no matching.
     if (line.find(sourceTreeMarker) == std::string_view::npos) {
         return false;
     }
     ReportLineGroups groups;
-    if (!matchReportLineInRun(line, groups)) {
+    if (!matchReportLineInRun(line, firstBreak, groups)) {
         return false;
     }
     const std::string_view file = normaliseSourcePath(groups[1]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -34,6 +35,10 @@ bool parseReportLine(Finding& finding, std::string_view line);
 /// parseReportLine without the rule fields, which keep their initial values. The report
 /// reader reads the rule of each kept line ending only once, with parseRuleFields.
 bool parseWarningLine(Finding& finding, std::string_view line);
+
+/// parseWarningLine for a caller that has found the line's first line break (CR or LF)
+/// already: `firstBreak` is its position, or npos when the line holds none.
+bool parseWarningLine(Finding& finding, std::string_view line, std::size_t firstBreak);
 
 /// Fills the rule fields of `finding` from its reference text as parseReportLine does: only
 /// when the text is not a single blank and names a MISRA rule; otherwise leaves them.

@@ -6,6 +6,9 @@
 
 #include "parse/grammar_groups.h"
 
+#include <cstddef>
+#include <string_view>
+
 #if VENDRIK_STD_REGEX_ENGINE
 #include "parse/regex_grammar.h"
 #else
@@ -14,11 +17,14 @@
 
 namespace vendrik {
 
-inline bool matchReportLineInRun(std::string_view line, ReportLineGroups& groups) {
+/// Matches a whole report line whose first line break is at `firstBreak` (npos: none).
+inline bool matchReportLineInRun(std::string_view line, std::size_t firstBreak,
+                                 ReportLineGroups& groups) {
 #if VENDRIK_STD_REGEX_ENGINE
+    static_cast<void>(firstBreak);
     return matchReportLineRegex(line, groups);
 #else
-    return matchReportLine(line, groups);
+    return matchReportLine(line, firstBreak, groups);
 #endif
 }
 

@@ -1,15 +1,12 @@
 #include "parse/line_matcher.h"
 
+#include "parse/line_breaks.h"
+
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace vendrik {
 
@@ -157,51 +154,10 @@ std::size_t lastBreakAt(std::string_view text, std::size_t from) {
     return none;
 }
 
-/// The first line break at or after `from`, or none.
-std::size_t firstBreakFrom(std::string_view text, std::size_t from) {
-    std::size_t at = from;
-#ifdef __SSE2__
-    // Thirty-two bytes at a time, compared with CR and LF at once.
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const auto breaksIn = [&](std::size_t from) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
-        return _mm_or_si128(_mm_cmpeq_epi8(bytes, carriageReturn), _mm_cmpeq_epi8(bytes, lineFeed));
-    };
-    for (; at + 32 <= text.size(); at += 32) {
-        const __m128i low = breaksIn(at);
-        const __m128i high = breaksIn(at + 16);
-        if (_mm_movemask_epi8(_mm_or_si128(low, high)) != 0) {
-            const auto found = static_cast<unsigned>(_mm_movemask_epi8(low)) |
-                               static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
-            return at + static_cast<std::size_t>(std::countr_zero(found));
-        }
-    }
-    if (at + 16 <= text.size()) {
-        const auto found = static_cast<unsigned>(_mm_movemask_epi8(breaksIn(at)));
-        if (found != 0) {
-            return at + static_cast<std::size_t>(std::countr_zero(found));
-        }
-        at += 16;
-    }
-    if (at < text.size() && text.size() - from >= 16) {
-        // The last sixteen bytes, overlapping those looked at already, which hold no break.
-        const std::size_t last = text.size() - 16;
-        const auto found = static_cast<unsigned>(_mm_movemask_epi8(breaksIn(last)));
-        return found == 0 ? none : last + static_cast<std::size_t>(std::countr_zero(found));
-    }
-#endif
-    for (; at < text.size(); ++at) {
-        if ((byteClasses[static_cast<unsigned char>(text[at])] & LineBreak) != 0) {
-            return at;
-        }
-    }
-    return none;
-}
-
-Breaks findBreaks(std::string_view text) {
+/// The breaks of `text`, whose first break is at `first` (none: it has none).
+Breaks findBreaks(std::string_view text, std::size_t first) {
     Breaks breaks;
-    breaks.first = firstBreakFrom(text, 0);
+    breaks.first = first;
     if (breaks.first != none) {
         breaks.last = lastBreakAt(text, text.size() - 1);
     }
@@ -282,7 +238,7 @@ TailPlan planTail(std::string_view line, const Breaks& breaks) {
         return plan;
     }
     plan.breakReference = runEnd;
-    plan.breakFreeEnd = firstBreakFrom(line, runStart);
+    plan.breakFreeEnd = firstLineBreak(line, runStart);
     plan.breakBefore = runStart == 0 ? none : lastBreakAt(line, runStart - 1);
     if (plan.breakFreeEnd >= 2) {
         plan.breakClosing = lastClosingAt(line, plan.breakFreeEnd - 2, plan.breakBefore);
@@ -380,7 +336,11 @@ std::size_t pathEndAfterDot(std::string_view line, std::size_t dot) {
 } // namespace
 
 bool matchReportLine(std::string_view line, ReportLineGroups& groups) {
-    const Breaks breaks = findBreaks(line);
+    return matchReportLine(line, firstLineBreak(line, 0), groups);
+}
+
+bool matchReportLine(std::string_view line, std::size_t firstBreak, ReportLineGroups& groups) {
+    const Breaks breaks = findBreaks(line, firstBreak);
     const TailPlan plan = planTail(line, breaks);
     if (plan.reference == none) {
         return false; // every match ends in "Ref", punct and a break-free reference text
@@ -413,7 +373,7 @@ bool matchRuleReference(std::string_view text, RuleReferenceGroups& groups) {
     if (text.substr(0, lead.size()) != lead) {
         return false;
     }
-    const Breaks breaks = findBreaks(text);
+    const Breaks breaks = findBreaks(text, firstLineBreak(text, 0));
     // The standard's free part may not hold a line break; its last byte is punctuation.
     std::size_t punct = breaks.first == none ? text.size() : breaks.first;
     while (punct > lead.size()) {

@@ -2,6 +2,7 @@
 
 #include "parse/grammar_groups.h"
 
+#include <cstddef>
 #include <string_view>
 
 namespace vendrik {
@@ -33,6 +34,10 @@ namespace vendrik {
 /// Matches a whole report line. On a match fills every group and returns true; otherwise
 /// returns false and leaves `groups` unspecified.
 bool matchReportLine(std::string_view line, ReportLineGroups& groups);
+
+/// matchReportLine for a caller that has found the line's first line break already:
+/// `firstBreak` is its position, or npos when the line holds none.
+bool matchReportLine(std::string_view line, std::size_t firstBreak, ReportLineGroups& groups);
 
 /// Matches a whole rule reference text, as above.
 bool matchRuleReference(std::string_view text, RuleReferenceGroups& groups);

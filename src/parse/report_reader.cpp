@@ -1,6 +1,7 @@
 #include "parse/report_reader.h"
 
 #include "parse/key_sort.h"
+#include "parse/line_breaks.h"
 #include "parse/prefault.h"
 #include "parse/text_table.h"
 
@@ -101,31 +102,62 @@ template <typename Less> void sortWithinPlaces(std::vector<ReadFinding>& records
     }
 }
 
-/// Calls `visit` with every line of `input`, read in large blocks: a line ends at LF, which
-/// is not part of it, and a CR right before the LF belongs to the line end; a last line
-/// without LF counts, and nothing follows a final LF. Reading ends at the end of the input
-/// or when the stream fails. The view is valid during the call only.
+/// Where the next line of `bytes` from `begin` ends, and what follows it.
+struct NextLine {
+    bool complete = false;      ///< false: more input is needed to tell
+    std::size_t end = 0;        ///< the line is bytes[begin, end)
+    std::size_t next = 0;       ///< where the line after it starts
+    std::size_t firstBreak = 0; ///< a CR left inside the line, from its start; or npos
+};
+
+/// A line ends at LF, which is not part of it, and a CR right before the LF belongs to the
+/// line end; any other CR stays in the line. Lines are found with one scan for both.
+NextLine findNextLine(std::string_view bytes, std::size_t begin) {
+    constexpr std::size_t none = std::string_view::npos;
+    NextLine line;
+    line.firstBreak = none;
+    const std::size_t at = firstLineBreak(bytes, begin);
+    if (at == none) {
+        return line;
+    }
+    if (bytes[at] == '\n' || (at + 1 < bytes.size() && bytes[at + 1] == '\n')) {
+        line.end = at;
+        line.next = bytes[at] == '\n' ? at + 1 : at + 2;
+        line.complete = true;
+        return line;
+    }
+    // A CR inside the line, or the last byte read so far: the line goes on to the next LF.
+    const std::size_t lineFeed = bytes.find('\n', at + 1);
+    if (lineFeed == none) {
+        return line;
+    }
+    line.end = bytes[lineFeed - 1] == '\r' ? lineFeed - 1 : lineFeed;
+    line.next = lineFeed + 1;
+    line.firstBreak = at - begin;
+    line.complete = true;
+    return line;
+}
+
+/// Calls `visit` with every line of `input` (see findNextLine) and the position of its first
+/// line break (a CR), or npos. The input is read in large blocks; a last line without LF
+/// counts, and nothing follows a final LF. Reading ends at the end of the input or when the
+/// stream fails. The view is valid during the call only.
 template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
     std::vector<char> buffer(std::size_t{1} << 20);
     std::size_t begin = 0; // first byte not yet handed out
     std::size_t end = 0;   // end of the bytes read
     bool inputLeft = true;
     for (;;) {
-        const void* lineFeed = std::memchr(buffer.data() + begin, '\n', end - begin);
-        if (lineFeed != nullptr) {
-            const auto at =
-                static_cast<std::size_t>(static_cast<const char*>(lineFeed) - buffer.data());
-            std::string_view line(buffer.data() + begin, at - begin);
-            if (!line.empty() && line.back() == '\r') {
-                line.remove_suffix(1);
-            }
-            visit(line);
-            begin = at + 1;
+        const std::string_view bytes(buffer.data(), end);
+        if (const NextLine line = findNextLine(bytes, begin); line.complete) {
+            visit(bytes.substr(begin, line.end - begin), line.firstBreak);
+            begin = line.next;
             continue;
         }
         if (!inputLeft) {
             if (begin < end) {
-                visit(std::string_view(buffer.data() + begin, end - begin));
+                const std::string_view last = bytes.substr(begin);
+                visit(last, firstLineBreak(last, 0));
             }
             return;
         }
@@ -171,9 +203,9 @@ void readReport(std::istream& input, FindingsList& list) {
     FileNames files;
     LineEnds ends;
     std::size_t count = 0;
-    forEachLine(input, [&](std::string_view line) {
+    forEachLine(input, [&](std::string_view line, std::size_t firstBreak) {
         Finding finding;
-        if (!parseWarningLine(finding, line)) {
+        if (!parseWarningLine(finding, line, firstBreak)) {
             return;
         }
         // The texts view the line, which the next read overwrites: keep them in the list.

@@ -101,6 +101,56 @@ TEST(ReportReader, ReadsLinesAcrossBlocksAndLongerThanABlock) {
     EXPECT_EQ(longest.referenceText, " x");
 }
 
+/// The report's findings read the plain way: split at LF (a CR right before it dropped),
+/// every line parsed, sorted, equal neighbours dropped.
+std::string describePlainReading(const std::string& report) {
+    std::vector<Finding> findings;
+    for (std::size_t start = 0; start < report.size();) {
+        std::size_t lineFeed = report.find('\n', start);
+        std::string_view line(report);
+        line = line.substr(start,
+                           lineFeed == std::string::npos ? std::string::npos : lineFeed - start);
+        if (lineFeed != std::string::npos && !line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (const Finding finding = makeFinding(line); finding.recognised) {
+            findings.push_back(finding);
+        }
+        start = lineFeed == std::string::npos ? report.size() : lineFeed + 1;
+    }
+    std::sort(findings.begin(), findings.end(), findingLess);
+    findings.erase(std::unique(findings.begin(), findings.end(), sameFinding), findings.end());
+    std::string text;
+    for (const Finding& f : findings) {
+        text += std::string(f.file) + ":" + std::to_string(f.line) + ":" +
+                std::to_string(f.messageNumber) + ":" + std::string(f.messageText) + ":" +
+                std::to_string(f.priority) + "|";
+    }
+    return text;
+}
+
+// The reader takes the input in blocks of a megabyte. Here the first block ends at every
+// byte of a few lines in turn: CR LF, a CR inside a line (in front of "Ref", where a
+// warning may hold one, and in a message text or a path, where it may not) and a lone CR
+// at the end.
+TEST(ReportReader, FindsLineEndsWhereverABlockEnds) {
+    const std::string lines =
+        warning("a.c", 1, 1, 1, "t", " x") + "\r\n" +
+        "D:\\p\\Src\\Src_NV\\b.c (2) : warning : QAC(Prio2) Msg: 2(u.) \r Ref: y" + "\r\n" +
+        warning("c.c", 3, 3, 3, "u\rv") + "\r\n" + warning("e\r.c", 5, 5, 5) + "\r\n" +
+        warning("d.c", 4, 4, 4) + "\r";
+    const std::size_t block = std::size_t{1} << 20;
+    for (std::size_t shift = 0; shift <= lines.size() + 2; ++shift) {
+        const std::string report = std::string(block - shift, 'h') + "\r\n" + lines;
+        const std::string expected = describePlainReading(report);
+        ASSERT_EQ(describe(read(report)), expected) << "block ends " << shift << " bytes early";
+        ASSERT_NE(expected.find("b.c"), std::string::npos);
+        ASSERT_EQ(expected.find("c.c"), std::string::npos);
+        ASSERT_EQ(expected.find(".c:5"), std::string::npos);
+        ASSERT_EQ(expected.find("d.c"), std::string::npos); // its reference ends in CR
+    }
+}
+
 /// The fields sameFinding compares.
 std::string sameFindingFields(const Finding& f) {
     return std::string(f.file) + "|" + std::to_string(f.line) + "|" +
