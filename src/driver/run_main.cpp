@@ -8,6 +8,7 @@
 #include "output/run_timestamp.h"
 #include "output/sql_script.h"
 #include "output/summary_report.h"
+#include "parse/prefault.h"
 #include "parse/report_reader.h"
 
 #include <fstream>
@@ -54,6 +55,7 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
         return fail(console, "Could not open output file", outputNotOpened);
     }
 
+    keepFreedMemory(); // the reader's blocks come and go; their pages are reused
     FindingsList findings;
     readReport(input, findings);
     input.close();

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #ifdef __linux__
 #include <sys/mman.h>
 #ifndef MADV_POPULATE_WRITE
@@ -22,6 +25,14 @@ void prefault(void* data, std::size_t bytes) {
 #else
     static_cast<void>(data);
     static_cast<void>(bytes);
+#endif
+}
+
+void keepFreedMemory() {
+#ifdef __GLIBC__
+    // Blocks up to 32 MiB (the most glibc allows) come from the heap, which is not trimmed.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
 #endif
 }
 
