@@ -11,10 +11,10 @@ namespace vendrik {
 
 /// Sorts `records` by the unsigned 64-bit key that `key` gives each record, smallest first;
 /// records with equal keys keep their order. A radix sort, a byte at a time from the
-/// lowest, that skips the bytes all keys share: time linear in the number of records, with
-/// no comparison to mispredict. A few records are sorted by insertion instead.
-/// `scratch` is working room; its content is of no further use afterwards, and handing
-/// the same one to every call saves allocations.
+/// lowest, that skips the bytes all keys share and counts only the values a byte can take:
+/// time linear in the number of records, with no comparison to mispredict. A few records are sorted
+/// by insertion instead. `scratch` is working room; its content is of no further use afterwards,
+/// and handing the same one to every call saves allocations.
 template <typename Record, typename Key>
 void sortByKey(std::vector<Record>& records, std::vector<Record>& scratch, Key key) {
     const std::size_t count = records.size();
@@ -35,25 +35,32 @@ void sortByKey(std::vector<Record>& records, std::vector<Record>& scratch, Key k
                          [&](const Record& a, const Record& b) { return key(a) < key(b); });
         return;
     }
-    std::array<std::array<std::uint32_t, 256>, 8> counts{};
+    // The bits all keys have, and those any key has: a byte of each key lies between the
+    // two values of that byte, and where they agree, all keys have the same byte.
+    std::uint64_t allHave = ~std::uint64_t{0};
+    std::uint64_t anyHas = 0;
     for (const Record& record : records) {
-        const std::uint64_t value = key(record);
-        for (std::size_t byte = 0; byte < 8; ++byte) {
-            ++counts[byte][(value >> (8 * byte)) & 0xff];
-        }
+        allHave &= key(record);
+        anyHas |= key(record);
     }
     scratch.resize(count);
-    for (std::size_t byte = 0; byte < 8; ++byte) {
-        std::array<std::uint32_t, 256>& slots = counts[byte];
-        if (slots[(key(records[0]) >> (8 * byte)) & 0xff] == count) {
+    std::array<std::uint32_t, 256> slots;
+    for (unsigned shift = 0; shift < 64; shift += 8) {
+        const std::size_t low = (allHave >> shift) & 0xff;
+        const std::size_t high = (anyHas >> shift) & 0xff;
+        if (low == high) {
             continue; // every key has this byte
         }
+        std::fill(slots.begin() + low, slots.begin() + high + 1, 0);
+        for (const Record& record : records) {
+            ++slots[(key(record) >> shift) & 0xff];
+        }
         std::uint32_t next = 0;
-        for (std::uint32_t& slot : slots) {
-            next += std::exchange(slot, next);
+        for (std::size_t digit = low; digit <= high; ++digit) {
+            next += std::exchange(slots[digit], next);
         }
         for (const Record& record : records) {
-            scratch[slots[(key(record) >> (8 * byte)) & 0xff]++] = record;
+            scratch[slots[(key(record) >> shift) & 0xff]++] = record;
         }
         records.swap(scratch);
     }
