@@ -139,11 +139,11 @@ NextLine findNextLine(std::string_view bytes, std::size_t begin) {
 }
 
 /// Calls `visit` with every line of `input` (see findNextLine) and the position of its first
-/// line break (a CR), or npos. The input is read in large blocks; a last line without LF
-/// counts, and nothing follows a final LF. Reading ends at the end of the input or when the
+/// line break (a CR), or npos. The input is read in blocks (reportReadBlock); a last line without
+/// LF counts, and nothing follows a final LF. Reading ends at the end of the input or when the
 /// stream fails. The view is valid during the call only.
 template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
-    std::vector<char> buffer(std::size_t{1} << 20);
+    std::vector<char> buffer(reportReadBlock);
     std::size_t begin = 0; // first byte not yet handed out
     std::size_t end = 0;   // end of the bytes read
     bool inputLeft = true;

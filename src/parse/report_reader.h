@@ -55,6 +55,11 @@ bool findingLess(const Finding& a, const Finding& b);
 /// True when file, line, message number and message text are all equal.
 bool sameFinding(const Finding& a, const Finding& b);
 
+/// The reader takes its input in blocks of this many bytes (a line longer than a block gets
+/// room enough). Small enough that a block stays in the processor's cache while its lines
+/// are parsed, next to the tables the reader looks lines up in.
+inline constexpr std::size_t reportReadBlock = std::size_t{128} * 1024;
+
 /// Replaces the content of `list` with the warnings of the report read from `input` to its
 /// end: one candidate per line (a line ends at LF; a CR right before the LF belongs to the
 /// line end; a last line without LF counts), recognised ones kept, sorted by findingLess,

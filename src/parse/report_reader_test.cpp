@@ -129,7 +129,7 @@ std::string describePlainReading(const std::string& report) {
     return text;
 }
 
-// The reader takes the input in blocks of a megabyte. Here the first block ends at every
+// The reader takes the input in blocks (reportReadBlock). Here the first block ends at every
 // byte of a few lines in turn: CR LF, a CR inside a line (in front of "Ref", where a
 // warning may hold one, and in a message text or a path, where it may not) and a lone CR
 // at the end.
@@ -139,7 +139,7 @@ TEST(ReportReader, FindsLineEndsWhereverABlockEnds) {
         "D:\\p\\Src\\Src_NV\\b.c (2) : warning : QAC(Prio2) Msg: 2(u.) \r Ref: y" + "\r\n" +
         warning("c.c", 3, 3, 3, "u\rv") + "\r\n" + warning("e\r.c", 5, 5, 5) + "\r\n" +
         warning("d.c", 4, 4, 4) + "\r";
-    const std::size_t block = std::size_t{1} << 20;
+    const std::size_t block = reportReadBlock;
     for (std::size_t shift = 0; shift <= lines.size() + 2; ++shift) {
         const std::string report = std::string(block - shift, 'h') + "\r\n" + lines;
         const std::string expected = describePlainReading(report);
