@@ -25,13 +25,17 @@ FindingsList read(const std::string& report) {
     return findings;
 }
 
+/// The fields that order findings, and the priority.
+std::string describe(const Finding& f) {
+    return std::string(f.file) + ":" + std::to_string(f.line) + ":" +
+           std::to_string(f.messageNumber) + ":" + std::string(f.messageText) + ":" +
+           std::to_string(f.priority) + "|";
+}
+
 std::string describe(const FindingsList& list) {
     std::string text;
     for (std::size_t i = 0; i < list.findings.size(); ++i) {
-        const Finding f = findingAt(list, i);
-        text += std::string(f.file) + ":" + std::to_string(f.line) + ":" +
-                std::to_string(f.messageNumber) + ":" + std::string(f.messageText) + ":" +
-                std::to_string(f.priority) + "|";
+        text += describe(findingAt(list, i));
     }
     return text;
 }
@@ -121,10 +125,8 @@ std::string describePlainReading(const std::string& report) {
     std::sort(findings.begin(), findings.end(), findingLess);
     findings.erase(std::unique(findings.begin(), findings.end(), sameFinding), findings.end());
     std::string text;
-    for (const Finding& f : findings) {
-        text += std::string(f.file) + ":" + std::to_string(f.line) + ":" +
-                std::to_string(f.messageNumber) + ":" + std::string(f.messageText) + ":" +
-                std::to_string(f.priority) + "|";
+    for (const Finding& finding : findings) {
+        text += describe(finding);
     }
     return text;
 }
