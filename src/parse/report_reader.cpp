@@ -87,7 +87,8 @@ struct LineEnds {
     }
 };
 
-/// Sorts each run of records with the same place (sorted by place already) by `less`.
+/// Sorts each run of records with the same place (sorted by place already) by `less`,
+/// which compares records of one place.
 template <typename Less> void sortWithinPlaces(std::vector<ReadFinding>& records, Less less) {
     for (std::size_t first = 0; first < records.size();) {
         std::size_t last = first + 1;
@@ -104,10 +105,10 @@ template <typename Less> void sortWithinPlaces(std::vector<ReadFinding>& records
 
 /// Where the next line of `bytes` from `begin` ends, and what follows it.
 struct NextLine {
-    bool complete = false;      ///< false: more input is needed to tell
-    std::size_t end = 0;        ///< the line is bytes[begin, end)
-    std::size_t next = 0;       ///< where the line after it starts
-    std::size_t firstBreak = 0; ///< a CR left inside the line, from its start; or npos
+    bool complete = false;                           ///< false: more input is needed to tell
+    std::size_t end = 0;                             ///< the line is bytes[begin, end)
+    std::size_t next = 0;                            ///< where the line after it starts
+    std::size_t firstBreak = std::string_view::npos; ///< a CR inside the line, from its start
 };
 
 /// A line ends at LF, which is not part of it, and a CR right before the LF belongs to the
@@ -115,7 +116,6 @@ struct NextLine {
 NextLine findNextLine(std::string_view bytes, std::size_t begin) {
     constexpr std::size_t none = std::string_view::npos;
     NextLine line;
-    line.firstBreak = none;
     const std::size_t at = firstLineBreak(bytes, begin);
     if (at == none) {
         return line;
@@ -229,10 +229,7 @@ void readReport(std::istream& input, FindingsList& list) {
     const auto messageText = [&](const ReadFinding& record) {
         return ends.messageText(record.lineEnd);
     };
-    const auto lessInFile = [&](const ReadFinding& a, const ReadFinding& b) {
-        if (a.place != b.place) {
-            return a.place < b.place;
-        }
+    const auto lessInPlace = [&](const ReadFinding& a, const ReadFinding& b) {
         return a.lineEnd != b.lineEnd && messageText(a) < messageText(b);
     };
     const auto sameInFile = [&](const ReadFinding& a, const ReadFinding& b) {
@@ -245,7 +242,7 @@ void readReport(std::istream& input, FindingsList& list) {
     for (const std::uint32_t number : byName) {
         std::vector<ReadFinding>& records = files.findings[number];
         sortByKey(records, scratch, [](const ReadFinding& record) { return record.place; });
-        sortWithinPlaces(records, lessInFile);
+        sortWithinPlaces(records, lessInPlace);
         for (std::size_t i = 0; i < records.size(); ++i) {
             if (i > 0 && sameInFile(records[i - 1], records[i])) {
                 continue; // the same finding as the one kept before it
