@@ -56,6 +56,7 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
     }
 
     keepFreedMemory(); // the reader's blocks come and go; their pages are reused
+    useLargePages();
     FindingsList findings;
     readReport(input, findings);
     input.close();
