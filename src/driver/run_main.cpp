@@ -56,7 +56,7 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
     }
 
     keepFreedMemory(); // the reader's blocks come and go; their pages are reused
-    useLargePages();
+    useLargePages();   // and a big report's memory takes one page fault per 2 MiB
     FindingsList findings;
     readReport(input, findings);
     input.close();

@@ -19,8 +19,9 @@ void keepFreedMemory();
 /// reserve with large pages (2 MiB on x86-64) when the process first touches it, which
 /// takes one page fault where small pages take 512. Call after keepFreedMemory, so that
 /// the blocks of a big report come from the heap. Returns true when a reserve was marked;
-/// false, with nothing changed, where the allocator or the system cannot do it (not Linux
-/// with glibc, or a heap that the allocator does not grow by moving its break).
+/// false where the allocator or the system cannot do it (not Linux with glibc, a heap that
+/// the allocator does not grow by moving its break, a kernel without large pages), and
+/// allocations then work as before.
 bool useLargePages();
 
 } // namespace vendrik
