@@ -16,14 +16,25 @@
 
 namespace vendrik {
 
+#ifdef __linux__
+namespace {
+
+/// Gives `advice` for the pages of `pageSize` bytes (a power of two) that lie wholly
+/// inside the range; false when there are none or the system refuses.
+bool adviseWholePages(void* data, std::size_t bytes, std::uintptr_t pageSize, int advice) {
+    const auto address = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (address + pageSize - 1) & ~(pageSize - 1);
+    const std::uintptr_t last = (address + bytes) & ~(pageSize - 1);
+    return last > first &&
+           madvise(static_cast<char*>(data) + (first - address), last - first, advice) == 0;
+}
+
+} // namespace
+#endif
+
 void prefault(void* data, std::size_t bytes) {
 #ifdef __linux__
-    constexpr std::uintptr_t page = 4096;
-    const auto first = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-    const auto last = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
-    if (last > first) {
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-    }
+    adviseWholePages(data, bytes, 4096, MADV_POPULATE_WRITE);
 #else
     static_cast<void>(data);
     static_cast<void>(bytes);
@@ -47,21 +58,21 @@ bool useLargePages() {
     // A block larger than the heap's free top makes the allocator move the break, by the
     // block plus the top pad.
     constexpr std::size_t probe = std::size_t{1} << 20;
-    const auto brk = [] {
+    const auto heapEnd = [] {
         void* const at = sbrk(0);
-        return at == reinterpret_cast<void*>(-1) ? 0 : reinterpret_cast<std::uintptr_t>(at);
+        return reinterpret_cast<std::intptr_t>(at) == -1 ? nullptr : static_cast<char*>(at);
     };
     mallopt(M_TOP_PAD, static_cast<int>(reserve));
-    const std::uintptr_t before = brk();
+    char* const before = heapEnd();
     void* const block = std::malloc(probe);
-    const std::uintptr_t after = brk();
+    char* const after = heapEnd();
     std::free(block);
     mallopt(M_TOP_PAD, 128 << 10); // glibc's default again, for any later growth
     // Only the range this call added to the heap is marked: it is the allocator's for sure.
-    const std::uintptr_t first = (before + largePage - 1) & ~(largePage - 1);
-    const std::uintptr_t last = after & ~(largePage - 1);
-    return block != nullptr && before != 0 && last > first &&
-           madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE) == 0;
+    const auto start = reinterpret_cast<std::uintptr_t>(before);
+    const auto end = reinterpret_cast<std::uintptr_t>(after);
+    return block != nullptr && before != nullptr && end > start &&
+           adviseWholePages(before, end - start, largePage, MADV_HUGEPAGE);
 #else
     return false;
 #endif
