@@ -55,24 +55,25 @@ bool useLargePages() {
     // comes in small pages. Only the pages touched count towards the process's memory.
     constexpr std::size_t reserve = std::size_t{256} << 20;
     constexpr std::uintptr_t largePage = std::uintptr_t{2} << 20;
-    // A block larger than the heap's free top makes the allocator move the break, by the
-    // block plus the top pad.
-    constexpr std::size_t probe = std::size_t{1} << 20;
     const auto heapEnd = [] {
         void* const at = sbrk(0);
         return reinterpret_cast<std::intptr_t>(at) == -1 ? nullptr : static_cast<char*>(at);
     };
     mallopt(M_TOP_PAD, static_cast<int>(reserve));
+    // The heap's free top lies right below its break. A block larger than it makes the
+    // allocator move the break, by the difference plus the top pad.
+    const std::size_t top = mallinfo2().keepcost;
     char* const before = heapEnd();
-    void* const block = std::malloc(probe);
+    void* const block = std::malloc(top + (std::size_t{1} << 20));
     char* const after = heapEnd();
     std::free(block);
     mallopt(M_TOP_PAD, 128 << 10); // glibc's default again, for any later growth
-    // Only the range this call added to the heap is marked: it is the allocator's for sure.
-    const auto start = reinterpret_cast<std::uintptr_t>(before);
+    // The free top and what this call added to it: the allocator's own, and where its next
+    // blocks come from.
+    const auto start = reinterpret_cast<std::uintptr_t>(before) - top;
     const auto end = reinterpret_cast<std::uintptr_t>(after);
-    return block != nullptr && before != nullptr && end > start &&
-           adviseWholePages(before, end - start, largePage, MADV_HUGEPAGE);
+    return block != nullptr && before != nullptr && end > start + top &&
+           adviseWholePages(before - top, end - start, largePage, MADV_HUGEPAGE);
 #else
     return false;
 #endif
