@@ -128,17 +128,25 @@ std::uint32_t keepRecentText(RecentTexts& recent, TextStore& store, std::string_
         recent.seed = chooseSeed();
     }
     const std::uint64_t hash = hashText(text, recent.seed);
-    std::uint64_t& slot = recent.slots[hash & (slotCount - 1)];
+    // Two slots per hash, the text met last in the first: two texts met in turn whose
+    // hashes share the slots both keep their copies.
+    std::uint64_t* const slots = &recent.slots[hash & (slotCount - 2)];
     const std::uint64_t mark = hash & ~std::uint64_t{0xffffffff};
-    if (slot != 0 && (slot & ~std::uint64_t{0xffffffff}) == mark) {
-        const std::uint32_t number = static_cast<std::uint32_t>(slot) - 1;
-        if (sameText(recent.texts[number], text)) {
-            return number;
+    for (std::size_t way = 0; way < 2; ++way) {
+        const std::uint64_t slot = slots[way];
+        if (slot != 0 && (slot & ~std::uint64_t{0xffffffff}) == mark) {
+            const std::uint32_t number = static_cast<std::uint32_t>(slot) - 1;
+            if (sameText(recent.texts[number], text)) {
+                slots[1] = slots[0];
+                slots[0] = slot;
+                return number;
+            }
         }
     }
     const auto number = static_cast<std::uint32_t>(recent.texts.size());
     recent.texts.push_back(keepText(store, text));
-    slot = mark | (std::uint64_t{number} + 1);
+    slots[1] = slots[0];
+    slots[0] = mark | (std::uint64_t{number} + 1);
     return number;
 }
 

@@ -22,11 +22,11 @@ struct TextTable {
 /// `store` and takes the next number. Takes constant time on average, whatever the texts.
 std::uint32_t internText(TextTable& table, TextStore& store, std::string_view text);
 
-/// Copies of texts that remember the recent ones in a fixed number of slots. A text met
-/// again while its copy is remembered gets that copy's number; any other text is copied
-/// and numbered anew. So different texts never share a number, and equal texts mostly do:
-/// the message texts of a report repeat often, but not always (they name identifiers), and
-/// a text met once costs no more than its copy.
+/// Copies of texts that remember the recent ones in a fixed number of slots, two for each
+/// hash value, the text met last first. A text met again while its copy is remembered gets
+/// that copy's number; any other text is copied and numbered anew. So different texts never
+/// share a number, and equal texts mostly do: the message texts of a report repeat often,
+/// but not always (they name identifiers), and a text met once costs no more than its copy.
 struct RecentTexts {
     std::vector<std::string_view> texts; ///< by number; views into the store
     std::vector<std::uint64_t> slots;    ///< by hash: upper half of the hash, number + 1

@@ -106,9 +106,42 @@ TEST(RecentTexts, GivesEachTextACopyOfItsOwnBytes) {
         const std::uint32_t repeated = keepRecentText(recent, store, again);
         ASSERT_EQ(recent.texts[repeated], again) << i;
     }
-    // Texts met often mostly find their copy: one is copied again only when a text met
-    // once has taken its slot (about 15 times here, on average).
+    // Texts met often mostly find their copy: one is copied again only when two other texts
+    // have taken both its slots since it was last met. Two of them that share their slots
+    // and are met in turn keep their copies (with one slot each, they took each other's
+    // and were copied again every time).
     EXPECT_LT(recent.texts.size(), std::size(often) + 60000 + 500);
+}
+
+TEST(RecentTexts, KeepsBothCopiesOfTwoTextsThatShareTheirSlots) {
+    RecentTexts recent;
+    TextStore store;
+    const std::string first = "Function return value is not used";
+    const std::uint32_t firstNumber = keepRecentText(recent, store, first);
+    // The slot that remembers the first text; a text met later that takes it shares the
+    // first text's slots.
+    std::size_t slot = 0;
+    while (slot < recent.slots.size() &&
+           static_cast<std::uint32_t>(recent.slots[slot]) != firstNumber + 1) {
+        ++slot;
+    }
+    ASSERT_LT(slot, recent.slots.size());
+    std::string second;
+    std::uint32_t secondNumber = 0;
+    for (std::uint32_t i = 0;; ++i) {
+        ASSERT_LT(i, 10000000u) << "no text took the first one's slot";
+        second = "identifier_" + std::to_string(i);
+        secondNumber = keepRecentText(recent, store, second);
+        if (static_cast<std::uint32_t>(recent.slots[slot]) == secondNumber + 1) {
+            break;
+        }
+    }
+    const std::size_t copies = recent.texts.size();
+    for (int round = 0; round < 100; ++round) {
+        ASSERT_EQ(keepRecentText(recent, store, first), firstNumber) << round;
+        ASSERT_EQ(keepRecentText(recent, store, second), secondNumber) << round;
+    }
+    EXPECT_EQ(recent.texts.size(), copies);
 }
 
 } // namespace
