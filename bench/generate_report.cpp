@@ -1,10 +1,10 @@
 // Writes a deterministic, realistic analyser report to standard output:
 //   generate_report [lines] [seed]
 // Thousands of source files, realistic message numbers and texts (many naming one of
-// thousands of identifiers, so that about one warning in twelve has a text of its own),
-// about 5 % HIS messages, a few % repeated warnings, and about a fifth of the lines
-// outside the source tree or not warnings at all. As the analyser works file by file, a file's warnings come in runs
-// (of 1 to 60 lines), and a file may come back later. CR LF line ends.
+// thousands of identifiers, so that about one warning in twelve has a text of its own), about
+// 5 % HIS messages, a few % repeated warnings, and about a fifth of the lines outside the
+// source tree or not warnings at all. As the analyser works file by file, a file's warnings
+// come in runs (of 1 to 60 lines), and a file may come back later. CR LF line ends.
 
 #include <array>
 #include <cstdint>

@@ -8,10 +8,6 @@
 
 namespace vendrik {
 
-bool parseWarningLine(Finding& finding, std::string_view line) {
-    return parseWarningLine(finding, line, firstLineBreak(line, 0));
-}
-
 bool parseWarningLine(Finding& finding, std::string_view line, std::size_t firstBreak) {
     // The marker must lie in the path, so a line without it anywhere needs no matching.
     if (line.find(sourceTreeMarker) == std::string_view::npos) {
@@ -47,7 +43,7 @@ void parseRuleFields(Finding& finding) {
 }
 
 bool parseReportLine(Finding& finding, std::string_view line) {
-    if (!parseWarningLine(finding, line)) {
+    if (!parseWarningLine(finding, line, firstLineBreak(line, 0))) {
         return false;
     }
     parseRuleFields(finding);

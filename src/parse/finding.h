@@ -32,12 +32,10 @@ struct Finding {
 /// The record's texts view `line`, which must outlive them.
 bool parseReportLine(Finding& finding, std::string_view line);
 
-/// parseReportLine without the rule fields, which keep their initial values. The report
-/// reader reads the rule of each kept line ending only once, with parseRuleFields.
-bool parseWarningLine(Finding& finding, std::string_view line);
-
-/// parseWarningLine for a caller that has found the line's first line break (CR or LF)
-/// already: `firstBreak` is its position, or npos when the line holds none.
+/// parseReportLine without the rule fields, which keep their initial values, for a caller
+/// that has found the line's first line break (CR or LF) already: `firstBreak` is its
+/// position, or npos when the line holds none. The report reader reads the rule of each kept
+/// line ending only once, with parseRuleFields.
 bool parseWarningLine(Finding& finding, std::string_view line, std::size_t firstBreak);
 
 /// Fills the rule fields of `finding` from its reference text as parseReportLine does: only
