@@ -36,6 +36,12 @@ std::string sqlValue(std::string_view text) {
     std::string doubled;
     doubled.reserve(text.size());
     for (const char c : text) {
+        if (c == '\0') {
+            // The sqlite3 shell drops what follows a NUL in a script line, which could end
+            // the value early: the byte is made by the expression instead.
+            doubled += "\" || char(0) || \"";
+            continue;
+        }
         doubled += c;
         if (c == '"') {
             doubled += '"';

@@ -18,7 +18,9 @@ bool sqlModeSelected(const RunOptions& options);
 std::string countsValueList(const FindingCounts& counts);
 
 /// `text` as a double-quoted SQL value: every double-quote character inside is written
-/// twice, which SQLite reads back as one; other bytes are copied verbatim.
+/// twice, which SQLite reads back as one; a NUL byte closes the quotes and is joined in as
+/// `|| char(0) ||`, so that the script holds no NUL and the value keeps its bytes; other
+/// bytes are copied verbatim. "a\0b" gives "a" || char(0) || "b".
 std::string sqlValue(std::string_view text);
 
 /// Appends the schema statement of the table testresults (created if it does not exist),

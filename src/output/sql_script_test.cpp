@@ -79,6 +79,18 @@ TEST(SqlScript, DoublesQuotesInsideValues) {
     EXPECT_EQ(sqlValue(""), "\"\"");
 }
 
+TEST(SqlScript, WritesNulBytesAsExpressions) {
+    using namespace std::string_literals;
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\0b"s, "\"a\" || char(0) || \"b\""},
+        {"\0"s, "\"\" || char(0) || \"\""},
+        {"\"\0\"\0"s, "\"\"\"\" || char(0) || \"\"\"\" || char(0) || \"\""},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(sqlValue(text), expected) << "value of " << text.size() << " bytes";
+    }
+}
+
 using Database = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
 Database openDatabase() {
@@ -149,6 +161,29 @@ TEST(SqlScript, LoadsIntoSqliteValueByValue) {
     EXPECT_EQ(loaded[1][6], "Tar \"get\"\\Src\\Src_NV\\we\"ird name.c");
     EXPECT_EQ(loaded[1][7], "1");
     EXPECT_EQ(loaded[1][17], "1");
+}
+
+TEST(SqlScript, KeepsNulBytesAndNothingElseRunsWhenLoaded) {
+    using namespace std::string_literals;
+    const Database db = openDatabase();
+    // A file name that would end the value early and run its own statement if the NUL and
+    // what follows it were dropped.
+    const std::string file = "Src\\Src_NV\\a\0\", 1); create table pwned(x); --.c"s;
+    const OutputLines lines = scriptOf(sqlOptions("P", "T", "H"), {finding(file, 1, 3, 2000)});
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line.find('\0'), std::string::npos) << line;
+    }
+    ASSERT_EQ(load(db.get(), lines), SQLITE_OK) << sqlite3_errmsg(db.get());
+    const auto loaded = rows(db.get());
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0][6], "P\\" + file);
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db.get(), "select count(*) from sqlite_master", -1, &statement, nullptr),
+        SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(statement, 0), 2); // the table and its unique index
+    sqlite3_finalize(statement);
 }
 
 TEST(SqlScript, SameSecondTwiceBreaksTheUniqueConstraint) {
