@@ -4,6 +4,7 @@
 #include "driver/run_options.h"
 #include "driver/same_file.h"
 #include "driver/version_banner.h"
+#include "output/output_file.h"
 #include "output/output_lines.h"
 #include "output/run_timestamp.h"
 #include "output/sql_script.h"
@@ -11,7 +12,9 @@
 #include "parse/prefault.h"
 #include "parse/report_reader.h"
 
+#include <csignal>
 #include <fstream>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +28,7 @@ int fail(std::ostream& console, std::string_view reason, RunStatus status) {
     return status;
 }
 
-} // namespace
-
-int runMain(int argc, const char* const argv[], std::ostream& console) {
+int convert(int argc, const char* const argv[], std::ostream& console) {
     printVersionBanner(argc > 0 ? argv[0] : "", console);
 
     const std::vector<std::string> arguments(argv, argv + argc);
@@ -46,12 +47,17 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
     if (!input.is_open()) {
         return fail(console, "Could not open input file", inputNotOpened);
     }
-    // Opening the output empties it: when it is the report itself, the report would be lost.
+    // Writing the output replaces the file: when it is the report itself, the report would
+    // be lost.
     if (sameFile(options.input, options.output)) {
         return fail(console, "Could not open output file", outputNotOpened);
     }
-    std::ofstream output(options.output, std::ios::out | std::ios::trunc);
-    if (!output.is_open()) {
+    // When the output is the console's own file, the file is the echo: it is written once,
+    // in place, where the console's text already stands.
+    const bool outputIsConsole = isStandardOutput(options.output);
+    OutputFile output;
+    if (!openOutputFile(output, options.output,
+                        outputIsConsole ? Replacement::inPlace : Replacement::whole)) {
         return fail(console, "Could not open output file", outputNotOpened);
     }
 
@@ -59,6 +65,9 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
     useLargePages();   // and a big report's memory takes one page fault per 2 MiB
     FindingsList findings;
     readReport(input, findings);
+    if (input.bad()) {
+        return fail(console, "Could not read input file", inputNotOpened);
+    }
     input.close();
 
     const FindingsByFile groups = groupFindingsByFile(findings);
@@ -76,10 +85,24 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
                             options.typName);
     }
 
-    if (!emitOutputLines(lines, output, console)) {
+    if (!emitOutputLines(lines, output, console, !outputIsConsole)) {
         return fail(console, "Could not write output file", outputNotWritten);
     }
     return runCompleted;
+}
+
+} // namespace
+
+int runMain(int argc, const char* const argv[], std::ostream& console) {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the file size limit fails like any other
+#endif
+    try {
+        return convert(argc, argv, console);
+    } catch (const std::bad_alloc&) {
+        // Everything of the run is released by now, and a temporary output removed.
+        return fail(console, "Not enough memory", outOfMemory);
+    }
 }
 
 } // namespace vendrik

@@ -4,6 +4,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace vendrik {
@@ -24,16 +25,26 @@ bool fileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& identity)
     return known;
 }
 
+bool sameIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 } // namespace
 
 bool sameFile(const std::string& first, const std::string& second) {
     BY_HANDLE_FILE_INFORMATION a{};
     BY_HANDLE_FILE_INFORMATION b{};
-    if (!fileIdentity(first, a) || !fileIdentity(second, b)) {
-        return false;
-    }
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    return fileIdentity(first, a) && fileIdentity(second, b) && sameIdentity(a, b);
+}
+
+bool isStandardOutput(const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION console{};
+    BY_HANDLE_FILE_INFORMATION named{};
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    return output != nullptr && output != INVALID_HANDLE_VALUE &&
+           GetFileInformationByHandle(output, &console) != 0 && fileIdentity(path, named) &&
+           sameIdentity(console, named);
 }
 
 bool isDirectory(const std::string& path) {
@@ -46,10 +57,15 @@ bool isDirectory(const std::string& path) {
 bool sameFile(const std::string& first, const std::string& second) {
     struct stat a {};
     struct stat b {};
-    if (stat(first.c_str(), &a) != 0 || stat(second.c_str(), &b) != 0) {
-        return false;
-    }
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+bool isStandardOutput(const std::string& path) {
+    struct stat console {};
+    struct stat named {};
+    return fstat(STDOUT_FILENO, &console) == 0 && stat(path.c_str(), &named) == 0 &&
+           console.st_dev == named.st_dev && console.st_ino == named.st_ino;
 }
 
 bool isDirectory(const std::string& path) {

@@ -9,6 +9,10 @@ namespace vendrik {
 /// either path names no existing file.
 bool sameFile(const std::string& first, const std::string& second);
 
+/// True when `path` names the file that standard output writes to (such as /dev/stdout, or
+/// the file the shell redirected the output to).
+bool isStandardOutput(const std::string& path);
+
 /// True when `path` names an existing directory.
 bool isDirectory(const std::string& path);
 

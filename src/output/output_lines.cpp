@@ -2,24 +2,23 @@
 
 namespace vendrik {
 
-namespace {
-
-void writeLines(const OutputLines& lines, std::ostream& sink) {
+bool emitOutputLines(const OutputLines& lines, OutputFile& file, std::ostream& console, bool echo) {
+    std::size_t size = 0;
     for (const std::string& line : lines) {
-        sink.write(line.data(), static_cast<std::streamsize>(line.size()));
-        sink.put('\n');
+        size += line.size() + 1;
     }
-}
-
-} // namespace
-
-bool emitOutputLines(const OutputLines& lines, std::ofstream& file, std::ostream& console) {
-    writeLines(lines, file);
-    file.close(); // flushes; a failure to write or close leaves the stream failed
-    if (file.fail()) {
+    std::string text;
+    text.reserve(size);
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    if (!replaceOutputFile(file, text)) {
         return false;
     }
-    writeLines(lines, console);
+    if (echo) {
+        console.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
     return true;
 }
 

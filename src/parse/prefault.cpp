@@ -49,6 +49,17 @@ void keepFreedMemory() {
 #endif
 }
 
+std::size_t largestBlock() {
+#ifdef __linux__
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) {
+        return static_cast<std::size_t>(pages) / 2 * static_cast<std::size_t>(pageSize);
+    }
+#endif
+    return SIZE_MAX;
+}
+
 bool useLargePages() {
 #if defined(__GLIBC__) && defined(__linux__)
     // Room for the blocks of a report of some 600 MB; what a bigger one needs beyond it

@@ -15,6 +15,11 @@ void prefault(void* data, std::size_t bytes);
 /// happens.
 void keepFreedMemory();
 
+/// The largest block the run asks for: half the machine's memory on Linux, where the
+/// system grants more than it can hold and ends the process when it is touched; no limit
+/// elsewhere.
+std::size_t largestBlock();
+
 /// Grows the allocator's heap by a large reserve now, and asks the system to back that
 /// reserve with large pages (2 MiB on x86-64) when the process first touches it, which
 /// takes one page fault where small pages take 512. Call after keepFreedMemory, so that

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <tuple>
 
@@ -138,12 +140,48 @@ NextLine findNextLine(std::string_view bytes, std::size_t begin) {
     return line;
 }
 
+/// The bytes read and not yet handed out. The block grows by half when one line fills it,
+/// in place where the allocator can (glibc remaps large blocks instead of copying them), so
+/// a long line is held in about 1.5 times its length. Growing past what the machine can
+/// hold, or failing to, throws std::bad_alloc.
+class ReadBuffer {
+  public:
+    explicit ReadBuffer(std::size_t size) : bytes_(resized(nullptr, size)), size_(size) {}
+    ReadBuffer(const ReadBuffer&) = delete;
+    ReadBuffer& operator=(const ReadBuffer&) = delete;
+    ~ReadBuffer() { std::free(bytes_); }
+
+    char* data() const { return bytes_; }
+    std::size_t size() const { return size_; }
+
+    void grow() {
+        const std::size_t larger = size_ + size_ / 2;
+        if (larger > largestBlock()) {
+            throw std::bad_alloc();
+        }
+        bytes_ = resized(bytes_, larger);
+        size_ = larger;
+    }
+
+  private:
+    static char* resized(char* bytes, std::size_t size) {
+        void* const block = std::realloc(bytes, size);
+        if (block == nullptr) {
+            throw std::bad_alloc(); // `bytes` stays, and goes with the buffer
+        }
+        return static_cast<char*>(block);
+    }
+
+    char* bytes_;
+    std::size_t size_;
+};
+
 /// Calls `visit` with every line of `input` (see findNextLine) and the position of its first
 /// line break (a CR), or npos. The input is read in blocks (reportReadBlock); a last line without
 /// LF counts, and nothing follows a final LF. Reading ends at the end of the input or when the
 /// stream fails. The view is valid during the call only.
 template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
-    std::vector<char> buffer(reportReadBlock);
+    ReadBuffer buffer(reportReadBlock);
     std::size_t begin = 0; // first byte not yet handed out
     std::size_t end = 0;   // end of the bytes read
     bool inputLeft = true;
@@ -162,11 +200,13 @@ template <typename Visit> void forEachLine(std::istream& input, Visit visit) {
             return;
         }
         // Keep the unfinished line, make room behind it (more for a very long line), read on.
-        std::memmove(buffer.data(), buffer.data() + begin, end - begin);
-        end -= begin;
-        begin = 0;
+        if (begin > 0) {
+            std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+            end -= begin;
+            begin = 0;
+        }
         if (end == buffer.size()) {
-            buffer.resize(buffer.size() * 2);
+            buffer.grow();
         }
         input.read(buffer.data() + end, static_cast<std::streamsize>(buffer.size() - end));
         const auto count = static_cast<std::size_t>(input.gcount());

@@ -64,8 +64,10 @@ inline constexpr std::size_t reportReadBlock = std::size_t{128} * 1024;
 /// end: one candidate per line (a line ends at LF; a CR right before the LF belongs to the
 /// line end; a last line without LF counts), recognised ones kept, sorted by findingLess,
 /// and of every set of findings equal under sameFinding only one kept. Lines that are not
-/// warnings are dropped silently; a stream that stops delivering lines ends the reading
-/// with what was read so far.
+/// warnings are dropped silently. A stream that stops delivering bytes ends the reading with
+/// what was read so far; after a read error the stream is bad, and the list must not be
+/// trusted. A line is held in about 1.5 times its length; std::bad_alloc when memory runs
+/// out.
 void readReport(std::istream& input, FindingsList& list);
 
 } // namespace vendrik

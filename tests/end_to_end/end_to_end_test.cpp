@@ -169,6 +169,45 @@ TEST(EndToEnd, ReplacesAnExistingOutputCompletely) {
               readFile(dataDirectory + "/cases/empty_report_summary/expected_output"));
 }
 
+std::vector<std::string> namesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(EndToEnd, ReplacesTheOutputWholeOrNotAtAll) {
+    const ScratchDirectory scratch;
+    const std::string output = scratch.path + "/out.txt";
+    writeFile(output, "previous\n");
+    // The report opens, and its first read fails.
+    const ProgramResult failed = runProgram(summaryArguments("/proc/self/mem", output));
+    EXPECT_EQ(failed.status, 254);
+    EXPECT_EQ(failed.console, "Vendrik error: Could not read input file\n");
+    EXPECT_EQ(failed.errors, "");
+    EXPECT_EQ(readFile(output), "previous\n");
+    EXPECT_EQ(namesIn(scratch.path), std::vector<std::string>{"out.txt"});
+
+    const ProgramResult done = runProgram(summaryArguments(exampleReport, output));
+    EXPECT_EQ(done.status, 0);
+    EXPECT_EQ(platformText(readFile(output)), done.console);
+    EXPECT_EQ(namesIn(scratch.path), std::vector<std::string>{"out.txt"});
+}
+
+TEST(EndToEnd, WritesTheOutputOnceWhenItIsStandardOutput) {
+    const ScratchDirectory scratch;
+    const std::string file = scratch.path + "/file.txt";
+    const ProgramResult toFile = runProgram(summaryArguments(exampleReport, file));
+    ASSERT_EQ(toFile.status, 0);
+    // The console is a file here: the output replaces the banner in it, and is not echoed.
+    const ProgramResult toConsole = runProgram(summaryArguments(exampleReport, "/dev/stdout"));
+    EXPECT_EQ(toConsole.status, 0);
+    EXPECT_EQ(toConsole.banner, "");
+    EXPECT_EQ(maskTimestamp(toConsole.console), maskTimestamp(toFile.console));
+}
+
 using Database = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
 
 /// Runs the script file into the database; returns SQLite's result code.
