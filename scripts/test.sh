@@ -5,7 +5,7 @@
 # UndefinedBehaviorSanitizer, and a one-minute fuzz run of the matcher.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-dependencies.sh g++-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
+bash scripts/install-dependencies.sh g++-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev strace
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
