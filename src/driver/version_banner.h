@@ -1,28 +1,38 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 namespace vendrik {
 
-/// The three calls through which the banner reads version information.
-struct VersionInformationSource {
-    unsigned long (*size)(const char* path);
-    bool (*fill)(const char* path, unsigned long size, void* block);
-    bool (*query)(const void* block, const char* subBlock, const void** value, unsigned* length);
+/// Answers the banner's questions about the version information of the program file.
+struct VersionQuery {
+    /// The most significant word of the fixed file version (major version in the high 16
+    /// bits, minor in the low); nothing when there is no version information or no fixed
+    /// part.
+    std::function<std::optional<std::uint32_t>()> fileVersion;
+    /// The value of a string sub-block, such as "\StringFileInfo\040904b0\OriginalFilename",
+    /// up to its terminating zero byte; nothing when there is no such value.
+    std::function<std::optional<std::string>(const std::string& subBlock)> text;
 };
 
-/// The platform's version information (see version_information.h).
-VersionInformationSource platformVersionInformation();
+/// The platform's answers for the program file at `programPath`: on Windows its version
+/// resource, read once; elsewhere the build's own version, file name and legal notice, in the
+/// U.S. English string table, whatever the path.
+VersionQuery programVersionQuery(const std::string& programPath);
 
-/// Writes the two banner lines to `console`, read from the version information of the
-/// program file at `programPath`:
+/// Writes the two banner lines to `console`, each flushed:
 ///   "<OriginalFilename> version <major>.<minor> from <buildDate>"
 ///   "<LegalCopyright>"
-/// A missing string (or a string table of another language than 040904b0) leaves an empty
-/// text in its place. Without version information or without its fixed part nothing is
-/// written. Each line is flushed.
-void printVersionBanner(std::string_view programPath, std::ostream& console,
-                        const VersionInformationSource& source = platformVersionInformation());
+/// with the strings of the U.S. English table (040904b0). A missing string leaves an empty
+/// text in its place; without the fixed file version nothing is written.
+void printVersionBanner(const VersionQuery& query, std::ostream& console);
+
+/// The banner of the program file at `programPath` (see programVersionQuery).
+void printVersionBanner(std::string_view programPath, std::ostream& console);
 
 } // namespace vendrik

@@ -1,50 +1,33 @@
 #include "driver/version_banner.h"
 
 #include "driver/build_date.h"
-#include "driver/version_information.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <map>
 #include <regex>
 #include <sstream>
 
 namespace vendrik {
 namespace {
 
-// The record the test source serves; the lookups go through the platform layer's own
-// block format and query.
-VersionRecord served;
-bool fillFails = false;
+const std::string english = "\\StringFileInfo\\040904b0\\";
+const std::string german = "\\StringFileInfo\\040704b0\\";
 
-VersionInformationSource recordSource() {
-    return {[](const char*) {
-                return static_cast<unsigned long>(encodeVersionInformation(served).size());
-            },
-            [](const char*, unsigned long size, void* block) {
-                const auto encoded = encodeVersionInformation(served);
-                if (fillFails || size < encoded.size()) {
-                    return false;
-                }
-                std::memcpy(block, encoded.data(), encoded.size());
-                return true;
-            },
-            verQueryValue};
+/// A query that answers with `version` (nothing for std::nullopt) and the `texts` by path.
+VersionQuery fakeQuery(std::optional<std::uint32_t> version,
+                       std::map<std::string, std::string> texts) {
+    return {[version] { return version; },
+            [texts](const std::string& subBlock) -> std::optional<std::string> {
+                const auto found = texts.find(subBlock);
+                return found == texts.end() ? std::nullopt : std::optional(found->second);
+            }};
 }
 
-std::string bannerFor(const VersionRecord& record, bool failFill = false) {
-    served = record;
-    fillFails = failFill;
+std::string bannerOf(const VersionQuery& query) {
     std::ostringstream console;
-    printVersionBanner("/usr/bin/vendrik", console, recordSource());
+    printVersionBanner(query, console);
     return console.str();
-}
-
-VersionRecord withVersion(std::uint32_t major, std::uint32_t minor) {
-    VersionRecord record = builtInVersionRecord();
-    record.fixedInfo.fileVersionMS = (major << 16) | minor;
-    record.fixedInfo.fileVersionLS = 0x00030007;
-    return record;
 }
 
 TEST(VersionBanner, PrintsNameVersionDateAndNotice) {
@@ -57,39 +40,31 @@ TEST(VersionBanner, PrintsNameVersionDateAndNotice) {
 }
 
 TEST(VersionBanner, ShowsMajorAndMinorOnly) {
-    const struct {
-        std::uint32_t major, minor;
-        std::string shown;
-    } rows[] = {{10, 15, "10.15"}, {1, 0, "1.0"}, {0, 0, "0.0"}, {65535, 65535, "65535.65535"}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(bannerFor(withVersion(row.major, row.minor)),
-                  "vendrik version " + row.shown + " from " + buildDate() +
-                      "\nCopyright (c) 2026 The Vendrik developers\n");
+    const std::pair<std::uint32_t, std::string> rows[] = {
+        {10 << 16 | 15, "10.15"}, {1 << 16, "1.0"}, {0, "0.0"}, {0xFFFFFFFF, "65535.65535"}};
+    for (const auto& [version, shown] : rows) {
+        EXPECT_EQ(bannerOf(fakeQuery(version, {{english + "OriginalFilename", "V.exe"},
+                                               {english + "LegalCopyright", "(c) Us"}})),
+                  "V.exe version " + shown + " from " + buildDate() + "\n(c) Us\n")
+            << version;
     }
 }
 
 TEST(VersionBanner, LeavesMissingTextsEmpty) {
-    VersionRecord noName = builtInVersionRecord();
-    noName.strings.erase(noName.strings.begin());
-    EXPECT_EQ(bannerFor(noName),
-              " version 1.2 from " + buildDate() + "\nCopyright (c) 2026 The Vendrik developers\n");
-
-    VersionRecord otherLanguage = builtInVersionRecord();
-    otherLanguage.translation = "040704b0";
-    EXPECT_EQ(bannerFor(otherLanguage), " version 1.2 from " + buildDate() + "\n\n");
+    const std::pair<std::map<std::string, std::string>, std::string> rows[] = {
+        {{{english + "LegalCopyright", "(c) Us"}}, " version 1.2 from " + buildDate() + "\n(c) Us\n"},
+        {{{english + "OriginalFilename", "V.exe"}}, "V.exe version 1.2 from " + buildDate() + "\n\n"},
+        // Only a German string table: the banner reads the U.S. English one alone.
+        {{{german + "OriginalFilename", "V.exe"}, {german + "LegalCopyright", "(c) Wir"}},
+         " version 1.2 from " + buildDate() + "\n\n"},
+    };
+    for (const auto& [texts, expected] : rows) {
+        EXPECT_EQ(bannerOf(fakeQuery(1 << 16 | 2, texts)), expected) << texts.begin()->first;
+    }
 }
 
-TEST(VersionBanner, SaysNothingWithoutVersionInformation) {
-    VersionRecord noFixedPart = builtInVersionRecord();
-    noFixedPart.hasFixedInfo = false;
-    EXPECT_EQ(bannerFor(noFixedPart), "");
-    EXPECT_EQ(bannerFor(builtInVersionRecord(), true), "");
-
-    std::ostringstream console;
-    printVersionBanner("x", console,
-                       {[](const char*) { return 0UL; },
-                        [](const char*, unsigned long, void*) { return true; }, verQueryValue});
-    EXPECT_EQ(console.str(), "");
+TEST(VersionBanner, SaysNothingWithoutTheFixedFileVersion) {
+    EXPECT_EQ(bannerOf(fakeQuery(std::nullopt, {{english + "OriginalFilename", "V.exe"}})), "");
 }
 
 } // namespace
