@@ -1,6 +1,7 @@
 #include "driver/run_main.h"
 
 #include "analysis/findings_by_file.h"
+#include "driver/memory_policy.h"
 #include "driver/run_options.h"
 #include "driver/same_file.h"
 #include "driver/version_banner.h"
@@ -9,7 +10,6 @@
 #include "output/run_timestamp.h"
 #include "output/sql_script.h"
 #include "output/summary_report.h"
-#include "parse/prefault.h"
 #include "parse/report_reader.h"
 
 #include <csignal>
@@ -62,7 +62,6 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
     }
 
     keepFreedMemory(); // the reader's blocks come and go; their pages are reused
-    useLargePages();   // and a big report's memory takes one page fault per 2 MiB
     FindingsList findings;
     readReport(input, findings);
     if (input.bad()) {
@@ -79,7 +78,8 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
 
     OutputLines lines;
     if (sqlModeSelected(options)) {
-        appendSqlScript(lines, options, ranked, runDate, runTime);
+        appendSqlScript(lines, ranked, runDate, runTime, options.platform, options.typName,
+                        options.hashValue);
     } else {
         appendSummaryReport(lines, ranked, wholeList(findings), runDate, runTime, options.platform,
                             options.typName);

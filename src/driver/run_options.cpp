@@ -44,4 +44,8 @@ void parseRunOptions(RunOptions& options, const std::vector<std::string>& argume
     }
 }
 
+bool sqlModeSelected(const RunOptions& options) {
+    return options.sqlConfig == "SQL" && !options.hashValue.empty();
+}
+
 } // namespace vendrik

@@ -33,4 +33,8 @@ struct RunOptions {
 /// only as a whole argument. Anything else is ignored; parsing never fails.
 void parseRunOptions(RunOptions& options, const std::vector<std::string>& arguments);
 
+/// True when `sqlConfig` is exactly "SQL" (case-sensitive) and `hashValue` is not empty: the
+/// run writes the SQL script instead of the summary.
+bool sqlModeSelected(const RunOptions& options);
+
 } // namespace vendrik

@@ -68,5 +68,20 @@ TEST(RunOptions, SearchesTheProgramPathToo) {
     EXPECT_EQ(options.output, "tput/vendrik"); // value after the first 9 characters
 }
 
+TEST(RunOptions, SelectsSqlModeOnlyForExactlySqlWithAHash) {
+    const struct {
+        std::string sqlConfig;
+        std::string hash;
+        bool selected;
+    } rows[] = {{"SQL", "4f2a9c1", true}, {"SQL", "", false},     {"sql", "1", false},
+                {"SQL ", "1", false},     {"SQLite", "1", false}, {"", "1", false}};
+    for (const auto& row : rows) {
+        RunOptions options;
+        options.sqlConfig = row.sqlConfig;
+        options.hashValue = row.hash;
+        EXPECT_EQ(sqlModeSelected(options), row.selected) << row.sqlConfig << "/" << row.hash;
+    }
+}
+
 } // namespace
 } // namespace vendrik

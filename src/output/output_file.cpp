@@ -49,9 +49,10 @@ bool findReplaceable(const std::string& path, Replaceable& found) {
            _access(path.c_str(), 2) == 0;
 }
 
+// Windows files have no permission bits but read-only, and read-only files are refused.
 bool keepPermissions(int, const Replaceable&) {
     return true;
-} // read-only files are refused
+}
 
 bool emptyIfRegular(int descriptor) {
     struct _stat64 status {};

@@ -18,10 +18,6 @@ constexpr std::string_view insertHead =
 
 } // namespace
 
-bool sqlModeSelected(const RunOptions& options) {
-    return options.sqlConfig == "SQL" && !options.hashValue.empty();
-}
-
 std::string countsValueList(const FindingCounts& counts) {
     std::string list = quoted(numberText(counts.all_errors)) + " ,";
     for (std::size_t digit = 0; digit < misraCounters.size(); ++digit) {
@@ -50,16 +46,16 @@ std::string sqlValue(std::string_view text) {
     return quoted(doubled);
 }
 
-void appendSqlScript(OutputLines& lines, const RunOptions& options,
-                     const std::vector<FileFindings>& ranked, std::string_view runDate,
-                     std::string_view runTime) {
+void appendSqlScript(OutputLines& lines, const std::vector<FileFindings>& ranked,
+                     std::string_view runDate, std::string_view runTime, std::string_view platform,
+                     std::string_view project, std::string_view hash) {
     lines.emplace_back(schemaStatement);
-    const std::string rowHead = std::string(insertHead) + sqlValue(options.platform) + ", " +
-                                sqlValue(options.typName) + ", " + sqlValue(toolLabel) + ", " +
-                                sqlValue(options.hashValue) + ", " + sqlValue(runDate) + ", " +
+    const std::string rowHead = std::string(insertHead) + sqlValue(platform) + ", " +
+                                sqlValue(project) + ", " + sqlValue(toolLabel) + ", " +
+                                sqlValue(hash) + ", " + sqlValue(runDate) + ", " +
                                 sqlValue(runTime) + ", ";
     for (const FileFindings& entry : ranked) {
-        std::string fileName = options.platform;
+        std::string fileName(platform);
         fileName.append("\\").append(entry.file);
         lines.push_back(rowHead + sqlValue(fileName) + ", " +
                         countsValueList(countFindings(entry.findings)) + ");");

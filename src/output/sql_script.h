@@ -1,7 +1,6 @@
 #pragma once
 
 #include "analysis/finding_counts.h"
-#include "driver/run_options.h"
 #include "output/output_lines.h"
 
 #include <string>
@@ -9,9 +8,6 @@
 #include <vector>
 
 namespace vendrik {
-
-/// True when `sqlConfig` is exactly "SQL" (case-sensitive) and `hashValue` is not empty.
-bool sqlModeSelected(const RunOptions& options);
 
 /// The twelve counters, each quoted, in column order: "4" ,"0", "0", ... "1"
 /// (blank before the first comma, blank after the others).
@@ -27,8 +23,8 @@ std::string sqlValue(std::string_view text);
 /// then one insert statement per ranked file with platform, project, tool, hash, run date,
 /// run time, platform + "\" + file name and the file's twelve counters. One statement per
 /// line; no files gives the schema statement alone.
-void appendSqlScript(OutputLines& lines, const RunOptions& options,
-                     const std::vector<FileFindings>& ranked, std::string_view runDate,
-                     std::string_view runTime);
+void appendSqlScript(OutputLines& lines, const std::vector<FileFindings>& ranked,
+                     std::string_view runDate, std::string_view runTime, std::string_view platform,
+                     std::string_view project, std::string_view hash);
 
 } // namespace vendrik

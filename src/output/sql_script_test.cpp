@@ -21,21 +21,23 @@ Finding finding(const std::string& file, std::uint32_t line, std::uint32_t prior
     return testing::testFinding(file, line, priority, messageNumber);
 }
 
-RunOptions sqlOptions(std::string platform, std::string project, std::string hash) {
-    RunOptions options;
-    options.platform = std::move(platform);
-    options.typName = std::move(project);
-    options.hashValue = std::move(hash);
-    options.sqlConfig = "SQL";
-    return options;
+/// What the script writes beside the files and the time stamp.
+struct ScriptValues {
+    std::string platform;
+    std::string typName;
+    std::string hashValue;
+};
+
+ScriptValues sqlOptions(std::string platform, std::string project, std::string hash) {
+    return {std::move(platform), std::move(project), std::move(hash)};
 }
 
-OutputLines scriptOf(const RunOptions& options, std::vector<Finding> findings,
+OutputLines scriptOf(const ScriptValues& options, std::vector<Finding> findings,
                      std::string_view time = "08:04:09") {
     const FindingsList list = testing::sortedList(std::move(findings));
     OutputLines lines;
-    appendSqlScript(lines, options, rankFileFindings(groupFindingsByFile(list)), "2021.03.05",
-                    time);
+    appendSqlScript(lines, rankFileFindings(groupFindingsByFile(list)), "2021.03.05", time,
+                    options.platform, options.typName, options.hashValue);
     return lines;
 }
 
@@ -55,21 +57,6 @@ TEST(SqlScript, WritesTheSchemaAndOneRowPerFile) {
     };
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(scriptOf(sqlOptions("", "", "h"), {}), OutputLines{schema});
-}
-
-TEST(SqlScript, SelectsSqlModeOnlyForExactlySqlWithAHash) {
-    const struct {
-        std::string sqlConfig;
-        std::string hash;
-        bool selected;
-    } rows[] = {{"SQL", "4f2a9c1", true}, {"SQL", "", false},     {"sql", "1", false},
-                {"SQL ", "1", false},     {"SQLite", "1", false}, {"", "1", false}};
-    for (const auto& row : rows) {
-        RunOptions options;
-        options.sqlConfig = row.sqlConfig;
-        options.hashValue = row.hash;
-        EXPECT_EQ(sqlModeSelected(options), row.selected) << row.sqlConfig << "/" << row.hash;
-    }
 }
 
 TEST(SqlScript, DoublesQuotesInsideValues) {
@@ -129,9 +116,9 @@ std::vector<std::vector<std::string>> rows(sqlite3* db) {
 
 TEST(SqlScript, LoadsIntoSqliteValueByValue) {
     const Database db = openDatabase();
-    const RunOptions options = sqlOptions("Tar \"get\"", "it's a \\ project",
-                                          "x\"); drop table "
-                                          "testresults; --");
+    const ScriptValues options = sqlOptions("Tar \"get\"", "it's a \\ project",
+                                            "x\"); drop table "
+                                            "testresults; --");
     const OutputLines lines = scriptOf(options, {finding("Src\\Src_NV\\we\"ird name.c", 1, 9, 1),
                                                  finding("Src\\Src_NV\\b.c", 1, 0, 5300),
                                                  finding("Src\\Src_NV\\b.c", 2, 5, 1)});
@@ -188,7 +175,7 @@ TEST(SqlScript, KeepsNulBytesAndNothingElseRunsWhenLoaded) {
 
 TEST(SqlScript, SameSecondTwiceBreaksTheUniqueConstraint) {
     const Database db = openDatabase();
-    const RunOptions options = sqlOptions("P", "Q", "abc");
+    const ScriptValues options = sqlOptions("P", "Q", "abc");
     const std::vector<Finding> findings = {finding("Src\\Src_NV\\a.c", 1, 1, 1)};
     ASSERT_EQ(load(db.get(), scriptOf(options, findings)), SQLITE_OK);
     EXPECT_EQ(load(db.get(), scriptOf(options, findings)), SQLITE_CONSTRAINT);

@@ -2,7 +2,6 @@
 
 #include "parse/key_sort.h"
 #include "parse/line_breaks.h"
-#include "parse/prefault.h"
 #include "parse/text_table.h"
 
 #include <algorithm>
@@ -12,6 +11,10 @@
 #include <new>
 #include <string_view>
 #include <tuple>
+
+#ifdef __linux__
+#include <unistd.h>
+#endif
 
 namespace vendrik {
 
@@ -138,6 +141,20 @@ NextLine findNextLine(std::string_view bytes, std::size_t begin) {
     line.firstBreak = at - begin;
     line.complete = true;
     return line;
+}
+
+/// The largest block the reader asks for: half the machine's memory on Linux, where the
+/// system grants more than it can hold and ends the process when the pages are touched; no
+/// limit elsewhere.
+std::size_t largestBlock() {
+#ifdef __linux__
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) {
+        return static_cast<std::size_t>(pages) / 2 * static_cast<std::size_t>(pageSize);
+    }
+#endif
+    return SIZE_MAX;
 }
 
 /// The bytes read and not yet handed out. The block grows by half when one line fills it,
@@ -278,7 +295,6 @@ void readReport(std::istream& input, FindingsList& list) {
     std::vector<ReadFinding> scratch;
     std::vector<ListedFinding>& findings = list.findings;
     findings.reserve(count);
-    prefault(findings.data(), count * sizeof(ListedFinding));
     for (const std::uint32_t number : byName) {
         std::vector<ReadFinding>& records = files.findings[number];
         sortByKey(records, scratch, [](const ReadFinding& record) { return record.place; });

@@ -1,7 +1,5 @@
 #include "parse/text_store.h"
 
-#include "parse/prefault.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -18,7 +16,6 @@ std::string_view keepText(TextStore& store, std::string_view text) {
     if (text.size() > store.freeBytes) {
         const std::size_t size = std::max(chunkSize, text.size());
         store.chunks.push_back(std::make_unique_for_overwrite<char[]>(size));
-        prefault(store.chunks.back().get(), size);
         store.free = store.chunks.back().get();
         store.freeBytes = size;
     }
