@@ -25,8 +25,9 @@ struct OutputFile {
     /// Closes the file and removes the temporary if the file was not replaced.
     ~OutputFile();
 
-    std::string target;    ///< the file that receives the content
-    std::string temporary; ///< beside `target`; empty when written in place
+    std::string target;      ///< the file that receives the content
+    std::string temporary;   ///< beside `target`; empty when written in place
+    bool emptyFirst = false; ///< in place, a regular file: emptied before it is written
     int descriptor = -1;
 };
 
