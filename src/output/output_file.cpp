@@ -120,19 +120,30 @@ bool openOutputFile(OutputFile& file, const std::string& path, Replacement how) 
     return file.descriptor >= 0;
 }
 
-bool replaceOutputFile(OutputFile& file, std::string_view text) {
-    if (file.descriptor < 0) {
+bool writeOutputFile(OutputFile& file, std::string_view text) {
+    if (file.descriptor >= 0 && file.emptyFirst) {
+        file.emptyFirst = false;
+        file.failed = ftruncate(file.descriptor, 0) != 0;
+    }
+    file.failed = file.failed || file.descriptor < 0 || !writeAll(file.descriptor, text);
+    return !file.failed;
+}
+
+bool closeOutputFile(OutputFile& file) {
+    if (file.descriptor < 0 || !writeOutputFile(file, {})) {
         return false;
     }
-    bool written =
-        (!file.emptyFirst || ftruncate(file.descriptor, 0) == 0) && writeAll(file.descriptor, text);
-    written = close(file.descriptor) == 0 && written;
+    file.complete = close(file.descriptor) == 0;
     file.descriptor = -1;
+    return file.complete;
+}
+
+bool commitOutputFile(OutputFile& file) {
     std::error_code error;
-    if (written && !file.temporary.empty()) {
+    if (file.complete && !file.temporary.empty()) {
         fs::rename(file.temporary, file.target, error); // on Windows, MoveFileEx that replaces
     }
-    if (!written || error) {
+    if (!file.complete || error) {
         return false; // the temporary goes with the object
     }
     file.temporary.clear();

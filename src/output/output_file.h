@@ -28,6 +28,8 @@ struct OutputFile {
     std::string target;      ///< the file that receives the content
     std::string temporary;   ///< beside `target`; empty when written in place
     bool emptyFirst = false; ///< in place, a regular file: emptied before it is written
+    bool failed = false;     ///< a write failed
+    bool complete = false;   ///< written and closed
     int descriptor = -1;
 };
 
@@ -37,10 +39,20 @@ struct OutputFile {
 /// file may not be written by this process.
 bool openOutputFile(OutputFile& file, const std::string& path, Replacement how);
 
-/// Writes `text` as the file's whole content, flushes and closes it, and renames the
-/// temporary over the target. Returns false when any step fails (a full disk, a file size
-/// limit, a failing close or rename); the temporary is then removed and an existing target
-/// keeps its previous content (in place, the content is lost once writing has begun).
-bool replaceOutputFile(OutputFile& file, std::string_view text);
+/// Appends `text` to the file's new content (in place, the first write empties the file).
+/// Returns false when writing fails (a full disk, a file size limit); the file is then of no
+/// further use.
+bool writeOutputFile(OutputFile& file, std::string_view text);
+
+/// Flushes and closes the file: its new content is complete. Returns false when closing
+/// fails, or a write failed before.
+bool closeOutputFile(OutputFile& file);
+
+/// Puts a file that closeOutputFile completed in place: renames the temporary over the
+/// target (in place, there is nothing left to do). Returns false when the file is not
+/// complete or the rename fails; the temporary is then removed with the object, and an
+/// existing target keeps its previous content (in place, the content is lost once writing
+/// has begun).
+bool commitOutputFile(OutputFile& file);
 
 } // namespace vendrik

@@ -43,6 +43,10 @@ void writeContent(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
+bool replaceOutputFile(OutputFile& file, std::string_view text) {
+    return writeOutputFile(file, text) && closeOutputFile(file) && commitOutputFile(file);
+}
+
 unsigned modeOf(const std::string& path) {
     struct stat status {};
     EXPECT_EQ(stat(path.c_str(), &status), 0) << path;
