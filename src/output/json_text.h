@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vendrik {
+
+// Report texts are bytes: UTF-8 where the analyser wrote UTF-8, the ANSI code page (most
+// often Windows-1252) where it ran on Windows. JSON needs valid UTF-8, so every byte
+// sequence that is valid UTF-8 (shortest form, no surrogates, at most U+10FFFF) is kept, and
+// every other byte is read as Windows-1252; the five bytes that Windows-1252 leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) become U+FFFD.
+
+/// Appends `bytes` as a JSON string, quotes included: the text as above, with the quotation
+/// mark, the backslash and the control characters U+0000 to U+001F escaped (\n, \r, \t, \b,
+/// \f, else \u00XX).
+void appendJsonString(std::string& out, std::string_view bytes);
+
+/// appendJsonString of `text` and a full stop: a message text of the report, whose own full
+/// stop the line grammar takes off.
+void appendJsonSentence(std::string& out, std::string_view text);
+
+/// Appends a source file name (such as Src\Src_NV\app\main.c) as a relative URI path:
+/// backslashes become slashes, the text is read as above, and every byte of its UTF-8 form
+/// but the unreserved characters (letters, digits, "-", ".", "_", "~") and "/" is
+/// percent-encoded: "Src\Src_NV\my file.c" gives "Src/Src_NV/my%20file.c".
+void appendUriPath(std::string& out, std::string_view file);
+
+/// Appends a source file name as a relative path for JSON: backslashes become slashes, and
+/// the result is a JSON string as appendJsonString makes it.
+void appendJsonPath(std::string& out, std::string_view file);
+
+} // namespace vendrik
