@@ -5,13 +5,16 @@
 #include "driver/run_options.h"
 #include "driver/same_file.h"
 #include "driver/version_banner.h"
+#include "output/code_quality.h"
 #include "output/output_file.h"
 #include "output/output_lines.h"
 #include "output/run_timestamp.h"
+#include "output/sarif_log.h"
 #include "output/sql_script.h"
 #include "output/summary_report.h"
 #include "parse/report_reader.h"
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <new>
@@ -26,6 +29,11 @@ namespace {
 int fail(std::ostream& console, std::string_view reason, RunStatus status) {
     console << "Vendrik error: " << reason << '\n' << std::flush;
     return status;
+}
+
+/// Opens an export of the findings; false when it cannot be created or is the report itself.
+bool openExport(OutputFile& file, const std::string& path, const RunOptions& options) {
+    return !sameFile(options.input, path) && openOutputFile(file, path, Replacement::whole);
 }
 
 int convert(int argc, const char* const argv[], std::ostream& console) {
@@ -60,6 +68,14 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
                         outputIsConsole ? Replacement::inPlace : Replacement::whole)) {
         return fail(console, "Could not open output file", outputNotOpened);
     }
+    // The exports for code review, each replaced whole like the output.
+    OutputFile sarif;
+    OutputFile quality;
+    if ((options.sarifOutputGiven && !openExport(sarif, options.sarifOutput, options)) ||
+        (options.codequalityOutputGiven &&
+         !openExport(quality, options.codequalityOutput, options))) {
+        return fail(console, "Could not open output file", outputNotOpened);
+    }
 
     keepFreedMemory(); // the reader's blocks come and go; their pages are reused
     FindingsList findings;
@@ -85,8 +101,35 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
                             options.typName);
     }
 
-    if (!emitOutputLines(lines, output, console, !outputIsConsole)) {
+    // Every file is written and closed before any replaces its previous version, and the
+    // output goes last: a failure leaves it as it was.
+    const std::string text = joinOutputLines(lines);
+    const auto into = [](OutputFile& file) {
+        return [&file](std::string_view piece) { return writeOutputFile(file, piece); };
+    };
+    const bool written =
+        writeOutputFile(output, text) &&
+        (!options.sarifOutputGiven ||
+         writeSarifLog(findings, {options.platform, options.typName, options.hashValue},
+                       into(sarif))) &&
+        (!options.codequalityOutputGiven || writeCodeQuality(findings, into(quality)));
+    std::vector<OutputFile*> files;
+    if (options.sarifOutputGiven) {
+        files.push_back(&sarif);
+    }
+    if (options.codequalityOutputGiven) {
+        files.push_back(&quality);
+    }
+    files.push_back(&output);
+    const auto all = [&](bool (*step)(OutputFile&)) {
+        return std::all_of(files.begin(), files.end(),
+                           [&](OutputFile* file) { return step(*file); });
+    };
+    if (!written || !all(closeOutputFile) || !all(commitOutputFile)) {
         return fail(console, "Could not write output file", outputNotWritten);
+    }
+    if (!outputIsConsole) {
+        console.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
     return runCompleted;
 }

@@ -14,11 +14,13 @@ struct ValuedOption {
     std::string RunOptions::*value;
 };
 
-constexpr std::array<ValuedOption, 7> valuedOptions = {{
+constexpr std::array<ValuedOption, 9> valuedOptions = {{
+    {"--codequality_output", &RunOptions::codequalityOutputGiven, &RunOptions::codequalityOutput},
     {"--hash_value", &RunOptions::hashValueGiven, &RunOptions::hashValue},
     {"--input", &RunOptions::inputGiven, &RunOptions::input},
     {"--output", &RunOptions::outputGiven, &RunOptions::output},
     {"--platform", &RunOptions::platformGiven, &RunOptions::platform},
+    {"--sarif_output", &RunOptions::sarifOutputGiven, &RunOptions::sarifOutput},
     {"--sql_config", &RunOptions::sqlConfigGiven, &RunOptions::sqlConfig},
     {"--typ_name", &RunOptions::typNameGiven, &RunOptions::typName},
     {"--typ_var", &RunOptions::typVarGiven, &RunOptions::typVar},

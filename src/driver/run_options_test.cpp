@@ -52,6 +52,18 @@ TEST(RunOptions, ReadsEveryOption) {
                 options.typNameGiven && options.typVarGiven && options.sqlConfigGiven &&
                 options.hashValueGiven);
     EXPECT_FALSE(options.helpGiven);
+    EXPECT_FALSE(options.sarifOutputGiven || options.codequalityOutputGiven);
+}
+
+TEST(RunOptions, ReadsTheExportsApartFromTheOutput) {
+    const RunOptions options = parse({"--sarif_output=a b.sarif", "--codequality_output=q=.json",
+                                      "--output=o.txt", "--sarif_output=second.sarif"});
+    EXPECT_EQ(options.sarifOutput, "a b.sarif");
+    EXPECT_EQ(options.codequalityOutput, "q=.json");
+    EXPECT_EQ(options.output, "o.txt");
+    EXPECT_TRUE(options.sarifOutputGiven && options.codequalityOutputGiven);
+    EXPECT_TRUE(parse({"--sarif_output"}).sarifOutputGiven);
+    EXPECT_EQ(parse({"--sarif_output"}).sarifOutput, "");
 }
 
 TEST(RunOptions, RecognisesHelpOnlyAsAWholeArgument) {

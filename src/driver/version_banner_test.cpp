@@ -52,8 +52,10 @@ TEST(VersionBanner, ShowsMajorAndMinorOnly) {
 
 TEST(VersionBanner, LeavesMissingTextsEmpty) {
     const std::pair<std::map<std::string, std::string>, std::string> rows[] = {
-        {{{english + "LegalCopyright", "(c) Us"}}, " version 1.2 from " + buildDate() + "\n(c) Us\n"},
-        {{{english + "OriginalFilename", "V.exe"}}, "V.exe version 1.2 from " + buildDate() + "\n\n"},
+        {{{english + "LegalCopyright", "(c) Us"}},
+         " version 1.2 from " + buildDate() + "\n(c) Us\n"},
+        {{{english + "OriginalFilename", "V.exe"}},
+         "V.exe version 1.2 from " + buildDate() + "\n\n"},
         // Only a German string table: the banner reads the U.S. English one alone.
         {{{german + "OriginalFilename", "V.exe"}, {german + "LegalCopyright", "(c) Wir"}},
          " version 1.2 from " + buildDate() + "\n\n"},

@@ -2,7 +2,7 @@
 
 namespace vendrik {
 
-bool emitOutputLines(const OutputLines& lines, OutputFile& file, std::ostream& console, bool echo) {
+std::string joinOutputLines(const OutputLines& lines) {
     std::size_t size = 0;
     for (const std::string& line : lines) {
         size += line.size() + 1;
@@ -13,13 +13,7 @@ bool emitOutputLines(const OutputLines& lines, OutputFile& file, std::ostream& c
         text += line;
         text += '\n';
     }
-    if (!replaceOutputFile(file, text)) {
-        return false;
-    }
-    if (echo) {
-        console.write(text.data(), static_cast<std::streamsize>(text.size()));
-    }
-    return true;
+    return text;
 }
 
 } // namespace vendrik

@@ -1,0 +1,63 @@
+#include "output/code_quality.h"
+
+#include "output/json_text.h"
+#include "output/text_format.h"
+
+#include <algorithm>
+
+namespace vendrik {
+
+namespace {
+
+using namespace std::literals;
+
+const char* severityOf(std::uint32_t priority) {
+    switch (priorityBand(priority)) {
+    case PriorityBand::high:
+        return "critical";
+    case PriorityBand::middle:
+        return "major";
+    default:
+        return "minor";
+    }
+}
+
+} // namespace
+
+bool writeCodeQuality(const FindingsList& list, const TextSink& sink) {
+    std::string out = "[";
+    bool written = true;
+    bool first = true;
+    std::string_view file; // the findings of one file come together: its path is made once
+    std::string path;
+    forEachReviewFinding(list, [&](const ReviewFinding& review) {
+        const Finding& finding = review.finding;
+        if (finding.file.data() != file.data()) {
+            file = finding.file;
+            path.clear();
+            appendJsonPath(path, file);
+        }
+        out += first ? "\n{\"description\":" : ",\n{\"description\":";
+        first = false;
+        appendJsonSentence(out, finding.messageText);
+        out += ",\"check_name\":\""sv;
+        out += numberText(finding.messageNumber);
+        out += "\",\"fingerprint\":\""sv;
+        out += review.fingerprint;
+        out += "\",\"severity\":\""sv;
+        out += severityOf(finding.priority);
+        out += "\",\"location\":{\"path\":"sv;
+        out += path;
+        out += ",\"lines\":{\"begin\":"sv;
+        out += numberText(std::max(finding.line, std::uint32_t{1}));
+        out += "}}}"sv;
+        if (out.size() >= exportPieceSize && written) {
+            written = sink(out);
+            out.clear();
+        }
+    });
+    out += "\n]\n"sv;
+    return written && sink(out);
+}
+
+} // namespace vendrik

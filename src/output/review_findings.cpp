@@ -1,0 +1,61 @@
+#include "output/review_findings.h"
+
+#include "analysis/finding_counts.h"
+
+#include <unordered_map>
+
+namespace vendrik {
+
+namespace {
+
+/// 64-bit FNV-1a: simple, and the same on every platform and in every version.
+std::uint64_t fnv1a(std::uint64_t hash, std::string_view bytes) {
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3u;
+    }
+    return hash;
+}
+
+} // namespace
+
+PriorityBand priorityBand(std::uint32_t priority) {
+    return priority <= 4   ? PriorityBand::low
+           : priority <= 7 ? PriorityBand::middle
+                           : PriorityBand::high;
+}
+
+void forEachReviewFinding(const FindingsList& list,
+                          const std::function<void(const ReviewFinding&)>& visit) {
+    std::unordered_map<std::uint64_t, std::uint32_t> occurrences; // by identity, in one file
+    std::uint64_t fileHash = 0;
+    // The hashes of the message texts, by line end: many findings share one.
+    std::vector<std::uint64_t> textHashes(list.lineEnds.size(), 0);
+    ReviewFinding review;
+    for (std::size_t index = 0; index < list.findings.size(); ++index) {
+        const ListedFinding& listed = list.findings[index];
+        review.finding = findingAt(list, index);
+        const Finding& finding = review.finding;
+        if (index == 0 || listed.file != list.findings[index - 1].file) {
+            occurrences.clear();
+            fileHash = fnv1a(fnv1a(0xCBF29CE484222325u, finding.file), {"", 1});
+        }
+        std::uint64_t& textHash = textHashes[listed.lineEnd];
+        if (textHash == 0) {
+            textHash = fnv1a(fnv1a(0xCBF29CE484222325u, {"", 1}), finding.messageText) | 1;
+        }
+        review.his = isHisMessage(finding.messageNumber);
+        const std::string number = std::to_string(finding.messageNumber);
+        std::uint64_t identity = fnv1a(fileHash, number);
+        identity = fnv1a(identity ^ textHash, {"", 1}) * 0x9E3779B97F4A7C15u;
+        const std::uint32_t occurrence = ++occurrences[identity];
+        review.fingerprint.assign(16, '0');
+        for (std::size_t at = 16; at-- > 0; identity >>= 4) {
+            review.fingerprint[at] = "0123456789abcdef"[identity & 0xF];
+        }
+        review.fingerprint += ':';
+        review.fingerprint += std::to_string(occurrence);
+        visit(review);
+    }
+}
+
+} // namespace vendrik

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "parse/report_reader.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vendrik {
+
+/// Takes the next piece of an export's text; false when it could not be written, which ends
+/// the export.
+using TextSink = std::function<bool(std::string_view)>;
+
+/// An export is written in pieces of about this many bytes.
+inline constexpr std::size_t exportPieceSize = std::size_t{1} << 20;
+
+/// The priority bands of the summary: 8-9, 5-7 and 0-4 (a priority above 9 counts as 8-9).
+enum class PriorityBand { high, middle, low };
+PriorityBand priorityBand(std::uint32_t priority);
+
+/// A finding of the list as the review formats show it.
+struct ReviewFinding {
+    Finding finding;
+    bool his = false;
+    /// Stays the same when lines move: 16 hexadecimal digits of a hash of the file name, the
+    /// message number and the message text, then ":" and the occurrence, the number of the
+    /// finding (1, 2, ...) among those of its file with the same message number and text, in
+    /// line order. Unique within a run.
+    std::string fingerprint;
+};
+
+/// Calls `visit` with every finding of `list`, in list order (by file, line, message number
+/// and text).
+void forEachReviewFinding(const FindingsList& list,
+                          const std::function<void(const ReviewFinding&)>& visit);
+
+} // namespace vendrik

@@ -1,0 +1,180 @@
+#include "output/sarif_log.h"
+
+#include "analysis/finding_counts.h"
+#include "driver/version_record.h"
+#include "output/json_text.h"
+#include "output/text_format.h"
+#include "parse/rule_reference.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace vendrik {
+
+namespace {
+
+using namespace std::literals;
+
+/// The analyser's name and version, from the tool label ("QAC 8.1.2.R").
+constexpr std::string_view toolName = toolLabel.substr(0, toolLabel.find(' '));
+constexpr std::string_view toolVersion = toolLabel.substr(toolLabel.find(' ') + 1);
+
+const char* levelOf(std::uint32_t priority) {
+    switch (priorityBand(priority)) {
+    case PriorityBand::high:
+        return "error";
+    case PriorityBand::middle:
+        return "warning";
+    default:
+        return "note";
+    }
+}
+
+/// A property "name":"text".
+void appendTextProperty(std::string& out, std::string_view name, std::string_view text) {
+    out += '"';
+    out += name;
+    out += "\":"sv;
+    appendJsonString(out, text);
+}
+
+/// {"text":"..."}
+void appendMessage(std::string& out, std::string_view text) {
+    out += "{\"text\":"sv;
+    appendJsonString(out, text);
+    out += '}';
+}
+
+/// The rule of a message number, described by the first finding that has it. The MISRA
+/// reference is read from the reference text without the blanks in front of it (the
+/// analyser writes "Ref: MISRA ...").
+void appendRule(std::string& out, const Finding& finding) {
+    const bool his = isHisMessage(finding.messageNumber);
+    const std::string number = std::to_string(finding.messageNumber);
+    const std::string text = std::string(finding.messageText) + ".";
+    std::string_view reference = finding.referenceText;
+    reference.remove_prefix(std::min(reference.find_first_not_of(" \t"), reference.size()));
+    const std::optional<RuleReference> rule = parseRuleReference(reference);
+    std::string help = "QAC message " + number + ": " + text;
+    help += rule ? " MISRA reference: " + std::string(reference) + "." : "";
+    help += his ? " It belongs to the HIS metric messages (5300 to 5399)." : "";
+    out += "{\"id\":\"" + number + "\",\"shortDescription\":";
+    appendMessage(out, "QAC message " + number + ".");
+    out += ",\"fullDescription\":"sv;
+    appendMessage(out, text);
+    out += ",\"help\":"sv;
+    appendMessage(out, help);
+    out += ",\"properties\":{\"tags\":["sv;
+    if (rule) {
+        appendJsonString(out, reference);
+    }
+    out += his ? (rule ? ",\"HIS\"" : "\"HIS\"") : "";
+    out += "],\"his\":"sv;
+    out += his ? "true" : "false";
+    if (rule) {
+        out += ',';
+        appendTextProperty(out, "misraStandard", rule->ruleStandard);
+        out += ',';
+        appendTextProperty(out, "misraRule",
+                           std::to_string(rule->ruleNumber) + "." +
+                               std::to_string(rule->ruleSubNumber));
+    }
+    out += "}}"sv;
+}
+
+/// One result; `uri` is the finding's file as appendUriPath gives it.
+void appendResult(std::string& out, const ReviewFinding& review, std::size_t ruleIndex,
+                  std::string_view uri) {
+    const Finding& finding = review.finding;
+    out += "{\"ruleId\":\""sv;
+    out += numberText(finding.messageNumber);
+    out += "\",\"ruleIndex\":"sv;
+    out += numberText(ruleIndex);
+    out += ",\"level\":\""sv;
+    out += levelOf(finding.priority);
+    out += "\",\"message\":{\"text\":"sv;
+    appendJsonSentence(out, finding.messageText);
+    out += "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":\""sv;
+    out += uri;
+    out += "\",\"uriBaseId\":\"SRCROOT\"}"sv;
+    if (finding.line >= 1) {
+        out += ",\"region\":{\"startLine\":"sv;
+        out += numberText(finding.line);
+        out += '}';
+    }
+    out += "}}],\"partialFingerprints\":{\"vendrikFinding/v1\":\""sv;
+    out += review.fingerprint;
+    out += "\"},\"properties\":{\"priority\":"sv;
+    out += numberText(finding.priority);
+    out += ",\"his\":"sv;
+    out += review.his ? "true" : "false";
+    out += "}}"sv;
+}
+
+} // namespace
+
+bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink) {
+    // The rules come first: the first finding of each message number describes its rule.
+    std::map<std::uint32_t, std::size_t> ruleIndex;
+    std::string out =
+        "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\","
+        "\"runs\":[{\"tool\":{\"driver\":{\"name\":\"" +
+        std::string(toolName) + "\",\"version\":\"" + std::string(toolVersion) + "\",\"rules\":[";
+    std::map<std::uint32_t, std::string> ruleTexts;
+    for (std::size_t index = 0; index < list.findings.size(); ++index) {
+        auto [at, added] = ruleTexts.try_emplace(list.findings[index].messageNumber);
+        if (added) {
+            appendRule(at->second, findingAt(list, index));
+        }
+    }
+    for (const auto& [number, text] : ruleTexts) {
+        out += ruleIndex.empty() ? "" : ",";
+        ruleIndex.emplace(number, ruleIndex.size());
+        out += text;
+    }
+    out += "]}},\"conversion\":{\"tool\":{\"driver\":{\"name\":\"Vendrik\",\"version\":\"" +
+           std::to_string(versionMajor) + "." + std::to_string(versionMinor) + "." +
+           std::to_string(versionPatch) + "." + std::to_string(versionTweak) +
+           "\"}}},\"automationDetails\":{\"id\":";
+    appendJsonString(out,
+                     "vendrik/" + std::string(run.platform) + "/" + std::string(run.project) + "/");
+    out += "},\"originalUriBaseIds\":{\"SRCROOT\":{\"description\":{\"text\":\"The folder that "
+           "holds the source tree's Src folder; every file location is relative to it.\"}}}";
+    if (!run.hash.empty()) {
+        // The report does not name the repository; SARIF requires a URI for it.
+        out += ",\"versionControlProvenance\":[{\"repositoryUri\":\"urn:vendrik:repository\","
+               "\"revisionId\":";
+        appendJsonString(out, run.hash);
+        out += ",\"mappedTo\":{\"uriBaseId\":\"SRCROOT\"}}]"sv;
+    }
+    out += ",\"properties\":{"sv;
+    appendTextProperty(out, "platform", run.platform);
+    out += ',';
+    appendTextProperty(out, "project", run.project);
+    out += "},\"results\":["sv;
+
+    bool written = true;
+    bool first = true;
+    std::string_view file; // the findings of one file come together: its URI is made once
+    std::string uri;
+    forEachReviewFinding(list, [&](const ReviewFinding& review) {
+        out += first ? "" : ",";
+        first = false;
+        if (review.finding.file.data() != file.data()) {
+            file = review.finding.file;
+            uri.clear();
+            appendUriPath(uri, file);
+        }
+        appendResult(out, review, ruleIndex.at(review.finding.messageNumber), uri);
+        if (out.size() >= exportPieceSize && written) {
+            written = sink(out);
+            out.clear();
+        }
+    });
+    out += "]}]}\n"sv;
+    return written && sink(out);
+}
+
+} // namespace vendrik

@@ -1,0 +1,132 @@
+#include "output/sarif_log.h"
+
+#include "test_support/findings.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <set>
+
+namespace vendrik {
+namespace {
+
+using nlohmann::json;
+using testing::sortedList;
+using testing::testFinding;
+
+json sarifOf(std::vector<Finding> findings, const SarifRun& run = {"P", "T", "4f2a9c1"}) {
+    const FindingsList list = sortedList(std::move(findings));
+    std::string text;
+    EXPECT_TRUE(writeSarifLog(list, run, [&](std::string_view piece) {
+        text += piece;
+        return true;
+    }));
+    return json::parse(text);
+}
+
+Finding withReference(Finding finding, std::string_view reference) {
+    finding.referenceText = reference;
+    return finding;
+}
+
+TEST(SarifLog, DescribesTheRunAndOneRulePerMessageNumber) {
+    const json log = sarifOf({withReference(testFinding("Src\\Src_NV\\b.c", 3, 4, 2000, "No else"),
+                                            " MISRA C:2012 Rule-15.7"),
+                              testFinding("Src\\Src_NV\\a.c", 7, 2, 5310, "Too long"),
+                              testFinding("Src\\Src_NV\\c.c", 9, 4, 2000, "No else")});
+    EXPECT_EQ(log["version"], "2.1.0");
+    ASSERT_EQ(log["runs"].size(), 1u);
+    const json& run = log["runs"][0];
+    EXPECT_EQ(run["tool"]["driver"]["name"], "QAC");
+    EXPECT_EQ(run["tool"]["driver"]["version"], "8.1.2.R");
+    EXPECT_EQ(run["conversion"]["tool"]["driver"]["name"], "Vendrik");
+    EXPECT_EQ(run["conversion"]["tool"]["driver"]["version"], "1.2.0.0");
+    EXPECT_EQ(run["properties"], json({{"platform", "P"}, {"project", "T"}}));
+    EXPECT_EQ(run["versionControlProvenance"][0]["revisionId"], "4f2a9c1");
+    EXPECT_EQ(run["automationDetails"]["id"], "vendrik/P/T/");
+
+    const json& rules = run["tool"]["driver"]["rules"];
+    ASSERT_EQ(rules.size(), 2u);
+    EXPECT_EQ(rules[0]["id"], "2000");
+    EXPECT_EQ(rules[0]["shortDescription"]["text"], "QAC message 2000.");
+    EXPECT_EQ(rules[0]["fullDescription"]["text"], "No else.");
+    EXPECT_EQ(rules[0]["help"]["text"],
+              "QAC message 2000: No else. MISRA reference: MISRA C:2012 Rule-15.7.");
+    EXPECT_EQ(rules[0]["properties"], json({{"tags", {"MISRA C:2012 Rule-15.7"}},
+                                            {"his", false},
+                                            {"misraStandard", "MISRA C:2012"},
+                                            {"misraRule", "15.7"}}));
+    EXPECT_EQ(rules[1]["id"], "5310");
+    EXPECT_EQ(rules[1]["properties"], json({{"tags", {"HIS"}}, {"his", true}}));
+    for (const json& result : run["results"]) {
+        EXPECT_EQ(rules[result["ruleIndex"].get<std::size_t>()]["id"], result["ruleId"]);
+    }
+}
+
+TEST(SarifLog, GivesEachFindingOneResult) {
+    const json log = sarifOf({testFinding("Src\\Src_NV\\a b.c", 0, 9, 1, "x"),
+                              testFinding("Src\\Src_NV\\a b.c", 1, 8, 1, "x"),
+                              testFinding("Src\\Src_NV\\a b.c", 2, 7, 1, "x"),
+                              testFinding("Src\\Src_NV\\a b.c", 3, 5, 1, "x"),
+                              testFinding("Src\\Src_NV\\a b.c", 4, 4, 1, "x"),
+                              testFinding("Src\\Src_NV\\a b.c", 5, 0, 5300, "x")},
+                             {"P", "T", ""});
+    const json& run = log["runs"][0];
+    EXPECT_FALSE(run.contains("versionControlProvenance"));
+    const json& results = run["results"];
+    ASSERT_EQ(results.size(), 6u);
+    const char* levels[] = {"error", "error", "warning", "warning", "note", "note"};
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        EXPECT_EQ(results[i]["level"], levels[i]) << i;
+        EXPECT_EQ(results[i]["message"]["text"], "x.");
+        const json& location = results[i]["locations"][0]["physicalLocation"];
+        EXPECT_EQ(location["artifactLocation"],
+                  json({{"uri", "Src/Src_NV/a%20b.c"}, {"uriBaseId", "SRCROOT"}}));
+        EXPECT_EQ(location.contains("region"), i > 0) << i;
+        if (i > 0) {
+            EXPECT_EQ(location["region"]["startLine"], i);
+        }
+        EXPECT_EQ(results[i]["properties"]["his"], i == 5);
+    }
+}
+
+std::vector<std::string> fingerprints(const json& log) {
+    std::vector<std::string> found;
+    for (const json& result : log["runs"][0]["results"]) {
+        found.push_back(result["partialFingerprints"]["vendrikFinding/v1"]);
+    }
+    return found;
+}
+
+TEST(SarifLog, FingerprintsStayWhenLinesMoveAndDifferWithinARun) {
+    const auto findingsAt = [](std::uint32_t first, std::uint32_t second) {
+        return std::vector<Finding>{testFinding("Src\\Src_NV\\a.c", first, 3, 2000, "x"),
+                                    testFinding("Src\\Src_NV\\a.c", second, 3, 2000, "x"),
+                                    testFinding("Src\\Src_NV\\a.c", second + 1, 3, 2000, "y"),
+                                    testFinding("Src\\Src_NV\\b.c", first, 3, 2000, "x")};
+    };
+    const std::vector<std::string> before = fingerprints(sarifOf(findingsAt(10, 20)));
+    const std::vector<std::string> after = fingerprints(sarifOf(findingsAt(15, 40)));
+    EXPECT_EQ(before, after);
+    EXPECT_EQ(std::set(before.begin(), before.end()).size(), before.size());
+    EXPECT_EQ(before[0].substr(0, 16), before[1].substr(0, 16)) << "same file, number, text";
+    EXPECT_EQ(before[0].substr(16), ":1");
+    EXPECT_EQ(before[1].substr(16), ":2");
+}
+
+TEST(SarifLog, StopsWhenTheSinkFails) {
+    std::vector<Finding> many;
+    for (std::uint32_t line = 1; line <= 5000; ++line) {
+        many.push_back(testFinding("Src\\Src_NV\\a.c", line, 3, 2000, "a longer message text"));
+    }
+    const FindingsList list = sortedList(many);
+    int pieces = 0;
+    EXPECT_FALSE(writeSarifLog(list, {"P", "T", ""}, [&](std::string_view) {
+        ++pieces;
+        return false;
+    }));
+    EXPECT_EQ(pieces, 1);
+}
+
+} // namespace
+} // namespace vendrik
