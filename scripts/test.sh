@@ -2,10 +2,16 @@
 # Builds Vendrik for Linux and for Windows (mingw-w64), with sanitizers, and its fuzz
 # target (clang), then runs the whole test suite through CTest: unit and end-to-end tests,
 # the Windows program under wine, the suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a one-minute fuzz run of the matcher.
+# UndefinedBehaviorSanitizer, a one-minute fuzz run of the matcher, and the SARIF logs checked
+# by Microsoft's SARIF Multitool (from npm).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-dependencies.sh g++-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev strace
+command -v npm >/dev/null || bash scripts/install-dependencies.sh npm
+multitool=build-tools/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool
+[ -x "$multitool" ] ||
+    npm install --prefix build-tools --no-audit --no-fund --loglevel=error \
+        @microsoft/sarif-multitool@5.7.0 >/dev/null
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
@@ -20,6 +26,7 @@ cmake --build build-fuzz --target vendrik_line_matcher_fuzz
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVENDRIK_WINDOWS_BUILD_DIR="$PWD/build-windows" \
     -DVENDRIK_SANITIZE_BUILD_DIR="$PWD/build-sanitize" \
-    -DVENDRIK_FUZZ_PROGRAM="$PWD/build-fuzz/vendrik_line_matcher_fuzz" >/dev/null
+    -DVENDRIK_FUZZ_PROGRAM="$PWD/build-fuzz/vendrik_line_matcher_fuzz" \
+    -DVENDRIK_SARIF_MULTITOOL="$PWD/$multitool" >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure --timeout 600
