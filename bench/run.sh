@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures, in one run on the same generated report: the line-reading floor (std::getline
-# only), Vendrik end to end, Vendrik built with the std::regex engine and, where mingw-w64 and
-# wine are installed, the Windows program under wine; then a report of one 10 MB warning
+# only), Vendrik end to end, Vendrik with each review export (SARIF, Code Quality), Vendrik
+# built with the std::regex engine and, where mingw-w64 and wine are installed, the Windows
+# program under wine; then a report of one 10 MB warning
 # line and one 10 MB non-warning line. Each program runs once untimed, then five rounds run
 # every program once in turn (paired runs), and the median wall time counts; peak resident
 # memory is the largest of the five.
@@ -31,10 +32,12 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 run_args=(--platform=TargetA --typ_name=Bench --typ_var=V1)
-names=(floor vendrik std_regex)
+names=(floor vendrik sarif codequality std_regex)
 declare -A command=(
     [floor]="build-bench/bench/read_lines $report"
     [vendrik]="build-bench/vendrik ${run_args[*]} --input=$report --output=$scratch/ours.txt"
+    [sarif]="build-bench/vendrik ${run_args[*]} --input=$report --output=$scratch/s.txt --sarif_output=$scratch/log.sarif"
+    [codequality]="build-bench/vendrik ${run_args[*]} --input=$report --output=$scratch/c.txt --codequality_output=$scratch/quality.json"
     [std_regex]="build-bench-regex/vendrik ${run_args[*]} --input=$report --output=$scratch/regex.txt"
 )
 if command -v wine >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null; then
@@ -88,6 +91,8 @@ for name in "${names[@]}"; do
     case $name in
     floor) label="floor: std::getline loop" ;;
     vendrik) label="vendrik end to end" ;;
+    sarif) label="vendrik with --sarif_output" ;;
+    codequality) label="vendrik with --codequality_output" ;;
     std_regex) label="vendrik with the std::regex engine" ;;
     windows) label="Vendrik.exe under wine" ;;
     esac
@@ -99,6 +104,9 @@ echo
 ratio() { awk "BEGIN{printf \"%-28s %.1f times\n\", \"$1:\", ${wall[$2]} / ${wall[$3]}}"; }
 ratio "vendrik / floor" vendrik floor
 ratio "std::regex build / vendrik" std_regex vendrik
+ratio "SARIF run / vendrik" sarif vendrik
+ratio "Code Quality run / vendrik" codequality vendrik
+echo "SARIF log $(du -m "$scratch/log.sarif" | cut -f1) MiB, Code Quality report $(du -m "$scratch/quality.json" | cut -f1) MiB"
 if [ -n "${wall[windows]:-}" ]; then
     ratio "Vendrik.exe under wine / vendrik" windows vendrik
     diff <(cut -c 22- "$scratch/ours.txt") <(cut -c 22- "$scratch/windows.txt" | tr -d '\r') >/dev/null ||
