@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Vendrik and runs it on the bundled example report: the text summary, the SQL
-# script, and the script loaded into a fresh SQLite database that is then queried.
+# Builds Vendrik and runs it on the bundled example report: the text summary, the SARIF and
+# Code Quality exports, the SQL script, and the script loaded into a fresh SQLite database
+# that is then queried.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-dependencies.sh
@@ -11,6 +12,13 @@ rm -f out/results.db
 echo "== Summary (out/summary.txt)"
 build/vendrik --platform=TargetA --input=examples/qac_report.txt --output=out/summary.txt \
     --typ_name=EcuNightly --typ_var=Variant1
+
+echo "== Summary with the review exports (out/results.sarif, out/gl-code-quality.json)"
+build/vendrik --platform=TargetA --input=examples/qac_report.txt --output=out/summary.txt \
+    --typ_name=EcuNightly --typ_var=Variant1 --hash_value=4f1c2e9 \
+    --sarif_output=out/results.sarif --codequality_output=out/gl-code-quality.json >/dev/null
+echo "$(grep -o '"ruleId"' out/results.sarif | wc -l) SARIF results," \
+    "$(grep -c '"check_name"' out/gl-code-quality.json) Code Quality issues"
 
 echo "== SQL script (out/results.sql)"
 build/vendrik --platform=TargetA --input=examples/qac_report.txt --output=out/results.sql \
