@@ -36,6 +36,33 @@ bool openExport(OutputFile& file, const std::string& path, const RunOptions& opt
     return !sameFile(options.input, path) && openOutputFile(file, path, Replacement::whole);
 }
 
+/// Writes the output's `text` and the exports asked for, closes them all, and only then puts
+/// them in place, the output last: a failure leaves it as it was. False when any step fails.
+bool writeRunFiles(const RunOptions& options, const FindingsList& findings, const std::string& text,
+                   OutputFile& output, OutputFile& sarif, OutputFile& quality) {
+    const auto into = [](OutputFile& file) {
+        return [&file](std::string_view piece) { return writeOutputFile(file, piece); };
+    };
+    std::vector<OutputFile*> files;
+    bool written = true;
+    if (options.sarifOutputGiven) {
+        files.push_back(&sarif);
+        written = writeSarifLog(findings, {options.platform, options.typName, options.hashValue},
+                                into(sarif));
+    }
+    if (options.codequalityOutputGiven) {
+        files.push_back(&quality);
+        written = written && writeCodeQuality(findings, into(quality));
+    }
+    files.push_back(&output);
+    const auto all = [&](bool (*step)(OutputFile&)) {
+        return std::all_of(files.begin(), files.end(),
+                           [&](OutputFile* file) { return step(*file); });
+    };
+    return written && writeOutputFile(output, text) && all(closeOutputFile) &&
+           all(commitOutputFile);
+}
+
 int convert(int argc, const char* const argv[], std::ostream& console) {
     printVersionBanner(argc > 0 ? argv[0] : "", console);
 
@@ -101,31 +128,8 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
                             options.typName);
     }
 
-    // Every file is written and closed before any replaces its previous version, and the
-    // output goes last: a failure leaves it as it was.
     const std::string text = joinOutputLines(lines);
-    const auto into = [](OutputFile& file) {
-        return [&file](std::string_view piece) { return writeOutputFile(file, piece); };
-    };
-    const bool written =
-        writeOutputFile(output, text) &&
-        (!options.sarifOutputGiven ||
-         writeSarifLog(findings, {options.platform, options.typName, options.hashValue},
-                       into(sarif))) &&
-        (!options.codequalityOutputGiven || writeCodeQuality(findings, into(quality)));
-    std::vector<OutputFile*> files;
-    if (options.sarifOutputGiven) {
-        files.push_back(&sarif);
-    }
-    if (options.codequalityOutputGiven) {
-        files.push_back(&quality);
-    }
-    files.push_back(&output);
-    const auto all = [&](bool (*step)(OutputFile&)) {
-        return std::all_of(files.begin(), files.end(),
-                           [&](OutputFile* file) { return step(*file); });
-    };
-    if (!written || !all(closeOutputFile) || !all(commitOutputFile)) {
+    if (!writeRunFiles(options, findings, text, output, sarif, quality)) {
         return fail(console, "Could not write output file", outputNotWritten);
     }
     if (!outputIsConsole) {
