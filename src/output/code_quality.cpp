@@ -25,8 +25,9 @@ const char* severityOf(std::uint32_t priority) {
 } // namespace
 
 bool writeCodeQuality(const FindingsList& list, const TextSink& sink) {
-    std::string out = "[";
-    bool written = true;
+    ExportText made(sink);
+    std::string& out = made.text;
+    out = "[";
     bool first = true;
     std::string_view file; // the findings of one file come together: its path is made once
     std::string path;
@@ -51,13 +52,10 @@ bool writeCodeQuality(const FindingsList& list, const TextSink& sink) {
         out += ",\"lines\":{\"begin\":"sv;
         out += numberText(std::max(finding.line, std::uint32_t{1}));
         out += "}}}"sv;
-        if (out.size() >= exportPieceSize && written) {
-            written = sink(out);
-            out.clear();
-        }
+        made.pieceMade();
     });
     out += "\n]\n"sv;
-    return written && sink(out);
+    return made.finish();
 }
 
 } // namespace vendrik

@@ -118,10 +118,11 @@ void appendResult(std::string& out, const ReviewFinding& review, std::size_t rul
 bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink) {
     // The rules come first: the first finding of each message number describes its rule.
     std::map<std::uint32_t, std::size_t> ruleIndex;
-    std::string out =
-        "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\","
-        "\"runs\":[{\"tool\":{\"driver\":{\"name\":\"" +
-        std::string(toolName) + "\",\"version\":\"" + std::string(toolVersion) + "\",\"rules\":[";
+    ExportText made(sink);
+    std::string& out = made.text;
+    out = "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\","
+          "\"runs\":[{\"tool\":{\"driver\":{\"name\":\"" +
+          std::string(toolName) + "\",\"version\":\"" + std::string(toolVersion) + "\",\"rules\":[";
     std::map<std::uint32_t, std::string> ruleTexts;
     for (std::size_t index = 0; index < list.findings.size(); ++index) {
         auto [at, added] = ruleTexts.try_emplace(list.findings[index].messageNumber);
@@ -155,7 +156,6 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
     appendTextProperty(out, "project", run.project);
     out += "},\"results\":["sv;
 
-    bool written = true;
     bool first = true;
     std::string_view file; // the findings of one file come together: its URI is made once
     std::string uri;
@@ -168,13 +168,10 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
             appendUriPath(uri, file);
         }
         appendResult(out, review, ruleIndex.at(review.finding.messageNumber), uri);
-        if (out.size() >= exportPieceSize && written) {
-            written = sink(out);
-            out.clear();
-        }
+        made.pieceMade();
     });
     out += "]}]}\n"sv;
-    return written && sink(out);
+    return made.finish();
 }
 
 } // namespace vendrik
