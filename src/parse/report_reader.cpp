@@ -143,24 +143,26 @@ NextLine findNextLine(std::string_view bytes, std::size_t begin) {
     return line;
 }
 
-/// The largest block the reader asks for: half the machine's memory on Linux, where the
-/// system grants more than it can hold and ends the process when the pages are touched; no
-/// limit elsewhere.
+/// The largest block the reader asks for: 4 GiB, as the list keeps the texts of a line at
+/// 32-bit offsets, and on Linux no more than half the machine's memory, as the system grants
+/// more than it can hold and ends the process when the pages are touched.
 std::size_t largestBlock() {
+    std::uint64_t largest = std::uint64_t{4} << 30;
 #ifdef __linux__
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGESIZE);
     if (pages > 0 && pageSize > 0) {
-        return static_cast<std::size_t>(pages) / 2 * static_cast<std::size_t>(pageSize);
+        largest = std::min<std::uint64_t>(largest, static_cast<std::uint64_t>(pages) / 2 *
+                                                       static_cast<std::uint64_t>(pageSize));
     }
 #endif
-    return SIZE_MAX;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(largest, SIZE_MAX));
 }
 
 /// The bytes read and not yet handed out. The block grows by half when one line fills it,
 /// in place where the allocator can (glibc remaps large blocks instead of copying them), so
-/// a long line is held in about 1.5 times its length. Growing past what the machine can
-/// hold, or failing to, throws std::bad_alloc.
+/// a long line is held in about 1.5 times its length. Growing past largestBlock, or failing
+/// to, throws std::bad_alloc.
 class ReadBuffer {
   public:
     explicit ReadBuffer(std::size_t size) : bytes_(resized(nullptr, size)), size_(size) {}

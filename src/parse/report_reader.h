@@ -67,7 +67,8 @@ inline constexpr std::size_t reportReadBlock = std::size_t{128} * 1024;
 /// warnings are dropped silently. A stream that stops delivering bytes ends the reading with
 /// what was read so far; after a read error the stream is bad, and the list must not be
 /// trusted. A line is held in about 1.5 times its length; std::bad_alloc when memory runs
-/// out.
+/// out, or for a line that needs a block beyond 4 GiB (or, on Linux, half the machine's
+/// memory).
 void readReport(std::istream& input, FindingsList& list);
 
 } // namespace vendrik
