@@ -22,14 +22,13 @@ std::vector<std::string> programCommand() {
     return command;
 }
 
-ProgramResult runProgram(const std::vector<std::string>& arguments, bool asUnprivilegedUser) {
+ProgramResult runCommand(const std::vector<std::string>& command, bool asUnprivilegedUser) {
     ScratchDirectory capture;
     const std::string consolePath = capture.path + "/console";
     const std::string errorsPath = capture.path + "/errors";
-    std::vector<std::string> command = programCommand();
-    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> words = command;
     std::vector<char*> argv;
-    for (std::string& word : command) {
+    for (std::string& word : words) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
@@ -55,8 +54,16 @@ ProgramResult runProgram(const std::vector<std::string>& arguments, bool asUnpri
     }
     ProgramResult result;
     result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    result.console = platformText(readFile(consolePath));
+    result.console = readFile(consolePath);
     result.errors = readFile(errorsPath);
+    return result;
+}
+
+ProgramResult runProgram(const std::vector<std::string>& arguments, bool asUnprivilegedUser) {
+    std::vector<std::string> command = programCommand();
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    ProgramResult result = runCommand(command, asUnprivilegedUser);
+    result.console = platformText(result.console);
     static const std::regex bannerStart(R"(^[^\n]* version [0-9]+\.[0-9]+ from [^\n]*\n[^\n]*\n)");
     std::smatch banner;
     if (std::regex_search(result.console, banner, bannerStart)) {

@@ -28,6 +28,10 @@ std::string platformText(const std::string& raw);
 /// when that is set.
 std::vector<std::string> programCommand();
 
+/// Runs `command` (program path first), standard input empty, and keeps what it wrote; the
+/// banner is not looked for.
+ProgramResult runCommand(const std::vector<std::string>& command, bool asUnprivilegedUser = false);
+
 /// Runs the program with `arguments` (after the program path), standard input empty.
 /// With `asUnprivilegedUser`, the program runs as user and group 65534 (nobody), so that
 /// file permissions apply even when the tests run as root.

@@ -1,0 +1,218 @@
+#include "history/history_main.h"
+
+#include "history/history_output.h"
+#include "history/history_page.h"
+#include "history/sqlite_store.h"
+
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <sstream>
+
+namespace vendrik::history {
+
+namespace {
+
+struct Options {
+    std::string database;
+    std::optional<std::string> platform;
+    std::optional<std::string> project;
+    std::optional<std::string> base;
+    std::optional<std::string> head;
+    std::string format = "text";
+    std::string watch = "all_errors,his";
+    std::array<std::optional<std::int64_t>, comparedColumns.size()> limits;
+    std::string output;
+    std::vector<std::string> scripts;
+    int busyMilliseconds = 5000;
+};
+
+Format formatOf(const std::string& name) {
+    return name == "json" ? Format::json : name == "markdown" ? Format::markdown : Format::text;
+}
+
+/// The runs of the platform and project of `options` compared: head (default the newest),
+/// base (default the run before head). Nothing when there is no base run.
+std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& options,
+                                       std::string& note) {
+    const std::vector<RunTotals> runs = store.runs(options.platform, options.project);
+    if (runs.empty()) {
+        throw StoreError("no run of platform " + *options.platform + " and project " +
+                         *options.project);
+    }
+    const RunTotals& head = options.head ? findRun(runs, *options.head) : runs.front();
+    const RunTotals* base = nullptr;
+    if (options.base) {
+        base = &findRun(runs, *options.base);
+    } else {
+        const auto after = std::find_if(runs.begin(), runs.end(),
+                                        [&](const RunTotals& run) { return &run == &head; });
+        if (after + 1 != runs.end()) {
+            base = &*(after + 1);
+        }
+    }
+    if (base == nullptr) {
+        note = "No base run: " + head.run.githash + " (" + stampOf(head.run) +
+               ") is the oldest run of " + head.run.platform + " / " + head.run.project +
+               "; a missing baseline is not counted as zero findings.";
+        return std::nullopt;
+    }
+    return compareRuns(base->run, store.files(base->run), head.run, store.files(head.run));
+}
+
+int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
+    int status = historyDone;
+    for (const std::string& path : options.scripts) {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream script;
+        script << file.rdbuf();
+        if (!file) {
+            err << "vendrik-history: could not read the script " << path << '\n';
+            status = historyFailed;
+            continue;
+        }
+        if (script.str().find('\0') != std::string::npos) {
+            err << "vendrik-history: " << path << ": refused: the script holds a NUL byte\n";
+            status = historyFailed;
+            continue;
+        }
+        try {
+            const LoadResult result =
+                loadScript(options.database, script.str(), options.busyMilliseconds);
+            for (const RunKey& run : result.runsPresent) {
+                out << path << ": the run " << run.githash << " (" << stampOf(run) << ") of "
+                    << run.platform << " / " << run.project
+                    << " is already in the database; nothing added\n";
+            }
+            if (result.runsPresent.empty()) {
+                out << path << ": " << result.rowsAdded << " rows added\n";
+            }
+        } catch (const StoreError& error) {
+            err << "vendrik-history: " << path << ": " << error.what() << '\n';
+            status = historyFailed;
+        }
+    }
+    return status;
+}
+
+int writePage(HistoryStore& store, const Options& options) {
+    std::ostringstream page;
+    writeHistoryPage(page, store);
+    std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
+    file << page.str();
+    file.close();
+    if (!file) {
+        throw StoreError("could not write " + options.output);
+    }
+    return historyDone;
+}
+
+} // namespace
+
+int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+    Options options;
+    CLI::App app("Reads the QAC results database that vendrik's SQL scripts fill: lists runs, "
+                 "compares them, gates a pipeline and draws the trend.",
+                 "vendrik-history");
+    app.require_subcommand(1);
+    const auto addDatabase = [&](CLI::App* command) {
+        command->add_option("--database", options.database, "the SQLite results database")
+            ->required();
+        command->add_option("--busy-timeout", options.busyMilliseconds,
+                            "how long to wait for a locked database, in milliseconds (5000)");
+    };
+    const auto addComparison = [&](CLI::App* command) {
+        addDatabase(command);
+        command->add_option("--platform", options.platform, "the platform")->required();
+        command->add_option("--project", options.project, "the project")->required();
+        command->add_option("--base", options.base,
+                            "the base run: a hash, a unique prefix of one, or "
+                            "\"YYYY.MM.DD HH:MM:SS\" (default: the run before head)");
+        command->add_option("--head", options.head, "the head run (default: the newest)");
+        command->add_option("--format", options.format, "text, markdown or json")
+            ->check(CLI::IsMember({"text", "markdown", "json"}));
+    };
+    CLI::App* runs = app.add_subcommand("runs", "list the runs, newest first");
+    addDatabase(runs);
+    runs->add_option("--platform", options.platform, "only the runs of this platform");
+    runs->add_option("--project", options.project, "only the runs of this project");
+    CLI::App* compare = app.add_subcommand("compare", "compare two runs file by file");
+    addComparison(compare);
+    CLI::App* gate = app.add_subcommand(
+        "gate", "fail (status 1) when a watched count of any file grew or a limit is passed");
+    addComparison(gate);
+    gate->add_option("--watch", options.watch, "the columns to watch, separated by commas");
+    for (std::size_t column = 0; column < comparedColumns.size(); ++column) {
+        gate->add_option("--max-" + std::string(comparedColumns[column]), options.limits[column],
+                         "fail when the head run's total " + std::string(comparedColumns[column]) +
+                             " is above this");
+    }
+    CLI::App* page = app.add_subcommand("page", "write the history as one HTML page");
+    addDatabase(page);
+    page->add_option("--output", options.output, "the HTML file to write")->required();
+    CLI::App* load = app.add_subcommand("load", "load converter SQL scripts into the database");
+    addDatabase(load);
+    load->add_option("scripts", options.scripts, "the scripts, each loaded whole or not at all")
+        ->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help, out, err);
+    } catch (const CLI::ParseError& error) {
+        err << "vendrik-history: " << error.what() << "\nRun with --help for usage.\n";
+        return historyFailed;
+    }
+
+    std::vector<std::size_t> watched;
+    std::stringstream names(options.watch);
+    for (std::string name; std::getline(names, name, ',');) {
+        const auto column = columnIndex(name);
+        if (!column) {
+            err << "vendrik-history: --watch: no column named " << name << '\n';
+            return historyFailed;
+        }
+        watched.push_back(*column);
+    }
+
+    try {
+        if (load->parsed()) {
+            return loadScripts(options, out, err);
+        }
+        const auto store = openSqliteStore(options.database, options.busyMilliseconds);
+        if (runs->parsed()) {
+            printRuns(out, store->runs(options.platform, options.project));
+            return historyDone;
+        }
+        if (page->parsed()) {
+            return writePage(*store, options);
+        }
+        std::string note;
+        const std::optional<Comparison> comparison = comparisonOf(*store, options, note);
+        if (!comparison) {
+            out << note << '\n';
+            return historyDone;
+        }
+        if (compare->parsed()) {
+            printComparison(out, *comparison, formatOf(options.format));
+            return historyDone;
+        }
+        std::vector<std::pair<std::size_t, std::int64_t>> limits;
+        for (std::size_t column = 0; column < options.limits.size(); ++column) {
+            if (options.limits[column]) {
+                limits.emplace_back(column, *options.limits[column]);
+            }
+        }
+        const GateResult result = evaluateGate(*comparison, watched, limits);
+        printGate(out, *comparison, result, watched, formatOf(options.format));
+        return result.failed ? gateFailed : historyDone;
+    } catch (const StoreError& error) {
+        err << "vendrik-history: " << error.what() << '\n';
+        return historyFailed;
+    } catch (const std::bad_alloc&) {
+        err << "vendrik-history: not enough memory\n";
+        return historyFailed;
+    }
+}
+
+} // namespace vendrik::history

@@ -1,0 +1,221 @@
+#include "history/history_output.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <iomanip>
+
+namespace vendrik::history {
+
+namespace {
+
+std::string signedText(std::int64_t value) {
+    return value > 0 ? std::string("+").append(std::to_string(value)) : std::to_string(value);
+}
+
+/// "3 -> 5 (+2)", with "-" for a side the file lacks.
+std::string cellOf(const FileChange& file, std::size_t column) {
+    const auto side = [&](const std::optional<Values>& values) {
+        return values ? std::to_string((*values)[column]) : std::string("-");
+    };
+    return side(file.base) + " -> " + side(file.head) + " (" + signedText(file.change()[column]) +
+           ")";
+}
+
+std::string runText(const RunKey& run) {
+    return run.githash + " (" + stampOf(run) + ")";
+}
+
+/// Rows of cells as a text table with aligned columns, or as a Markdown table.
+void printTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
+                bool markdown) {
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            widths[column] = std::max(widths[column], row[column].size());
+        }
+    }
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        for (std::size_t column = 0; column < rows[index].size(); ++column) {
+            const std::string& cell = rows[index][column];
+            if (markdown) {
+                out << "| " << cell << ' ';
+            } else {
+                const bool last = column + 1 == rows[index].size();
+                out << (column == 0 ? "" : "  ") << cell
+                    << std::string(last ? 0 : widths[column] - cell.size(), ' ');
+            }
+        }
+        out << (markdown ? "|\n" : "\n");
+        if (markdown && index == 0) {
+            for (std::size_t column = 0; column < rows[index].size(); ++column) {
+                out << (column == 0 ? "|---" : "|---:");
+            }
+            out << "|\n";
+        }
+    }
+}
+
+nlohmann::json valuesJson(const Values& values) {
+    nlohmann::json object = nlohmann::json::object();
+    for (std::size_t column = 0; column < values.size(); ++column) {
+        object[std::string(comparedColumns[column])] = values[column];
+    }
+    return object;
+}
+
+nlohmann::json runJson(const RunKey& run) {
+    return {{"githash", run.githash}, {"date", run.date}, {"time", run.time}};
+}
+
+nlohmann::json fileJson(const FileChange& file) {
+    return {{"filename", file.filename},
+            {"base", file.base ? valuesJson(*file.base) : nlohmann::json()},
+            {"head", file.head ? valuesJson(*file.head) : nlohmann::json()},
+            {"change", valuesJson(file.change())}};
+}
+
+std::vector<std::string> namesWhere(const Comparison& comparison, bool appeared) {
+    std::vector<std::string> names;
+    for (const FileChange& file : comparison.files) {
+        if (appeared ? !file.base : !file.head) {
+            names.push_back(file.filename);
+        }
+    }
+    return names;
+}
+
+/// The table of `files` for `columns`, with a totals row when `totals` is given.
+std::vector<std::vector<std::string>> changeTable(const std::vector<const FileChange*>& files,
+                                                  const std::vector<std::size_t>& columns,
+                                                  const FileChange* totals) {
+    std::vector<std::vector<std::string>> rows(1, {"file"});
+    for (const std::size_t column : columns) {
+        rows[0].emplace_back(comparedColumns[column]);
+    }
+    for (const FileChange* file : files) {
+        rows.push_back({file->filename + (!file->base ? " (new)" : !file->head ? " (gone)" : "")});
+        for (const std::size_t column : columns) {
+            rows.back().push_back(cellOf(*file, column));
+        }
+    }
+    if (totals) {
+        rows.push_back({"total"});
+        for (const std::size_t column : columns) {
+            rows.back().push_back(cellOf(*totals, column));
+        }
+    }
+    return rows;
+}
+
+std::vector<std::size_t> allColumns() {
+    std::vector<std::size_t> columns(comparedColumns.size());
+    for (std::size_t column = 0; column < columns.size(); ++column) {
+        columns[column] = column;
+    }
+    return columns;
+}
+
+} // namespace
+
+std::string stampOf(const RunKey& run) {
+    return run.date == "0000.00.00" && run.time == "00:00:00" ? "unknown time"
+                                                              : run.date + " " + run.time;
+}
+
+void printRuns(std::ostream& out, const std::vector<RunTotals>& runs) {
+    std::vector<std::vector<std::string>> rows = {{"platform", "project", "githash",
+                                                   "date and time", "files", "all_errors",
+                                                   "band_8_9", "band_5_7", "band_0_4", "his"}};
+    for (const RunTotals& run : runs) {
+        const Values values = valuesOf(run.counters);
+        rows.push_back({run.run.platform, run.run.project, run.run.githash, stampOf(run.run),
+                        std::to_string(run.files), std::to_string(values[0]),
+                        std::to_string(values[12]), std::to_string(values[13]),
+                        std::to_string(values[14]), std::to_string(values[11])});
+    }
+    printTable(out, rows, false);
+}
+
+void printComparison(std::ostream& out, const Comparison& comparison, Format format) {
+    const FileChange totals{"total", comparison.baseTotal, comparison.headTotal};
+    if (format == Format::json) {
+        nlohmann::json document = {{"platform", comparison.head.platform},
+                                   {"project", comparison.head.project},
+                                   {"base", runJson(comparison.base)},
+                                   {"head", runJson(comparison.head)},
+                                   {"files", nlohmann::json::array()},
+                                   {"appeared", namesWhere(comparison, true)},
+                                   {"disappeared", namesWhere(comparison, false)},
+                                   {"totals",
+                                    {{"base", valuesJson(comparison.baseTotal)},
+                                     {"head", valuesJson(comparison.headTotal)},
+                                     {"change", valuesJson(totals.change())}}}};
+        for (const FileChange& file : comparison.files) {
+            document["files"].push_back(fileJson(file));
+        }
+        out << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        return;
+    }
+    const bool markdown = format == Format::markdown;
+    out << (markdown ? "### " : "") << comparison.head.platform << " / " << comparison.head.project
+        << ": " << runText(comparison.base) << " -> " << runText(comparison.head) << "\n\n";
+    std::vector<const FileChange*> files;
+    for (const FileChange& file : comparison.files) {
+        files.push_back(&file);
+    }
+    printTable(out, changeTable(files, allColumns(), &totals), markdown);
+    for (const bool appeared : {true, false}) {
+        const std::vector<std::string> names = namesWhere(comparison, appeared);
+        out << '\n'
+            << (appeared ? "Files that appear: " : "Files that disappear: ") << names.size()
+            << '\n';
+        for (const std::string& name : names) {
+            out << (markdown ? "- " : "  ") << name << '\n';
+        }
+    }
+}
+
+void printGate(std::ostream& out, const Comparison& comparison, const GateResult& gate,
+               const std::vector<std::size_t>& watched, Format format) {
+    std::string watchedNames;
+    for (const std::size_t column : watched) {
+        watchedNames += watchedNames.empty() ? "" : ",";
+        watchedNames += comparedColumns[column];
+    }
+    if (format == Format::json) {
+        nlohmann::json document = {
+            {"passed", !gate.failed},           {"base", runJson(comparison.base)},
+            {"head", runJson(comparison.head)}, {"watched", watchedNames},
+            {"grown", nlohmann::json::array()}, {"improved", nlohmann::json::array()},
+            {"limitsPassed", gate.limitsPassed}};
+        for (const FileChange* file : gate.grown) {
+            document["grown"].push_back(fileJson(*file));
+        }
+        for (const FileChange* file : gate.improved) {
+            document["improved"].push_back(fileJson(*file));
+        }
+        out << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        return;
+    }
+    const bool markdown = format == Format::markdown;
+    out << (markdown ? "### QAC gate " : "Gate ") << (gate.failed ? "failed" : "passed") << ": "
+        << comparison.head.platform << " / " << comparison.head.project << ", "
+        << runText(comparison.head) << " against " << runText(comparison.base) << "\n\n"
+        << "Watched: " << watchedNames << "\n";
+    for (const std::string& limit : gate.limitsPassed) {
+        out << (markdown ? "- " : "  ") << "Limit passed: " << limit << '\n';
+    }
+    for (const bool grown : {true, false}) {
+        const auto& files = grown ? gate.grown : gate.improved;
+        out << '\n'
+            << (grown ? "Files whose watched counts grew: " : "Files that improved: ")
+            << files.size() << "\n";
+        if (!files.empty()) {
+            out << '\n';
+            printTable(out, changeTable(files, watched, nullptr), markdown);
+        }
+    }
+}
+
+} // namespace vendrik::history

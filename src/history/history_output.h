@@ -1,0 +1,27 @@
+#pragma once
+
+#include "history/run_comparison.h"
+
+#include <ostream>
+
+namespace vendrik::history {
+
+enum class Format { text, markdown, json };
+
+/// How a run's date and time read: "0000.00.00 00:00:00" is "unknown time".
+std::string stampOf(const RunKey& run);
+
+/// The runs, one per line (platform, project, hash, date and time, files, all_errors, the
+/// bands 8-9, 5-7, 0-4, his), under a heading.
+void printRuns(std::ostream& out, const std::vector<RunTotals>& runs);
+
+/// Every file of both runs with each compared column's base, head and change; the files that
+/// appear and disappear; the totals. JSON keys are the table's column names.
+void printComparison(std::ostream& out, const Comparison& comparison, Format format);
+
+/// The gate's verdict: the files whose watched counts grew first, then those that improved,
+/// then the limits passed.
+void printGate(std::ostream& out, const Comparison& comparison, const GateResult& gate,
+               const std::vector<std::size_t>& watched, Format format);
+
+} // namespace vendrik::history

@@ -1,0 +1,220 @@
+#include "history/history_page.h"
+
+#include "history/history_output.h"
+#include "history/run_comparison.h"
+
+#include <algorithm>
+#include <map>
+
+namespace vendrik::history {
+
+namespace {
+
+std::string escaped(std::string_view text) {
+    std::string html;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            html += "&amp;";
+            break;
+        case '<':
+            html += "&lt;";
+            break;
+        case '>':
+            html += "&gt;";
+            break;
+        case '"':
+            html += "&quot;";
+            break;
+        default:
+            html += c;
+        }
+    }
+    return html;
+}
+
+struct Series {
+    const char* name;
+    const char* colour;
+    std::size_t column; ///< in comparedColumns
+};
+constexpr Series trendSeries[] = {{"priority 8-9", "#c0392b", 12},
+                                  {"priority 5-7", "#e67e22", 13},
+                                  {"priority 0-4", "#2980b9", 14},
+                                  {"HIS", "#8e44ad", 11}};
+
+/// An SVG line chart of `values` (one vector per series, one value per run, oldest first).
+void writeChart(std::ostream& out, const std::vector<RunTotals>& runs,
+                const std::vector<std::vector<std::int64_t>>& values,
+                const std::vector<Series>& series, int width, int height, bool points) {
+    std::int64_t top = 1;
+    for (const auto& line : values) {
+        for (const std::int64_t value : line) {
+            top = std::max(top, value);
+        }
+    }
+    const int margin = points ? 30 : 2;
+    const auto x = [&](std::size_t index) {
+        return runs.size() < 2 ? width / 2.0
+                               : margin + (width - 2.0 * margin) * static_cast<double>(index) /
+                                              static_cast<double>(runs.size() - 1);
+    };
+    const auto y = [&](std::int64_t value) {
+        return height - margin -
+               (height - 2.0 * margin) * static_cast<double>(value) / static_cast<double>(top);
+    };
+    out << "<svg class=\"chart\" width=\"" << width << "\" height=\"" << height
+        << "\" viewBox=\"0 0 " << width << ' ' << height << "\" role=\"img\">";
+    if (points) {
+        out << "<line x1=\"" << margin << "\" y1=\"" << height - margin << "\" x2=\""
+            << width - margin << "\" y2=\"" << height - margin
+            << "\" stroke=\"#888\"/><text x=\"2\" y=\"" << margin - 8 << "\" font-size=\"11\">"
+            << top << "</text>";
+    }
+    for (std::size_t line = 0; line < values.size(); ++line) {
+        out << "<polyline fill=\"none\" stroke-width=\"2\" stroke=\"" << series[line].colour
+            << "\" points=\"";
+        for (std::size_t index = 0; index < values[line].size(); ++index) {
+            out << x(index) << ',' << y(values[line][index]) << ' ';
+        }
+        out << "\"/>";
+        for (std::size_t index = 0; points && index < values[line].size(); ++index) {
+            const RunKey& run = runs[index].run;
+            out << "<circle class=\"point\" data-run=\"" << escaped(run.githash) << "\" cx=\""
+                << x(index) << "\" cy=\"" << y(values[line][index]) << "\" r=\"4\" fill=\""
+                << series[line].colour << "\"><title>" << escaped(run.githash) << ' '
+                << escaped(stampOf(run)) << ": " << series[line].name << ' ' << values[line][index]
+                << "</title></circle>";
+        }
+    }
+    out << "</svg>";
+}
+
+void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals> runs) {
+    std::reverse(runs.begin(), runs.end()); // oldest first
+    const RunKey& newest = runs.back().run;
+    out << "<section class=\"project\" data-platform=\"" << escaped(newest.platform)
+        << "\" data-project=\"" << escaped(newest.project) << "\"><h2>" << escaped(newest.platform)
+        << " / " << escaped(newest.project) << "</h2>";
+
+    std::vector<std::vector<std::int64_t>> totals;
+    for (const Series& series : trendSeries) {
+        totals.emplace_back();
+        for (const RunTotals& run : runs) {
+            totals.back().push_back(valuesOf(run.counters)[series.column]);
+        }
+    }
+    out << "<h3>Findings per run</h3><div class=\"legend\">";
+    for (const Series& series : trendSeries) {
+        out << "<span style=\"color:" << series.colour << "\">&#9632; " << series.name
+            << "</span> ";
+    }
+    out << "</div>";
+    writeChart(out, runs, totals, {std::begin(trendSeries), std::end(trendSeries)}, 720, 240, true);
+
+    const std::vector<FileRow> files = store.files(newest);
+    std::vector<const FileRow*> ranked;
+    for (const FileRow& file : files) {
+        ranked.push_back(&file);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(), [](const FileRow* a, const FileRow* b) {
+        return a->counters[0] > b->counters[0];
+    });
+    ranked.resize(std::min<std::size_t>(ranked.size(), 10));
+    std::vector<std::string> names;
+    for (const FileRow* file : ranked) {
+        names.push_back(file->filename);
+    }
+    const auto trends = store.fileTrends(runs, names);
+    out << "<h3>Files with most findings now</h3><table class=\"files\"><tr><th>file</th>"
+           "<th>all_errors</th><th>trend</th></tr>";
+    for (std::size_t index = 0; index < ranked.size(); ++index) {
+        out << "<tr><td>" << escaped(ranked[index]->filename) << "</td><td>"
+            << ranked[index]->counters[0] << "</td><td>";
+        writeChart(out, runs, {trends[index]}, {{"all_errors", "#555", 0}}, 120, 24, false);
+        out << "</td></tr>";
+    }
+    out << "</table>";
+
+    out << "<h3>Newest comparison</h3>";
+    if (runs.size() < 2) {
+        out << "<p>Only one run: nothing to compare with.</p>";
+    } else {
+        const RunKey& base = runs[runs.size() - 2].run;
+        const Comparison comparison = compareRuns(base, store.files(base), newest, files);
+        const std::size_t columns[] = {0, 12, 13, 14, 11};
+        out << "<p>" << escaped(base.githash) << " (" << escaped(stampOf(base)) << ") to "
+            << escaped(newest.githash) << " (" << escaped(stampOf(newest))
+            << "): the files that changed</p><table class=\"comparison\"><tr><th>file</th>";
+        for (const std::size_t column : columns) {
+            out << "<th>" << comparedColumns[column] << "</th>";
+        }
+        out << "</tr>";
+        const FileChange totals{"total", comparison.baseTotal, comparison.headTotal};
+        const auto writeRow = [&](const FileChange& file, const std::string& label) {
+            out << "<tr><td>" << escaped(label) << "</td>";
+            for (const std::size_t column : columns) {
+                const std::int64_t change = file.change()[column];
+                out << "<td class=\""
+                    << (change > 0   ? "worse"
+                        : change < 0 ? "better"
+                                     : "")
+                    << "\">" << (file.base ? std::to_string((*file.base)[column]) : "-")
+                    << " &rarr; " << (file.head ? std::to_string((*file.head)[column]) : "-")
+                    << "</td>";
+            }
+            out << "</tr>";
+        };
+        for (const FileChange& file : comparison.files) {
+            const Values change = file.change();
+            if (!file.base || !file.head ||
+                std::any_of(change.begin(), change.end(), [](std::int64_t v) { return v != 0; })) {
+                writeRow(file, file.filename + (!file.base   ? " (new)"
+                                                : !file.head ? " (gone)"
+                                                             : ""));
+            }
+        }
+        writeRow(totals, "total");
+        out << "</table>";
+    }
+
+    out << "<h3>Runs</h3><table class=\"runs\"><tr><th>githash</th><th>date and time</th>"
+           "<th>files</th><th>all_errors</th><th>8-9</th><th>5-7</th><th>0-4</th><th>his</th>"
+           "</tr>";
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        const Values values = valuesOf(run->counters);
+        out << "<tr class=\"run\" data-run=\"" << escaped(run->run.githash) << "\"><td>"
+            << escaped(run->run.githash) << "</td><td>" << escaped(stampOf(run->run)) << "</td><td>"
+            << run->files << "</td><td>" << values[0] << "</td><td>" << values[12] << "</td><td>"
+            << values[13] << "</td><td>" << values[14] << "</td><td>" << values[11] << "</td></tr>";
+    }
+    out << "</table></section>";
+}
+
+} // namespace
+
+void writeHistoryPage(std::ostream& out, HistoryStore& store) {
+    out << "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
+           "<title>QAC findings history</title><style>"
+           "body{font-family:sans-serif;margin:2em;color:#222}"
+           "table{border-collapse:collapse;margin:.5em 0}"
+           "td,th{border:1px solid #ccc;padding:2px 8px;text-align:right}"
+           "th:first-child{text-align:left}"
+           "td:first-child{text-align:left}.chart{background:#fafafa;border:1px solid #ddd}"
+           ".files .chart{border:none;background:none}"
+           ".worse{color:#c0392b}.better{color:#27ae60}</style></head><body>"
+           "<h1>QAC findings history</h1>";
+    std::map<std::pair<std::string, std::string>, std::vector<RunTotals>> projects;
+    for (RunTotals& run : store.runs(std::nullopt, std::nullopt)) {
+        projects[{run.run.platform, run.run.project}].push_back(std::move(run));
+    }
+    if (projects.empty()) {
+        out << "<p>The database holds no runs.</p>";
+    }
+    for (auto& [key, runs] : projects) {
+        writeProject(out, store, std::move(runs));
+    }
+    out << "</body></html>\n";
+}
+
+} // namespace vendrik::history

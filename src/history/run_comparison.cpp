@@ -1,0 +1,102 @@
+#include "history/run_comparison.h"
+
+#include <algorithm>
+#include <map>
+
+namespace vendrik::history {
+
+Values valuesOf(const Counters& counters) {
+    Values values{};
+    std::copy(counters.begin(), counters.end(), values.begin());
+    const Bands bands = bandsOf(counters);
+    values[12] = bands.priority8to9;
+    values[13] = bands.priority5to7;
+    values[14] = bands.priority0to4;
+    return values;
+}
+
+Values FileChange::change() const {
+    Values difference{};
+    for (std::size_t column = 0; column < difference.size(); ++column) {
+        difference[column] = (head ? (*head)[column] : 0) - (base ? (*base)[column] : 0);
+    }
+    return difference;
+}
+
+Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
+                       const std::vector<FileRow>& headRows) {
+    Comparison comparison{base, head, {}, {}, {}};
+    std::map<std::string, FileChange> byName;
+    const auto add = [&](const std::vector<FileRow>& rows, bool isHead, Values& total) {
+        for (const FileRow& row : rows) {
+            FileChange& change = byName[row.filename];
+            change.filename = row.filename;
+            const Values values = valuesOf(row.counters);
+            (isHead ? change.head : change.base) = values;
+            for (std::size_t column = 0; column < total.size(); ++column) {
+                total[column] += values[column];
+            }
+        }
+    };
+    add(baseRows, false, comparison.baseTotal);
+    add(headRows, true, comparison.headTotal);
+    for (auto& [name, change] : byName) {
+        comparison.files.push_back(std::move(change));
+    }
+    return comparison;
+}
+
+const RunTotals& findRun(const std::vector<RunTotals>& runs, const std::string& spec) {
+    std::vector<const RunTotals*> found;
+    for (const RunTotals& run : runs) {
+        const std::string stamp = run.run.date + " " + run.run.time;
+        if (run.run.githash.starts_with(spec) || stamp == spec ||
+            run.run.date + "," + run.run.time == spec) {
+            found.push_back(&run);
+        }
+    }
+    if (found.empty()) {
+        throw StoreError("no run matches " + spec);
+    }
+    if (found.size() > 1) {
+        throw StoreError(std::to_string(found.size()) + " runs match " + spec +
+                         "; give more of the hash, or the date and time");
+    }
+    return *found.front();
+}
+
+std::optional<std::size_t> columnIndex(std::string_view name) {
+    const auto found = std::find(comparedColumns.begin(), comparedColumns.end(), name);
+    if (found == comparedColumns.end()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(found - comparedColumns.begin());
+}
+
+GateResult evaluateGate(const Comparison& comparison, const std::vector<std::size_t>& watched,
+                        const std::vector<std::pair<std::size_t, std::int64_t>>& limits) {
+    GateResult result;
+    for (const FileChange& file : comparison.files) {
+        const Values change = file.change();
+        const bool grew = std::any_of(watched.begin(), watched.end(),
+                                      [&](std::size_t column) { return change[column] > 0; });
+        const bool fell = std::any_of(watched.begin(), watched.end(),
+                                      [&](std::size_t column) { return change[column] < 0; });
+        if (grew) {
+            result.grown.push_back(&file);
+        } else if (fell) {
+            result.improved.push_back(&file);
+        }
+    }
+    for (const auto& [column, limit] : limits) {
+        const std::int64_t total = comparison.headTotal[column];
+        if (total > limit) {
+            result.limitsPassed.push_back(std::string(comparedColumns[column]) + " " +
+                                          std::to_string(total) + " > " + std::to_string(limit));
+        }
+    }
+    result.failed = !result.grown.empty() || !result.limitsPassed.empty();
+    return result;
+}
+
+} // namespace vendrik::history

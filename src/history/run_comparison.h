@@ -1,0 +1,61 @@
+#pragma once
+
+#include "history/history_store.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vendrik::history {
+
+/// The values compared for each file and in total: the twelve counter columns, then the
+/// bands 8-9, 5-7 and 0-4 (HIS findings not among them).
+inline constexpr std::array<std::string_view, 15> comparedColumns = {
+    "all_errors", "misra_0", "misra_1", "misra_2", "misra_3",  "misra_4",  "misra_5", "misra_6",
+    "misra_7",    "misra_8", "misra_9", "his",     "band_8_9", "band_5_7", "band_0_4"};
+using Values = std::array<std::int64_t, comparedColumns.size()>;
+
+/// Counters with their bands, in comparedColumns order.
+Values valuesOf(const Counters& counters);
+
+/// One file in two runs. A file that one run lacks has nothing on that side.
+struct FileChange {
+    std::string filename;
+    std::optional<Values> base;
+    std::optional<Values> head;
+    /// head minus base, a missing side counting 0 (a file that appears or disappears)
+    Values change() const;
+};
+
+/// Two runs compared file by file.
+struct Comparison {
+    RunKey base;
+    RunKey head;
+    std::vector<FileChange> files; ///< by file name
+    Values baseTotal{};
+    Values headTotal{};
+};
+
+Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
+                       const std::vector<FileRow>& headRows);
+
+/// Finds a run of `runs` by `spec`: a hash, or a unique prefix of one, or a date and time
+/// ("2026.12.08 11:57:41"). Throws StoreError when no run or more than one matches.
+const RunTotals& findRun(const std::vector<RunTotals>& runs, const std::string& spec);
+
+/// The index in comparedColumns of `name`, or nothing.
+std::optional<std::size_t> columnIndex(std::string_view name);
+
+/// What a gate decides.
+struct GateResult {
+    bool failed = false;
+    std::vector<const FileChange*> grown;    ///< files whose watched counts grew
+    std::vector<const FileChange*> improved; ///< files whose watched counts fell, none grew
+    std::vector<std::string> limitsPassed;   ///< "his 12 > 10"
+};
+
+/// Fails when a watched column grew in any file, or a head total passes its limit.
+GateResult evaluateGate(const Comparison& comparison, const std::vector<std::size_t>& watched,
+                        const std::vector<std::pair<std::size_t, std::int64_t>>& limits);
+
+} // namespace vendrik::history

@@ -1,0 +1,328 @@
+#include "history/sqlite_store.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <map>
+#include <string_view>
+
+namespace vendrik::history {
+
+Bands bandsOf(const Counters& counters) {
+    Bands bands;
+    for (std::size_t priority = 0; priority <= 9; ++priority) {
+        const std::int64_t count = counters[1 + priority];
+        (priority >= 8   ? bands.priority8to9
+         : priority >= 5 ? bands.priority5to7
+                         : bands.priority0to4) += count;
+    }
+    bands.his = counters[11];
+    return bands;
+}
+
+namespace {
+
+/// The converter's create statement, the one create a script may hold.
+constexpr std::string_view schemaStatement =
+    "create table if not exists testresults (platform, project, tool, githash, date, time, "
+    "filename, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, "
+    "misra_7, misra_8, misra_9, his, UNIQUE (date, time, filename))";
+
+struct Database {
+    sqlite3* handle = nullptr;
+    std::string path;
+    Database() = default;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    ~Database() { sqlite3_close(handle); }
+
+    [[noreturn]] void fail(const std::string& doing) const {
+        const int code = sqlite3_extended_errcode(handle) & 0xFF;
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+            throw StoreError("the database " + path + " stayed locked while " + doing);
+        }
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
+            throw StoreError(path + " is not a SQLite database (or is damaged)");
+        }
+        throw StoreError("could not " + doing + " in " + path + ": " + sqlite3_errmsg(handle));
+    }
+};
+
+/// A prepared statement that is finalised with the object.
+class Statement {
+  public:
+    Statement(const Database& db, std::string_view sql, const std::string& doing) : db_(db) {
+        if (sqlite3_prepare_v2(db.handle, sql.data(), static_cast<int>(sql.size()), &statement_,
+                               nullptr) != SQLITE_OK) {
+            db.fail(doing);
+        }
+        doing_ = doing;
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(statement_); }
+
+    Statement& bind(int index, const std::string& text) {
+        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+        return *this;
+    }
+    /// True for a row, false at the end.
+    bool step() {
+        const int result = sqlite3_step(statement_);
+        if (result != SQLITE_ROW && result != SQLITE_DONE) {
+            db_.fail(doing_);
+        }
+        return result == SQLITE_ROW;
+    }
+    std::string text(int column) const {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+        return bytes
+                   ? std::string(bytes,
+                                 static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)))
+                   : std::string();
+    }
+    std::int64_t number(int column) const { return sqlite3_column_int64(statement_, column); }
+
+  private:
+    const Database& db_;
+    sqlite3_stmt* statement_ = nullptr;
+    std::string doing_;
+};
+
+void execute(const Database& db, const char* sql, const std::string& doing) {
+    if (sqlite3_exec(db.handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        db.fail(doing);
+    }
+}
+
+/// "sum(all_errors), sum(misra_0), ..." or "all_errors, misra_0, ...".
+std::string counterList(bool summed) {
+    std::string list;
+    for (const std::string_view column : counterColumns) {
+        list += list.empty() ? "" : ", ";
+        list += summed ? "sum(" + std::string(column) + ")" : std::string(column);
+    }
+    return list;
+}
+
+RunKey runAt(const Statement& row, int first) {
+    return {row.text(first), row.text(first + 1), row.text(first + 2), row.text(first + 3),
+            row.text(first + 4)};
+}
+
+void openDatabase(Database& db, const std::string& path, int flags, int busyMilliseconds) {
+    db.path = path;
+    if (sqlite3_open_v2(path.c_str(), &db.handle, flags, nullptr) != SQLITE_OK) {
+        throw StoreError("could not open the database " + path + ": " +
+                         (db.handle ? sqlite3_errmsg(db.handle) : "out of memory"));
+    }
+    sqlite3_busy_timeout(db.handle, busyMilliseconds);
+}
+
+bool hasResultsTable(const Database& db) {
+    Statement table(db, "select 1 from sqlite_master where type = 'table' and name = 'testresults'",
+                    "read the schema");
+    return table.step();
+}
+
+class SqliteStore : public HistoryStore {
+  public:
+    SqliteStore(const std::string& path, int busyMilliseconds) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error)) {
+            throw StoreError("the database " + path + " does not exist");
+        }
+        openDatabase(db_, path, SQLITE_OPEN_READONLY, busyMilliseconds);
+        if (!hasResultsTable(db_)) {
+            throw StoreError("the database " + path + " has no table testresults");
+        }
+    }
+
+    std::vector<RunTotals> runs(const std::optional<std::string>& platform,
+                                const std::optional<std::string>& project) override {
+        Statement query(db_,
+                        "select platform, project, githash, date, time, count(*), " +
+                            counterList(true) +
+                            " from testresults where (?1 is null or platform = ?1) and "
+                            "(?2 is null or project = ?2) group by platform, project, githash, "
+                            "date, time order by date desc, time desc, platform, project, githash",
+                        "list the runs");
+        if (platform) {
+            query.bind(1, *platform);
+        }
+        if (project) {
+            query.bind(2, *project);
+        }
+        std::vector<RunTotals> found;
+        while (query.step()) {
+            RunTotals totals{runAt(query, 0), query.number(5), {}};
+            for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+                totals.counters[column] = query.number(6 + static_cast<int>(column));
+            }
+            found.push_back(std::move(totals));
+        }
+        return found;
+    }
+
+    std::vector<FileRow> files(const RunKey& run) override {
+        Statement query(db_,
+                        "select filename, " + counterList(false) +
+                            " from testresults where date = ?4 and time = ?5 and platform = ?1 "
+                            "and project = ?2 and githash = ?3 order by filename",
+                        "read the files of a run");
+        query.bind(1, run.platform).bind(2, run.project).bind(3, run.githash);
+        query.bind(4, run.date).bind(5, run.time);
+        std::vector<FileRow> rows;
+        while (query.step()) {
+            FileRow row{query.text(0), {}};
+            for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+                row.counters[column] = query.number(1 + static_cast<int>(column));
+            }
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+
+    std::vector<std::vector<std::int64_t>>
+    fileTrends(const std::vector<RunTotals>& runs,
+               const std::vector<std::string>& filenames) override {
+        std::map<std::pair<std::string, std::string>, std::size_t> runIndex; // by date and time
+        for (std::size_t index = 0; index < runs.size(); ++index) {
+            runIndex[{runs[index].run.date + runs[index].run.time, runs[index].run.githash}] =
+                index;
+        }
+        std::vector<std::vector<std::int64_t>> trends;
+        for (const std::string& filename : filenames) {
+            std::vector<std::int64_t> trend(runs.size(), 0);
+            if (!runs.empty()) {
+                Statement query(db_,
+                                "select date, time, githash, all_errors from testresults where "
+                                "filename = ?1 and platform = ?2 and project = ?3",
+                                "read the trend of a file");
+                query.bind(1, filename).bind(2, runs[0].run.platform).bind(3, runs[0].run.project);
+                while (query.step()) {
+                    const auto found =
+                        runIndex.find({query.text(0) + query.text(1), query.text(2)});
+                    if (found != runIndex.end()) {
+                        trend[found->second] = query.number(3);
+                    }
+                }
+            }
+            trends.push_back(std::move(trend));
+        }
+        return trends;
+    }
+
+  private:
+    Database db_;
+};
+
+/// Lets a script create the results table and insert rows, and nothing else.
+int authorizeScript(void*, int action, const char* first, const char* second, const char*,
+                    const char*) {
+    const std::string_view name = first ? first : "";
+    const bool results = name == "testresults";
+    const bool schema = name == "sqlite_master" || name == "sqlite_temp_master";
+    switch (action) {
+    case SQLITE_CREATE_TABLE:
+        return results ? SQLITE_OK : SQLITE_DENY;
+    case SQLITE_CREATE_INDEX: // the table's UNIQUE constraint
+        return name.starts_with("sqlite_autoindex_testresults_") && second &&
+                       std::string_view(second) == "testresults"
+                   ? SQLITE_OK
+                   : SQLITE_DENY;
+    case SQLITE_INSERT:
+        return results || schema ? SQLITE_OK : SQLITE_DENY;
+    case SQLITE_UPDATE:
+        return schema ? SQLITE_OK : SQLITE_DENY;
+    case SQLITE_READ:
+        return schema || results ? SQLITE_OK : SQLITE_DENY;
+    case SQLITE_FUNCTION:
+        return name == "char" ? SQLITE_OK : SQLITE_DENY; // NUL bytes in values
+    default:
+        return SQLITE_DENY;
+    }
+}
+
+/// `statement` without the white space around it and its closing semicolon.
+std::string_view trimmed(std::string_view statement) {
+    const std::size_t start = statement.find_first_not_of(" \t\r\n");
+    statement.remove_prefix(std::min(start, statement.size()));
+    return statement.substr(0, statement.find_last_not_of(" \t\r\n;") + 1);
+}
+
+std::string shortened(std::string_view statement) {
+    statement = trimmed(statement);
+    return std::string(statement.substr(0, 80)) + (statement.size() > 80 ? "..." : "");
+}
+
+} // namespace
+
+std::unique_ptr<HistoryStore> openSqliteStore(const std::string& path, int busyMilliseconds) {
+    return std::make_unique<SqliteStore>(path, busyMilliseconds);
+}
+
+LoadResult loadScript(const std::string& path, const std::string& script, int busyMilliseconds) {
+    Database db;
+    openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
+    execute(db, "begin immediate", "start a transaction");
+    // The script's rows land in a table of this connection's own, which its inserts name
+    // before the database's: they are checked against the table before any is added.
+    execute(db,
+            "create temp table testresults (platform, project, tool, githash, date, time, "
+            "filename, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, "
+            "misra_6, misra_7, misra_8, misra_9, his)",
+            "prepare the load");
+    // A failure closes the connection, which rolls the transaction back.
+    sqlite3_set_authorizer(db.handle, authorizeScript, nullptr);
+    const char* next = script.c_str();
+    while (*next != '\0') {
+        sqlite3_stmt* statement = nullptr;
+        const char* rest = nullptr;
+        const int prepared = sqlite3_prepare_v2(db.handle, next, -1, &statement, &rest);
+        const std::string_view text =
+            prepared == SQLITE_OK && rest != nullptr
+                ? std::string_view(next, static_cast<std::size_t>(rest - next))
+                : std::string_view(next);
+        next = prepared == SQLITE_OK && rest != nullptr ? rest : next + text.size();
+        if (prepared == SQLITE_OK && statement == nullptr) {
+            continue; // white space or a comment
+        }
+        const bool create = trimmed(text).starts_with("create");
+        if (prepared != SQLITE_OK || (create && trimmed(text) != schemaStatement)) {
+            sqlite3_finalize(statement);
+            throw StoreError("refused a statement that is not the table's create or an insert "
+                             "into testresults: " +
+                             shortened(text));
+        }
+        const int stepped = sqlite3_step(statement);
+        sqlite3_finalize(statement);
+        if (stepped != SQLITE_DONE) {
+            db.fail("run the script");
+        }
+    }
+    sqlite3_set_authorizer(db.handle, nullptr, nullptr);
+
+    LoadResult result;
+    {
+        Statement present(db,
+                          "select distinct n.platform, n.project, n.githash, n.date, n.time from "
+                          "temp.testresults n join main.testresults o on o.date = n.date and "
+                          "o.time = n.time and o.filename = n.filename",
+                          "compare the script with the table");
+        while (present.step()) {
+            result.runsPresent.push_back(runAt(present, 0));
+        }
+    }
+    if (!result.runsPresent.empty()) {
+        return result; // closing rolls back
+    }
+    execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
+    result.rowsAdded = sqlite3_changes64(db.handle);
+    execute(db, "drop table temp.testresults", "finish the load");
+    execute(db, "commit", "commit the load");
+    return result;
+}
+
+} // namespace vendrik::history

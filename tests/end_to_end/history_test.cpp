@@ -1,0 +1,199 @@
+#include "end_to_end/program_run.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sqlite3.h>
+
+#include <regex>
+
+namespace vendrik::testing {
+namespace {
+
+using nlohmann::json;
+
+const std::string dataDirectory = VENDRIK_TEST_DATA;
+const std::string exampleReport = dataDirectory + "/../../examples/qac_report.txt";
+
+ProgramResult history(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), VENDRIK_HISTORY_PROGRAM);
+    return runCommand(arguments);
+}
+
+/// A converter script of the first `lines` lines of the example report, stamped with `date`
+/// and `time` (the converter stamps the run with its own clock).
+std::string script(const ScratchDirectory& scratch, const std::string& platform,
+                   const std::string& project, const std::string& hash, std::size_t lines,
+                   const std::string& date, const std::string& time) {
+    std::istringstream example(readFile(exampleReport));
+    std::string report;
+    std::string line;
+    for (std::size_t count = 0; count < lines && std::getline(example, line); ++count) {
+        report += line + "\n";
+    }
+    const std::string name = scratch.path + "/" + platform + project + hash;
+    writeFile(name + ".txt", report);
+    const ProgramResult converted =
+        runCommand({VENDRIK_PROGRAM, "--platform=" + platform, "--input=" + name + ".txt",
+                    "--output=" + name + ".sql", "--typ_name=" + project, "--typ_var=V",
+                    "--sql_config=SQL", "--hash_value=" + hash});
+    EXPECT_EQ(converted.status, 0) << converted.console;
+    static const std::regex stamp(R"("\d{4}\.\d\d\.\d\d", "\d\d:\d\d:\d\d")");
+    writeFile(name + ".sql", std::regex_replace(readFile(name + ".sql"), stamp,
+                                                "\"" + date + "\", \"" + time + "\""));
+    return name + ".sql";
+}
+
+struct HistoryDatabase {
+    ScratchDirectory scratch;
+    std::string path = scratch.path + "/results.db";
+    std::vector<std::string> scripts;
+
+    /// Three runs of TargetA / Ecu (the last one larger), one of TargetB / Ecu, one of
+    /// TargetA / Other with an unknown time.
+    HistoryDatabase() {
+        scripts = {script(scratch, "TargetA", "Ecu", "aaa111", 100, "2026.12.01", "02:00:00"),
+                   script(scratch, "TargetA", "Ecu", "bbb222", 60, "2026.12.02", "02:00:00"),
+                   script(scratch, "TargetA", "Ecu", "ccc333", 200, "2026.12.03", "02:00:00"),
+                   script(scratch, "TargetB", "Ecu", "ddd444", 80, "2026.12.03", "03:00:00"),
+                   script(scratch, "TargetA", "Other", "eee555", 50, "0000.00.00", "00:00:00")};
+        std::vector<std::string> load = {"load", "--database=" + path};
+        load.insert(load.end(), scripts.begin(), scripts.end());
+        const ProgramResult loaded = history(load);
+        EXPECT_EQ(loaded.status, 0) << loaded.errors;
+    }
+};
+
+TEST(History, LoadsScriptsAndListsRunsNewestFirst) {
+    const HistoryDatabase db;
+    const ProgramResult runs = history({"runs", "--database=" + db.path});
+    EXPECT_EQ(runs.status, 0) << runs.errors;
+    const std::vector<std::string> order = {"ddd444", "ccc333", "bbb222", "aaa111", "eee555"};
+    std::size_t at = 0;
+    for (const std::string& hash : order) {
+        at = runs.console.find(hash, at);
+        EXPECT_NE(at, std::string::npos) << hash << " in order in\n" << runs.console;
+    }
+    EXPECT_NE(runs.console.find("unknown time"), std::string::npos);
+    const ProgramResult one =
+        history({"runs", "--database=" + db.path, "--platform=TargetA", "--project=Ecu"});
+    EXPECT_EQ(one.console.find("ddd444"), std::string::npos);
+    EXPECT_EQ(one.console.find("eee555"), std::string::npos);
+
+    // The same run again adds nothing and says so.
+    const ProgramResult again = history({"load", "--database=" + db.path, db.scripts[0]});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.console.find("aaa111 (2026.12.01 02:00:00) of TargetA / Ecu is already in"),
+              std::string::npos)
+        << again.console;
+}
+
+TEST(History, ComparesAndGatesTheNewestRuns) {
+    const HistoryDatabase db;
+    const std::vector<std::string> ecu = {"--database=" + db.path, "--platform=TargetA",
+                                          "--project=Ecu"};
+    auto with = [&](std::string command, std::vector<std::string> more) {
+        std::vector<std::string> arguments = {std::move(command)};
+        arguments.insert(arguments.end(), ecu.begin(), ecu.end());
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return history(arguments);
+    };
+    const ProgramResult compared = with("compare", {"--format=json"});
+    ASSERT_EQ(compared.status, 0) << compared.errors;
+    const json comparison = json::parse(compared.console);
+    EXPECT_EQ(comparison["base"]["githash"], "bbb222");
+    EXPECT_EQ(comparison["head"]["githash"], "ccc333");
+    for (const char* key : {"all_errors", "misra_0", "misra_9", "his", "band_8_9", "band_0_4"}) {
+        EXPECT_TRUE(comparison["totals"]["change"].contains(key)) << key;
+    }
+    EXPECT_GT(comparison["totals"]["change"]["all_errors"].get<int>(), 0);
+    EXPECT_EQ(comparison["totals"]["change"]["all_errors"].get<int>(),
+              comparison["totals"]["head"]["all_errors"].get<int>() -
+                  comparison["totals"]["base"]["all_errors"].get<int>());
+
+    const ProgramResult worse = with("gate", {"--format=markdown"});
+    EXPECT_EQ(worse.status, 1) << worse.console;
+    EXPECT_NE(worse.console.find("### QAC gate failed"), std::string::npos) << worse.console;
+    const ProgramResult better = with("gate", {"--base=ccc", "--head=bbb"});
+    EXPECT_EQ(better.status, 0) << better.console;
+    EXPECT_NE(better.console.find("Files that improved"), std::string::npos);
+    const ProgramResult limited = with("gate", {"--base=ccc", "--head=bbb", "--max-his=0"});
+    EXPECT_EQ(limited.status, 1) << limited.console;
+
+    const ProgramResult first = with("gate", {"--head=aaa111"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_NE(first.console.find("No base run"), std::string::npos) << first.console;
+    EXPECT_EQ(with("compare", {"--head=zzz"}).status, 2);
+    EXPECT_EQ(with("compare", {"--head=2026.12.02 02:00:00", "--format=text"}).status, 0);
+}
+
+TEST(History, RefusesTamperedScriptsWhole) {
+    const HistoryDatabase db;
+    const std::string tampered = db.scratch.path + "/tampered.sql";
+    const std::string good =
+        readFile(script(db.scratch, "TargetC", "Ecu", "fff666", 40, "2026.12.04", "02:00:00"));
+    for (const char* extra :
+         {"drop table testresults;", "create table pwned(x);", "update testresults set his = 0;",
+          "attach database 'x.db' as x;", "insert into sqlite_master values (1,2,3,4,5);"}) {
+        writeFile(tampered, good + extra + "\n");
+        const ProgramResult refused = history({"load", "--database=" + db.path, tampered});
+        EXPECT_EQ(refused.status, 2) << extra;
+        EXPECT_NE(refused.errors.find("refused"), std::string::npos) << refused.errors;
+    }
+    const ProgramResult runs = history({"runs", "--database=" + db.path});
+    EXPECT_EQ(runs.console.find("fff666"), std::string::npos) << "a refused script added rows";
+    EXPECT_EQ(history({"load", "--database=" + db.path, db.scratch.path + "/missing.sql"}).status,
+              2);
+}
+
+TEST(History, ReportsDatabasesThatCannotServe) {
+    const ScratchDirectory scratch;
+    const std::string notADatabase = scratch.path + "/text.db";
+    writeFile(notADatabase, std::string(5000, 'x'));
+    const std::string empty = scratch.path + "/empty.db";
+    sqlite3* handle = nullptr;
+    sqlite3_open(empty.c_str(), &handle);
+    sqlite3_exec(handle, "create table other(x)", nullptr, nullptr, nullptr);
+    sqlite3_close(handle);
+    const std::pair<std::string, std::string> cases[] = {
+        {scratch.path + "/missing.db", "does not exist"},
+        {notADatabase, "is not a SQLite database"},
+        {empty, "has no table testresults"},
+    };
+    for (const auto& [path, message] : cases) {
+        const ProgramResult result = history({"runs", "--database=" + path});
+        EXPECT_EQ(result.status, 2) << path;
+        EXPECT_NE(result.errors.find(message), std::string::npos) << result.errors;
+        EXPECT_EQ(result.console, "");
+    }
+    EXPECT_FALSE(fileExists(scratch.path + "/missing.db")) << "a reading command made a file";
+    EXPECT_EQ(history({"runs"}).status, 2);
+    EXPECT_EQ(history({"nonsense", "--database=x"}).status, 2);
+}
+
+TEST(History, WaitsForALockAndReadsWithoutChanging) {
+    const HistoryDatabase db;
+    const std::string before = readFile(db.path);
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(db.path.c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    const ProgramResult locked = history({"runs", "--database=" + db.path, "--busy-timeout=200"});
+    EXPECT_EQ(locked.status, 2);
+    EXPECT_NE(locked.errors.find("locked"), std::string::npos) << locked.errors;
+    sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(handle);
+    for (const std::vector<std::string>& reading :
+         {std::vector<std::string>{"runs", "--database=" + db.path},
+          {"compare", "--database=" + db.path, "--platform=TargetA", "--project=Ecu"},
+          {"page", "--database=" + db.path, "--output=" + db.scratch.path + "/page.html"}}) {
+        EXPECT_EQ(history(reading).status, 0) << reading[0];
+    }
+    EXPECT_EQ(readFile(db.path), before) << "a reading command changed the database";
+    const std::string page = readFile(db.scratch.path + "/page.html");
+    for (const char* hash : {"aaa111", "bbb222", "ccc333", "ddd444", "eee555"}) {
+        EXPECT_NE(page.find(std::string("data-run=\"") + hash), std::string::npos) << hash;
+    }
+    EXPECT_EQ(page.find("http"), std::string::npos) << "the page loads from elsewhere";
+}
+
+} // namespace
+} // namespace vendrik::testing
