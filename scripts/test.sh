@@ -2,11 +2,12 @@
 # Builds Vendrik for Linux and for Windows (mingw-w64), with sanitizers, and its fuzz
 # target (clang), then runs the whole test suite through CTest: unit and end-to-end tests,
 # the Windows program under wine, the suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, a one-minute fuzz run of the matcher, and the SARIF logs checked
-# by Microsoft's SARIF Multitool (from npm).
+# UndefinedBehaviorSanitizer, a one-minute fuzz run of the matcher, the SARIF logs checked
+# by Microsoft's SARIF Multitool (from npm), and vendrik-history's page in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-dependencies.sh g++-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev strace
+bash scripts/install-dependencies.sh g++-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev strace \
+    chromium python3
 command -v npm >/dev/null || bash scripts/install-dependencies.sh npm
 multitool=build-tools/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool
 [ -x "$multitool" ] ||
