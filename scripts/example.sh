@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Vendrik and runs it on the bundled example report: the text summary, the SARIF and
 # Code Quality exports, the SQL script, and the script loaded into a fresh SQLite database
-# that is then queried.
+# that is then queried; then three more runs loaded by vendrik-history, which lists them,
+# gates the newest and writes the history page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-dependencies.sh
@@ -28,3 +29,17 @@ echo "== Loaded into out/results.db"
 sqlite3 out/results.db < out/results.sql
 sqlite3 -header -column out/results.db \
     "select filename, all_errors, misra_3, his, date, time from testresults order by rowid;"
+
+echo "== Three more runs loaded by vendrik-history, and the history page (out/history.html)"
+for lines in 150 300 450; do
+    sleep 1 # each run its own second: the table keeps one run per second and file
+    head -n "$lines" examples/qac_report.txt >out/partial.txt
+    build/vendrik --platform=TargetA --input=out/partial.txt --output="out/run$lines.sql" \
+        --typ_name=EcuNightly --typ_var=Variant1 --sql_config=SQL --hash_value="run$lines" \
+        >/dev/null
+done
+build/vendrik-history load --database=out/results.db out/run150.sql out/run300.sql out/run450.sql
+build/vendrik-history runs --database=out/results.db
+build/vendrik-history gate --database=out/results.db --platform=TargetA --project=EcuNightly ||
+    echo "(the gate fails: the newest run has more findings than the one before)"
+build/vendrik-history page --database=out/results.db --output=out/history.html
