@@ -26,4 +26,9 @@ test -f "$scratch/root/usr/share/man/man1/vendrik.1" || { echo "man page missing
     --typ_name=N --typ_var=V >"$scratch/console"
 grep -q '^Number of files with warnings/errors : "12"$' "$scratch/out.txt" ||
     { echo "installed program gave:"; cat "$scratch/out.txt"; exit 1; }
+if [ -x "$build/vendrik-history" ]; then
+    "$scratch/root/usr/bin/vendrik-history" --help | grep -q 'compare' ||
+        { echo "installed vendrik-history does not run"; exit 1; }
+    dpkg-deb -f "$deb" Depends | grep -q libsqlite3 || { echo "no dependency on SQLite"; exit 1; }
+fi
 echo "$(basename "$deb") installs a working vendrik and its man page"
