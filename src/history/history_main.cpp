@@ -35,29 +35,26 @@ Format formatOf(const std::string& name) {
 /// base (default the run before head). Nothing when there is no base run.
 std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& options,
                                        std::string& note) {
-    const std::vector<RunTotals> runs = store.runs(options.platform, options.project);
+    const std::vector<RunKey> runs = store.runKeys(*options.platform, *options.project);
     if (runs.empty()) {
         throw StoreError("no run of platform " + *options.platform + " and project " +
                          *options.project);
     }
-    const RunTotals& head = options.head ? findRun(runs, *options.head) : runs.front();
-    const RunTotals* base = nullptr;
+    const RunKey& head = options.head ? findRun(runs, *options.head) : runs.front();
+    const RunKey* base = nullptr;
     if (options.base) {
         base = &findRun(runs, *options.base);
-    } else {
-        const auto after = std::find_if(runs.begin(), runs.end(),
-                                        [&](const RunTotals& run) { return &run == &head; });
-        if (after + 1 != runs.end()) {
-            base = &*(after + 1);
-        }
+    } else if (const auto at = static_cast<std::size_t>(&head - runs.data());
+               at + 1 < runs.size()) {
+        base = &runs[at + 1];
     }
     if (base == nullptr) {
-        note = "No base run: " + head.run.githash + " (" + stampOf(head.run) +
-               ") is the oldest run of " + head.run.platform + " / " + head.run.project +
+        note = "No base run: " + head.githash + " (" + stampOf(head) + ") is the oldest run of " +
+               head.platform + " / " + head.project +
                "; a missing baseline is not counted as zero findings.";
         return std::nullopt;
     }
-    return compareRuns(base->run, store.files(base->run), head.run, store.files(head.run));
+    return compareRuns(*base, store.files(*base), head, store.files(head));
 }
 
 int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {

@@ -57,6 +57,11 @@ class HistoryStore {
     virtual std::vector<RunTotals> runs(const std::optional<std::string>& platform,
                                         const std::optional<std::string>& project) = 0;
 
+    /// The runs of one platform and project, newest first, without their totals: quick where
+    /// the database has the index that loading adds (see loadScript).
+    virtual std::vector<RunKey> runKeys(const std::string& platform,
+                                        const std::string& project) = 0;
+
     /// The rows of `run`, by file name.
     virtual std::vector<FileRow> files(const RunKey& run) = 0;
 

@@ -46,12 +46,11 @@ Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows,
     return comparison;
 }
 
-const RunTotals& findRun(const std::vector<RunTotals>& runs, const std::string& spec) {
-    std::vector<const RunTotals*> found;
-    for (const RunTotals& run : runs) {
-        const std::string stamp = run.run.date + " " + run.run.time;
-        if (run.run.githash.starts_with(spec) || stamp == spec ||
-            run.run.date + "," + run.run.time == spec) {
+const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& spec) {
+    std::vector<const RunKey*> found;
+    for (const RunKey& run : runs) {
+        if (run.githash.starts_with(spec) || run.date + " " + run.time == spec ||
+            run.date + "," + run.time == spec) {
             found.push_back(&run);
         }
     }

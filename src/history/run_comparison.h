@@ -41,7 +41,7 @@ Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows,
 
 /// Finds a run of `runs` by `spec`: a hash, or a unique prefix of one, or a date and time
 /// ("2026.12.08 11:57:41"). Throws StoreError when no run or more than one matches.
-const RunTotals& findRun(const std::vector<RunTotals>& runs, const std::string& spec);
+const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& spec);
 
 /// The index in comparedColumns of `name`, or nothing.
 std::optional<std::size_t> columnIndex(std::string_view name);

@@ -42,11 +42,10 @@ TEST(RunComparison, ComparesEveryFileColumnAndBand) {
 }
 
 TEST(RunComparison, FindsRunsByHashPrefixOrDateAndTime) {
-    const std::vector<RunTotals> runs = {{run("abc123", "10:00:01"), 1, {}},
-                                         {run("abd456", "10:00:02"), 1, {}}};
-    EXPECT_EQ(findRun(runs, "abc").run.githash, "abc123");
-    EXPECT_EQ(findRun(runs, "abd456").run.githash, "abd456");
-    EXPECT_EQ(findRun(runs, "2026.12.08 10:00:02").run.githash, "abd456");
+    const std::vector<RunKey> runs = {run("abc123", "10:00:01"), run("abd456", "10:00:02")};
+    EXPECT_EQ(findRun(runs, "abc").githash, "abc123");
+    EXPECT_EQ(findRun(runs, "abd456").githash, "abd456");
+    EXPECT_EQ(findRun(runs, "2026.12.08 10:00:02").githash, "abd456");
     EXPECT_THROW(findRun(runs, "ab"), StoreError);
     EXPECT_THROW(findRun(runs, "x"), StoreError);
     EXPECT_THROW(findRun(runs, "2026.12.08 10:00:03"), StoreError);

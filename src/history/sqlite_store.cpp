@@ -62,6 +62,10 @@ class Statement {
     Statement& operator=(const Statement&) = delete;
     ~Statement() { sqlite3_finalize(statement_); }
 
+    Statement& reset() {
+        sqlite3_reset(statement_);
+        return *this;
+    }
     Statement& bind(int index, const std::string& text) {
         sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
                           SQLITE_TRANSIENT);
@@ -83,6 +87,7 @@ class Statement {
                    : std::string();
     }
     std::int64_t number(int column) const { return sqlite3_column_int64(statement_, column); }
+    sqlite3_stmt* handle() const { return statement_; }
 
   private:
     const Database& db_;
@@ -163,6 +168,68 @@ class SqliteStore : public HistoryStore {
             found.push_back(std::move(totals));
         }
         return found;
+    }
+
+    std::vector<RunKey> runKeys(const std::string& platform, const std::string& project) override {
+        std::vector<RunKey> keys;
+        Statement indexed(db_,
+                          "select 1 from sqlite_master where type = 'index' and name = "
+                          "'vendrik_history_runs'",
+                          "read the schema");
+        if (!indexed.step()) {
+            Statement query(db_,
+                            "select distinct platform, project, githash, date, time from "
+                            "testresults where platform = ?1 and project = ?2 order by date "
+                            "desc, time desc, githash",
+                            "list the runs");
+            query.bind(1, platform).bind(2, project);
+            while (query.step()) {
+                keys.push_back(runAt(query, 0));
+            }
+            return keys;
+        }
+        // With the index, each earlier date, time and hash is one seek (max() over an index
+        // prefix is one in SQLite), instead of a pass over the runs' rows.
+        Statement earlierTime(db_,
+                              "select max(time) from testresults where platform = ?1 and "
+                              "project = ?2 and date = ?3 and time < ?4",
+                              "list the runs");
+        Statement earlierDate(db_,
+                              "select max(date) from testresults where platform = ?1 and "
+                              "project = ?2 and date < ?3",
+                              "list the runs");
+        Statement nextHash(db_,
+                           "select githash from testresults where platform = ?1 and project = "
+                           "?2 and date = ?3 and time = ?4 and githash > ?5 order by githash "
+                           "limit 1",
+                           "list the runs");
+        std::string date = "~";
+        std::string time = "~";
+        const auto earlier = [&](Statement& query, std::string& value) {
+            query.step();
+            const bool found = sqlite3_column_type(query.handle(), 0) != SQLITE_NULL;
+            value = found ? query.text(0) : value;
+            return found;
+        };
+        for (;;) {
+            earlierTime.reset().bind(1, platform).bind(2, project).bind(3, date).bind(4, time);
+            if (!earlier(earlierTime, time)) {
+                earlierDate.reset().bind(1, platform).bind(2, project).bind(3, date);
+                if (!earlier(earlierDate, date)) {
+                    return keys;
+                }
+                time = "~";
+                continue;
+            }
+            for (std::string hash;;) {
+                nextHash.reset().bind(1, platform).bind(2, project).bind(3, date).bind(4, time);
+                if (!nextHash.bind(5, hash).step()) {
+                    break;
+                }
+                hash = nextHash.text(0);
+                keys.push_back({platform, project, hash, date, time});
+            }
+        }
     }
 
     std::vector<FileRow> files(const RunKey& run) override {
@@ -321,6 +388,12 @@ LoadResult loadScript(const std::string& path, const std::string& script, int bu
     execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
     result.rowsAdded = sqlite3_changes64(db.handle);
     execute(db, "drop table temp.testresults", "finish the load");
+    // The program's own index: the runs of a platform and project, newest first, without
+    // reading the table's rows. The first load into a large table builds it once.
+    execute(db,
+            "create index if not exists vendrik_history_runs on testresults (platform, "
+            "project, date, time, githash)",
+            "index the runs");
     execute(db, "commit", "commit the load");
     return result;
 }

@@ -126,6 +126,34 @@ TEST(History, ComparesAndGatesTheNewestRuns) {
     EXPECT_EQ(with("compare", {"--head=2026.12.02 02:00:00", "--format=text"}).status, 0);
 }
 
+// A database that the sqlite3 shell filled has no index of this program's: the same answers.
+TEST(History, ReadsADatabaseWithoutItsOwnIndex) {
+    const HistoryDatabase indexed;
+    const std::string plain = indexed.scratch.path + "/plain.db";
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(plain.c_str(), &handle), SQLITE_OK);
+    for (const std::string& script : indexed.scripts) {
+        ASSERT_EQ(sqlite3_exec(handle, readFile(script).c_str(), nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+    }
+    sqlite3_close(handle);
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"compare", "--platform=TargetA", "--project=Ecu",
+                                   "--format=json"},
+          {"gate", "--platform=TargetA", "--project=Ecu", "--base=aaa"},
+          {"compare", "--platform=TargetA", "--project=Other"}}) {
+        auto withDatabase = [&](const std::string& path) {
+            std::vector<std::string> arguments = command;
+            arguments.push_back("--database=" + path);
+            return history(arguments);
+        };
+        const ProgramResult expected = withDatabase(indexed.path);
+        const ProgramResult found = withDatabase(plain);
+        EXPECT_EQ(found.status, expected.status) << command[0];
+        EXPECT_EQ(found.console, expected.console) << command[0];
+    }
+}
+
 TEST(History, RefusesTamperedScriptsWhole) {
     const HistoryDatabase db;
     const std::string tampered = db.scratch.path + "/tampered.sql";
