@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <filesystem>
-#include <map>
 #include <string_view>
 
 namespace vendrik::history {
@@ -254,27 +253,19 @@ class SqliteStore : public HistoryStore {
     std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs,
                const std::vector<std::string>& filenames) override {
-        std::map<std::pair<std::string, std::string>, std::size_t> runIndex; // by date and time
-        for (std::size_t index = 0; index < runs.size(); ++index) {
-            runIndex[{runs[index].run.date + runs[index].run.time, runs[index].run.githash}] =
-                index;
-        }
+        // One lookup in the table's UNIQUE (date, time, filename) index per run and file.
+        Statement query(db_,
+                        "select all_errors from testresults where date = ?1 and time = ?2 and "
+                        "filename = ?3 and platform = ?4 and project = ?5 and githash = ?6",
+                        "read the trend of a file");
         std::vector<std::vector<std::int64_t>> trends;
         for (const std::string& filename : filenames) {
-            std::vector<std::int64_t> trend(runs.size(), 0);
-            if (!runs.empty()) {
-                Statement query(db_,
-                                "select date, time, githash, all_errors from testresults where "
-                                "filename = ?1 and platform = ?2 and project = ?3",
-                                "read the trend of a file");
-                query.bind(1, filename).bind(2, runs[0].run.platform).bind(3, runs[0].run.project);
-                while (query.step()) {
-                    const auto found =
-                        runIndex.find({query.text(0) + query.text(1), query.text(2)});
-                    if (found != runIndex.end()) {
-                        trend[found->second] = query.number(3);
-                    }
-                }
+            std::vector<std::int64_t> trend;
+            for (const RunTotals& totals : runs) {
+                const RunKey& run = totals.run;
+                query.reset().bind(1, run.date).bind(2, run.time).bind(3, filename);
+                query.bind(4, run.platform).bind(5, run.project).bind(6, run.githash);
+                trend.push_back(query.step() ? query.number(0) : 0);
             }
             trends.push_back(std::move(trend));
         }
