@@ -1,6 +1,7 @@
 // Writes a results database as years of nightly converter runs would leave it: RUNS runs of
 // FILES files each for one platform and project, stamped one day apart, with counts that
-// drift from run to run, and the index that vendrik-history load adds. Deterministic.
+// drift from run to run, and the index and run totals that vendrik-history load keeps.
+// Deterministic.
 //   generate_history DATABASE [RUNS [FILES]]      (default 3650 runs of 4000 files)
 
 #include <sqlite3.h>
@@ -70,10 +71,20 @@ int main(int argc, char* argv[]) {
         }
     }
     sqlite3_finalize(insert);
-    // The index that vendrik-history load adds.
+    // The index and the run totals that vendrik-history load keeps.
     sqlite3_exec(db,
                  "create index if not exists vendrik_history_runs on testresults (platform, "
-                 "project, date, time, githash)",
+                 "project, date, time, githash); create table vendrik_history_run_totals "
+                 "(platform, project, githash, date, time, files, all_errors, misra_0, misra_1, "
+                 "misra_2, misra_3, misra_4, misra_5, misra_6, misra_7, misra_8, misra_9, his, "
+                 "primary key (platform, project, date, time, githash)); insert into "
+                 "vendrik_history_run_totals select platform, project, githash, date, time, "
+                 "count(*), sum(all_errors), sum(misra_0), sum(misra_1), sum(misra_2), "
+                 "sum(misra_3), sum(misra_4), sum(misra_5), sum(misra_6), sum(misra_7), "
+                 "sum(misra_8), sum(misra_9), sum(his) from testresults group by platform, "
+                 "project, githash, date, time; create table vendrik_history_state "
+                 "(summed_rows); insert into vendrik_history_state select count(*) from "
+                 "testresults;",
                  nullptr, nullptr, nullptr);
     const int status = sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
     sqlite3_close(db);

@@ -110,6 +110,38 @@ std::string counterList(bool summed) {
     return list;
 }
 
+/// "platform, project, githash, date, time, count(*), sum(all_errors), ... sum(his)"
+std::string runTotalsColumns() {
+    return "platform, project, githash, date, time, count(*), " + counterList(true);
+}
+
+/// The program's own table of run totals, which load keeps, and the number of rows of
+/// testresults they sum up: when the table holds another number of rows, another tool has
+/// changed it and the totals are not used.
+constexpr const char* createRunTotals =
+    "create table if not exists vendrik_history_run_totals (platform, project, githash, date, "
+    "time, files, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, "
+    "misra_7, misra_8, misra_9, his, primary key (platform, project, date, time, githash)); "
+    "create table if not exists vendrik_history_state (summed_rows);";
+
+std::int64_t singleNumber(const Database& db, const std::string& sql, const std::string& doing) {
+    Statement query(db, sql, doing);
+    return query.step() ? query.number(0) : -1;
+}
+
+/// True when the run totals sum up the table as it is.
+bool runTotalsCurrent(const Database& db) {
+    Statement tables(db,
+                     "select count(*) from sqlite_master where type = 'table' and name in "
+                     "('vendrik_history_run_totals', 'vendrik_history_state')",
+                     "read the schema");
+    if (!tables.step() || tables.number(0) != 2) {
+        return false;
+    }
+    return singleNumber(db, "select summed_rows from vendrik_history_state", "read the state") ==
+           singleNumber(db, "select count(*) from testresults", "count the rows");
+}
+
 RunKey runAt(const Statement& row, int first) {
     return {row.text(first), row.text(first + 1), row.text(first + 2), row.text(first + 3),
             row.text(first + 4)};
@@ -145,12 +177,17 @@ class SqliteStore : public HistoryStore {
 
     std::vector<RunTotals> runs(const std::optional<std::string>& platform,
                                 const std::optional<std::string>& project) override {
+        // The totals that load keeps, while they are current; else the table summed up.
+        const std::string totals =
+            runTotalsCurrent(db_)
+                ? "select platform, project, githash, date, time, files, " + counterList(false) +
+                      " from vendrik_history_run_totals"
+                : "select " + runTotalsColumns() +
+                      " from testresults group by platform, project, githash, date, time";
         Statement query(db_,
-                        "select platform, project, githash, date, time, count(*), " +
-                            counterList(true) +
-                            " from testresults where (?1 is null or platform = ?1) and "
-                            "(?2 is null or project = ?2) group by platform, project, githash, "
-                            "date, time order by date desc, time desc, platform, project, githash",
+                        "select * from (" + totals +
+                            ") where (?1 is null or platform = ?1) and (?2 is null or project = "
+                            "?2) order by date desc, time desc, platform, project, githash",
                         "list the runs");
         if (platform) {
             query.bind(1, *platform);
@@ -376,8 +413,37 @@ LoadResult loadScript(const std::string& path, const std::string& script, int bu
     if (!result.runsPresent.empty()) {
         return result; // closing rolls back
     }
+    const bool totalsCurrent = runTotalsCurrent(db);
     execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
     result.rowsAdded = sqlite3_changes64(db.handle);
+    execute(db, createRunTotals, "keep the run totals");
+    if (totalsCurrent) {
+        std::string merge;
+        for (const std::string_view column : counterColumns) {
+            merge += ", " + std::string(column) + " = " + std::string(column) + " + excluded." +
+                     std::string(column);
+        }
+        execute(db,
+                ("insert into vendrik_history_run_totals select " + runTotalsColumns() +
+                 " from temp.testresults where true group by platform, project, githash, date, "
+                 "time on conflict (platform, project, date, time, githash) do update set files "
+                 "= files + excluded.files" +
+                 merge)
+                    .c_str(),
+                "keep the run totals");
+    } else { // new, or another tool changed the table: summed up anew
+        execute(db,
+                ("delete from vendrik_history_run_totals; insert into vendrik_history_run_totals "
+                 "select " +
+                 runTotalsColumns() +
+                 " from main.testresults group by platform, project, githash, date, time")
+                    .c_str(),
+                "keep the run totals");
+    }
+    execute(db,
+            "delete from vendrik_history_state; insert into vendrik_history_state select "
+            "count(*) from main.testresults",
+            "keep the run totals");
     execute(db, "drop table temp.testresults", "finish the load");
     // The program's own index: the runs of a platform and project, newest first, without
     // reading the table's rows. The first load into a large table builds it once.

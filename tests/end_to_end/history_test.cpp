@@ -138,8 +138,8 @@ TEST(History, ReadsADatabaseWithoutItsOwnIndex) {
     }
     sqlite3_close(handle);
     for (const std::vector<std::string>& command :
-         {std::vector<std::string>{"compare", "--platform=TargetA", "--project=Ecu",
-                                   "--format=json"},
+         {std::vector<std::string>{"runs"},
+          {"compare", "--platform=TargetA", "--project=Ecu", "--format=json"},
           {"gate", "--platform=TargetA", "--project=Ecu", "--base=aaa"},
           {"compare", "--platform=TargetA", "--project=Other"}}) {
         auto withDatabase = [&](const std::string& path) {
@@ -152,6 +152,25 @@ TEST(History, ReadsADatabaseWithoutItsOwnIndex) {
         EXPECT_EQ(found.status, expected.status) << command[0];
         EXPECT_EQ(found.console, expected.console) << command[0];
     }
+}
+
+// Rows that another tool adds after a load are listed all the same, and the next load counts
+// them in again.
+TEST(History, ListsRunsThatAnotherToolAdded) {
+    const HistoryDatabase db;
+    const std::string byHand =
+        script(db.scratch, "TargetA", "Ecu", "ggg777", 30, "2026.12.05", "02:00:00");
+    sqlite3* handle = nullptr;
+    ASSERT_EQ(sqlite3_open(db.path.c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, readFile(byHand).c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(handle);
+    EXPECT_NE(history({"runs", "--database=" + db.path}).console.find("ggg777"), std::string::npos);
+    const std::string loaded =
+        script(db.scratch, "TargetA", "Ecu", "hhh888", 20, "2026.12.06", "02:00:00");
+    ASSERT_EQ(history({"load", "--database=" + db.path, loaded}).status, 0);
+    const ProgramResult runs = history({"runs", "--database=" + db.path});
+    EXPECT_NE(runs.console.find("ggg777"), std::string::npos) << runs.console;
+    EXPECT_NE(runs.console.find("hhh888"), std::string::npos) << runs.console;
 }
 
 TEST(History, RefusesTamperedScriptsWhole) {
