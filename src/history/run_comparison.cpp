@@ -46,19 +46,19 @@ Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows,
     return comparison;
 }
 
-const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& spec) {
+const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& wanted) {
     std::vector<const RunKey*> found;
     for (const RunKey& run : runs) {
-        if (run.githash.starts_with(spec) || run.date + " " + run.time == spec ||
-            run.date + "," + run.time == spec) {
+        if (run.githash.starts_with(wanted) || run.date + " " + run.time == wanted ||
+            run.date + "," + run.time == wanted) {
             found.push_back(&run);
         }
     }
     if (found.empty()) {
-        throw StoreError("no run matches " + spec);
+        throw StoreError("no run matches " + wanted);
     }
     if (found.size() > 1) {
-        throw StoreError(std::to_string(found.size()) + " runs match " + spec +
+        throw StoreError(std::to_string(found.size()) + " runs match " + wanted +
                          "; give more of the hash, or the date and time");
     }
     return *found.front();
