@@ -11,16 +11,7 @@ namespace {
 
 using namespace std::literals;
 
-const char* severityOf(std::uint32_t priority) {
-    switch (priorityBand(priority)) {
-    case PriorityBand::high:
-        return "critical";
-    case PriorityBand::middle:
-        return "major";
-    default:
-        return "minor";
-    }
-}
+constexpr std::array<const char*, 3> severities = {"critical", "major", "minor"};
 
 } // namespace
 
@@ -46,7 +37,7 @@ bool writeCodeQuality(const FindingsList& list, const TextSink& sink) {
         out += "\",\"fingerprint\":\""sv;
         out += review.fingerprint;
         out += "\",\"severity\":\""sv;
-        out += severityOf(finding.priority);
+        out += bandName(finding.priority, severities);
         out += "\",\"location\":{\"path\":"sv;
         out += path;
         out += ",\"lines\":{\"begin\":"sv;

@@ -2,6 +2,7 @@
 
 #include "parse/report_reader.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -38,6 +39,11 @@ class ExportText {
 /// The priority bands of the summary: 8-9, 5-7 and 0-4 (a priority above 9 counts as 8-9).
 enum class PriorityBand { high, middle, low };
 PriorityBand priorityBand(std::uint32_t priority);
+
+/// The name that `names` gives the band of `priority`: 8-9, 5-7, 0-4 in that order.
+inline const char* bandName(std::uint32_t priority, const std::array<const char*, 3>& names) {
+    return names[static_cast<std::size_t>(priorityBand(priority))];
+}
 
 /// A finding of the list as the review formats show it.
 struct ReviewFinding {

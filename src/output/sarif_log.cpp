@@ -21,16 +21,7 @@ using namespace std::literals;
 constexpr std::string_view toolName = toolLabel.substr(0, toolLabel.find(' '));
 constexpr std::string_view toolVersion = toolLabel.substr(toolLabel.find(' ') + 1);
 
-const char* levelOf(std::uint32_t priority) {
-    switch (priorityBand(priority)) {
-    case PriorityBand::high:
-        return "error";
-    case PriorityBand::middle:
-        return "warning";
-    default:
-        return "note";
-    }
-}
+constexpr std::array<const char*, 3> levels = {"error", "warning", "note"};
 
 /// A property "name":"text".
 void appendTextProperty(std::string& out, std::string_view name, std::string_view text) {
@@ -93,7 +84,7 @@ void appendResult(std::string& out, const ReviewFinding& review, std::size_t rul
     out += "\",\"ruleIndex\":"sv;
     out += numberText(ruleIndex);
     out += ",\"level\":\""sv;
-    out += levelOf(finding.priority);
+    out += bandName(finding.priority, levels);
     out += "\",\"message\":{\"text\":"sv;
     appendJsonSentence(out, finding.messageText);
     out += "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":\""sv;
