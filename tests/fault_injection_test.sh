@@ -10,19 +10,7 @@ program=$1
 example=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() { # check NAME CONDITION...: counts the condition's result
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAILED: $name"
-    fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # A report of many blocks and a long summary: the example with its files renamed 30 times.
 report=$work/report.txt
@@ -156,5 +144,4 @@ done
 check "25 pairs of concurrent runs: $mixed outputs mixed" test "$mixed" -eq 0
 check "concurrent runs leave no temporary" test -z "$(ls "$work" | grep vendrik-)"
 
-echo "fault injection: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish "fault injection"

@@ -8,16 +8,7 @@ history=$2
 example=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failed=0
-passed=0
-check() { # check NAME CONDITION...
-    local name=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); else
-        echo "FAILED: $name"
-        failed=$((failed + 1))
-    fi
-}
+source "$(dirname "$0")/checks.sh"
 
 # Four runs of one project and two of another, each stamped a day apart.
 hashes=()
@@ -100,5 +91,4 @@ while read -r name count; do
 done <"$work/colours.txt"
 check "the screenshot was decoded" test "$(wc -l <"$work/colours.txt")" -eq 5
 
-echo "history page: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish "history page"

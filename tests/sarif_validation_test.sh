@@ -10,8 +10,7 @@ program=$2
 example=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+source "$(dirname "$0")/checks.sh"
 
 # validate NAME LOG EXPECTED: EXPECTED is "clean" or "errors"
 validate() {
@@ -70,5 +69,4 @@ validate "a report of hostile texts" "$work/hostile.sarif" clean
 sed 's/"name":"QAC",//' "$work/example.sarif" >"$work/broken.sarif"
 validate "a log that breaks the schema" "$work/broken.sarif" errors
 
-echo "SARIF validation: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish "SARIF validation"
