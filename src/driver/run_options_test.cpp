@@ -6,7 +6,7 @@ namespace vendrik {
 namespace {
 
 RunOptions parse(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "/usr/bin/vendrik");
+    arguments.insert(arguments.begin(), "vendrik");
     RunOptions options;
     parseRunOptions(options, arguments);
     return options;
