@@ -28,7 +28,7 @@ struct FileFindings {
     FindingRange findings;
 };
 
-/// Groups a findings list as readReport leaves it (sorted by findingLess, so the findings
+/// Groups a findings list as readReport leaves it (sorted by file first, so the findings
 /// of one file stand together) by file. An empty list gives an empty map.
 FindingsByFile groupFindingsByFile(const FindingsList& list);
 

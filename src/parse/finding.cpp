@@ -50,10 +50,4 @@ bool parseReportLine(Finding& finding, std::string_view line) {
     return true;
 }
 
-Finding makeFinding(std::string_view line) {
-    Finding finding;
-    parseReportLine(finding, line);
-    return finding;
-}
-
 } // namespace vendrik

@@ -42,7 +42,4 @@ bool parseWarningLine(Finding& finding, std::string_view line, std::size_t first
 /// when the text is not a single blank and names a MISRA rule; otherwise leaves them.
 void parseRuleFields(Finding& finding);
 
-/// A fresh record with parseReportLine applied to `line`; its texts view `line`.
-Finding makeFinding(std::string_view line);
-
 } // namespace vendrik

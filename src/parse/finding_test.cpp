@@ -2,10 +2,14 @@
 
 #include "parse/rule_reference.h"
 
+#include "test_support/findings.h"
+
 #include <gtest/gtest.h>
 
 namespace vendrik {
 namespace {
+
+using testing::makeFinding;
 
 const std::string head = "D:\\work\\proj\\Src\\Src_NV\\Core\\io_buffer.c (142) : warning : "
                          "QAC(Prio3) Msg: 3200(Function return value is not used.) [U] Ref:";

@@ -10,26 +10,12 @@
 #include <cstring>
 #include <new>
 #include <string_view>
-#include <tuple>
 
 #ifdef __linux__
 #include <unistd.h>
 #endif
 
 namespace vendrik {
-
-bool findingLess(const Finding& a, const Finding& b) {
-    if (const int byFile = a.file.compare(b.file); byFile != 0) {
-        return byFile < 0;
-    }
-    return std::tie(a.line, a.messageNumber, a.messageText) <
-           std::tie(b.line, b.messageNumber, b.messageText);
-}
-
-bool sameFinding(const Finding& a, const Finding& b) {
-    return a.line == b.line && a.messageNumber == b.messageNumber && a.file == b.file &&
-           a.messageText == b.messageText;
-}
 
 namespace {
 

@@ -31,7 +31,9 @@ struct LineEndFacts {
     std::uint32_t ruleSubNumber;
 };
 
-/// The run's findings: recognised only, in ascending findingLess order, no two the same.
+/// The run's findings: recognised only, ordered by file (byte-wise, unsigned bytes, a
+/// prefix first), then line, then message number, then message text; no two with all four
+/// the same.
 /// Each file name is held once, and so mostly is each line end (from the message text to
 /// the end of the line: message text and reference text), shared by the findings whose
 /// lines end alike (see RecentTexts in text_table.h). Two findings have the same file
@@ -48,13 +50,6 @@ struct FindingsList {
 /// the list's store.
 Finding findingAt(const FindingsList& list, std::size_t index);
 
-/// Orders by file (byte-wise, unsigned bytes, a prefix first), then line, then message
-/// number, then message text. Priority, reference and rule fields take no part.
-bool findingLess(const Finding& a, const Finding& b);
-
-/// True when file, line, message number and message text are all equal.
-bool sameFinding(const Finding& a, const Finding& b);
-
 /// The reader takes its input in blocks of this many bytes (a line longer than a block gets
 /// room enough). Small enough that a block stays in the processor's cache while its lines
 /// are parsed, next to the tables the reader looks lines up in.
@@ -62,13 +57,12 @@ inline constexpr std::size_t reportReadBlock = std::size_t{128} * 1024;
 
 /// Replaces the content of `list` with the warnings of the report read from `input` to its
 /// end: one candidate per line (a line ends at LF; a CR right before the LF belongs to the
-/// line end; a last line without LF counts), recognised ones kept, sorted by findingLess,
-/// and of every set of findings equal under sameFinding only one kept. Lines that are not
-/// warnings are dropped silently. A stream that stops delivering bytes ends the reading with
-/// what was read so far; after a read error the stream is bad, and the list must not be
-/// trusted. A line is held in about 1.5 times its length; std::bad_alloc when memory runs
-/// out, or for a line that needs a block beyond 4 GiB (or, on Linux, half the machine's
-/// memory).
+/// line end; a last line without LF counts), recognised ones kept, sorted as the list is,
+/// and of findings equal in file, line, message number and message text only one kept.
+/// Lines that are not warnings are dropped silently. A stream that stops delivering bytes ends the
+/// reading with what was read so far; after a read error the stream is bad, and the list must not
+/// be trusted. A line is held in about 1.5 times its length; std::bad_alloc when memory runs out,
+/// or for a line that needs a block beyond 4 GiB (or, on Linux, half the machine's memory).
 void readReport(std::istream& input, FindingsList& list);
 
 } // namespace vendrik

@@ -1,5 +1,7 @@
 #include "parse/report_reader.h"
 
+#include "test_support/findings.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +12,10 @@
 
 namespace vendrik {
 namespace {
+
+using testing::findingLess;
+using testing::makeFinding;
+using testing::sameFinding;
 
 std::string warning(const std::string& file, int line, int priority, int message,
                     const std::string& text = "t", const std::string& reference = " x") {

@@ -3,8 +3,28 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <tuple>
 
 namespace vendrik::testing {
+
+Finding makeFinding(std::string_view line) {
+    Finding finding;
+    parseReportLine(finding, line);
+    return finding;
+}
+
+bool findingLess(const Finding& a, const Finding& b) {
+    if (const int byFile = a.file.compare(b.file); byFile != 0) {
+        return byFile < 0;
+    }
+    return std::tie(a.line, a.messageNumber, a.messageText) <
+           std::tie(b.line, b.messageNumber, b.messageText);
+}
+
+bool sameFinding(const Finding& a, const Finding& b) {
+    return a.line == b.line && a.messageNumber == b.messageNumber && a.file == b.file &&
+           a.messageText == b.messageText;
+}
 
 Finding testFinding(std::string_view file, std::uint32_t line, std::uint32_t priority,
                     std::uint32_t messageNumber, std::string_view messageText) {

@@ -8,6 +8,16 @@
 
 namespace vendrik::testing {
 
+/// A fresh record with parseReportLine applied to `line`; its texts view `line`.
+Finding makeFinding(std::string_view line);
+
+/// The order of the reader's list, on whole records: by file (byte-wise, unsigned bytes, a
+/// prefix first), then line, then message number, then message text.
+bool findingLess(const Finding& a, const Finding& b);
+
+/// True when file, line, message number and message text are all equal.
+bool sameFinding(const Finding& a, const Finding& b);
+
 /// A recognised finding of `file`; its texts are kept for the life of the test program.
 Finding testFinding(std::string_view file, std::uint32_t line, std::uint32_t priority = 1,
                     std::uint32_t messageNumber = 1000, std::string_view messageText = "t");
