@@ -6,21 +6,6 @@
 namespace vendrik {
 
 std::uint32_t toUnsigned(std::string_view digits) {
-    // Most numbers are a few digits with nothing in front: nine digits cannot overflow.
-    if (digits.size() <= 9) {
-        std::uint32_t value = 0;
-        std::size_t i = 0;
-        for (; i < digits.size(); ++i) {
-            const unsigned digit = static_cast<unsigned char>(digits[i]) - unsigned{'0'};
-            if (digit > 9) {
-                break;
-            }
-            value = value * 10 + digit;
-        }
-        if (i > 0 || digits.empty()) {
-            return value;
-        }
-    }
     constexpr std::uint64_t maximum = std::numeric_limits<std::uint32_t>::max();
     std::size_t i = 0;
     while (i < digits.size() && (digits[i] == ' ' || (digits[i] >= '\t' && digits[i] <= '\r'))) {
