@@ -36,7 +36,7 @@ expect() {
     check "$name: console" test "$(tail -n +3 "$work/console")" = "$line"
     check "$name: standard error" test ! -s "$work/errors"
     check "$name: previous output kept" test "$(cat "$out"; echo .)" = "${previous}."
-    check "$name: nothing left beside the output" test "$(ls "$work/out")" = "out.txt"
+    check "$name: nothing left beside the output" test "$(ls -A "$work/out")" = "out.txt"
 }
 
 reset_output() {
@@ -74,8 +74,16 @@ reset_output
 run strace -qq -o /dev/null -e trace=close -e inject=close:error=EIO:when="$close"
 expect "close EIO" 252 "$write_error"
 reset_output
-run strace -qq -o /dev/null -e trace=rename -e inject=rename:error=EACCES:when=1
-expect "rename EACCES" 252 "$write_error"
+run strace -qq -o /dev/null -e trace=rename -e inject=rename:error=EIO:when=1
+expect "rename EIO" 252 "$write_error"
+# The file system refuses the temporary (no free block or inode): a failure, never a write
+# in place that would empty the previous output.
+create=$(call_number openat .vendrik-)
+for error in ENOSPC EDQUOT EMFILE; do
+    reset_output
+    run strace -qq -o /dev/null -e trace=openat -e inject=openat:error=$error:when="$create"
+    expect "temporary refused with $error" 253 "Vendrik error: Could not open output file"
+done
 reset_output
 run bash -c 'ulimit -f 4; exec "$@"' limited
 expect "ulimit -f 4 (a 4 KiB file size limit)" 252 "$write_error"
@@ -99,6 +107,113 @@ run
 check "the report converts: status $status" test "$status" -eq 0
 check "the summary is long enough for the size limit" test "$(stat -c %s "$out")" -gt 8192
 check "the echo is the output" cmp -s <(tail -n +3 "$work/console") "$out"
+
+# A 250-byte output name: the temporary's name still fits, so a failing write keeps the
+# previous output.
+long_name=$(printf 'o%.0s' {1..250})
+out=$work/out/$long_name
+reset_output
+printf '%s' "$previous" >"$out"
+rm "$work/out/out.txt"
+run bash -c 'ulimit -f 4; exec "$@"' limited
+check "250-byte name under ulimit -f: status $status" test "$status" -eq 252
+check "250-byte name: previous output kept" test "$(cat "$out"; echo .)" = "${previous}."
+check "250-byte name: nothing beside it" test "$(ls -A "$work/out")" = "$long_name"
+out=$work/out/out.txt
+
+# A rename refused for permission, with the file writable: the new content is written in place.
+reset_output
+run strace -qq -o /dev/null -e trace=rename -e inject=rename:error=EACCES:when=1
+check "rename EACCES: status $status" test "$status" -eq 0
+check "rename EACCES: the output is the new summary" cmp -s <(tail -n +3 "$work/console") "$out"
+check "rename EACCES: nothing beside it" test "$(ls -A "$work/out")" = "out.txt"
+
+# Another user's writable file in a sticky folder: the rename is refused, the run still works
+# and the file keeps its owner. Run as nobody.
+shared=$work/sticky
+mkdir -m 1777 "$shared"
+chmod 755 "$work"
+cp "$example" "$work/public.txt"
+chmod 644 "$work/public.txt"
+printf '%s' "$previous" >"$shared/out.txt"
+chmod 666 "$shared/out.txt"
+as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+as_nobody "$program" "${arguments[@]}" --input="$work/public.txt" --output="$shared/out.txt" \
+    >"$work/console" 2>"$work/errors"
+status=$?
+check "sticky folder: status $status" test "$status" -eq 0
+check "sticky folder: new content" cmp -s <(tail -n +3 "$work/console") "$shared/out.txt"
+check "sticky folder: still root's" test "$(stat -c %U "$shared/out.txt")" = root
+check "sticky folder: nothing beside it" test "$(ls -A "$shared")" = "out.txt"
+
+# Root replacing another user's file keeps its owner, group and permission bits.
+chown nobody:nogroup "$shared/out.txt"
+chmod 640 "$shared/out.txt"
+"$program" "${arguments[@]}" --input="$example" --output="$shared/out.txt" >/dev/null
+check "replaced file keeps owner, group and mode" \
+    test "$(stat -c '%U:%G %a' "$shared/out.txt")" = "nobody:nogroup 640"
+
+# A link that another user planted in a sticky world-writable folder is followed only where
+# open() would follow it: with the kernel's protected_symlinks, not at all.
+protection=/proc/sys/fs/protected_symlinks
+saved=$(cat "$protection")
+for setting in 1 0; do
+    echo "$setting" >"$protection" 2>/dev/null || continue
+    printf '%s' "$previous" >"$work/victim.txt"
+    rm -f "$shared/planted.txt"
+    as_nobody ln -s "$work/victim.txt" "$shared/planted.txt"
+    if (echo x >>"$shared/planted.txt") 2>/dev/null; then want=0; else want=253; fi
+    printf '%s' "$previous" >"$work/victim.txt"
+    "$program" "${arguments[@]}" --input="$example" --output="$shared/planted.txt" \
+        >"$work/console" 2>&1
+    status=$?
+    check "planted link, protected_symlinks=$setting: status $status, as open() gives $want" \
+        test "$status" -eq "$want"
+    check "planted link, protected_symlinks=$setting: still a link" test -L "$shared/planted.txt"
+    if [ "$want" -ne 0 ]; then
+        check "planted link refused: target kept" test "$(cat "$work/victim.txt"; echo .)" = "${previous}."
+    fi
+done
+echo "$saved" >"$protection" 2>/dev/null
+check "protected_symlinks tested" test "$(cat "$protection")" = "$saved"
+
+# SIGINT and SIGTERM remove the run's temporaries: the run waits on a FIFO report.
+for signal in INT TERM; do
+    reset_output
+    mkfifo "$work/fifo"
+    env --default-signal=INT "$program" "${arguments[@]}" --input="$work/fifo" --output="$out" \
+        --sarif_output="$work/out/r.sarif" >/dev/null 2>&1 &
+    pid=$!
+    exec 3>"$work/fifo"
+    head -c 1000 "$example" >&3
+    for _ in $(seq 1 50); do
+        [ "$(ls -A "$work/out" | grep -c vendrik-)" -eq 2 ] && break
+        sleep 0.1
+    done
+    check "SIG$signal: two temporaries while running" test "$(ls -A "$work/out" | grep -c vendrik-)" -eq 2
+    kill -s "$signal" "$pid"
+    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null && sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null
+    wait "$pid"
+    status=$?
+    exec 3>&-
+    rm "$work/fifo"
+    check "SIG$signal: ended by the signal ($status)" test "$status" -gt 128
+    check "SIG$signal: temporaries removed" test "$(ls -A "$work/out")" = "out.txt"
+    check "SIG$signal: previous output kept" test "$(cat "$out"; echo .)" = "${previous}."
+done
+
+# Two outputs naming one file, and an export on the console, are refused.
+reset_output
+for same in "--sarif_output=$out" "--codequality_output=$work/out/../out/out.txt" \
+    "--sarif_output=$work/out/new.json --codequality_output=$work/out/new.json" \
+    "--sarif_output=/dev/stdout"; do
+    # shellcheck disable=SC2086
+    "$program" "${arguments[@]}" --input="$example" --output="$out" $same \
+        >"$work/console" 2>"$work/errors"
+    status=$?
+    expect "two outputs, one file ($same)" 253 "Vendrik error: Could not open output file"
+done
 
 # Report lines with a NUL byte whose cut would close a value early, through the file name
 # and through the message text that the file name takes in; loaded by the sqlite3 shell.
@@ -142,6 +257,6 @@ for _ in $(seq 1 25); do
         mixed=$((mixed + 1))
 done
 check "25 pairs of concurrent runs: $mixed outputs mixed" test "$mixed" -eq 0
-check "concurrent runs leave no temporary" test -z "$(ls "$work" | grep vendrik-)"
+check "concurrent runs leave no temporary" test -z "$(ls -A "$work" | grep vendrik-)"
 
 finish "fault injection"

@@ -31,9 +31,35 @@ int fail(std::ostream& console, std::string_view reason, RunStatus status) {
     return status;
 }
 
-/// Opens an export of the findings; false when it cannot be created or is the report itself.
-bool openExport(OutputFile& file, const std::string& path, const RunOptions& options) {
-    return !sameFile(options.input, path) && openOutputFile(file, path, Replacement::whole);
+/// The files the run writes: the output, then the exports asked for.
+std::vector<std::string> filesWritten(const RunOptions& options) {
+    std::vector<std::string> paths = {options.output};
+    if (options.sarifOutputGiven) {
+        paths.push_back(options.sarifOutput);
+    }
+    if (options.codequalityOutputGiven) {
+        paths.push_back(options.codequalityOutput);
+    }
+    return paths;
+}
+
+/// True when each file the run writes is a file of its own: not the report (it would be
+/// lost), not another of them (only one would be left), and, for an export, not the console's
+/// file (it would be mixed with the banner and the echo).
+bool eachWrittenFileItsOwn(const RunOptions& options) {
+    const std::vector<std::string> paths = filesWritten(options);
+    for (std::size_t index = 0; index < paths.size(); ++index) {
+        if (sameFile(options.input, paths[index]) ||
+            (index > 0 && isStandardOutput(paths[index]))) {
+            return false;
+        }
+        for (std::size_t other = 0; other < index; ++other) {
+            if (namesOneFile(paths[other], paths[index])) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 /// Writes the output's `text` and the exports asked for, closes them all, and only then puts
@@ -82,9 +108,7 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
     if (!input.is_open()) {
         return fail(console, "Could not open input file", inputNotOpened);
     }
-    // Writing the output replaces the file: when it is the report itself, the report would
-    // be lost.
-    if (sameFile(options.input, options.output)) {
+    if (!eachWrittenFileItsOwn(options)) {
         return fail(console, "Could not open output file", outputNotOpened);
     }
     // When the output is the console's own file, the file is the echo: it is written once,
@@ -98,9 +122,10 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
     // The exports for code review, each replaced whole like the output.
     OutputFile sarif;
     OutputFile quality;
-    if ((options.sarifOutputGiven && !openExport(sarif, options.sarifOutput, options)) ||
+    if ((options.sarifOutputGiven &&
+         !openOutputFile(sarif, options.sarifOutput, Replacement::whole)) ||
         (options.codequalityOutputGiven &&
-         !openExport(quality, options.codequalityOutput, options))) {
+         !openOutputFile(quality, options.codequalityOutput, Replacement::whole))) {
         return fail(console, "Could not open output file", outputNotOpened);
     }
 
@@ -144,6 +169,8 @@ int runMain(int argc, const char* const argv[], std::ostream& console) {
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN); // a write past the file size limit fails like any other
 #endif
+    removeTemporariesOnInterrupt();
+
     try {
         return convert(argc, argv, console);
     } catch (const std::bad_alloc&) {

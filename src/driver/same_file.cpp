@@ -16,6 +16,20 @@ bool sameFile(const std::string& first, const std::string& second) {
     return std::filesystem::equivalent(first, second, error) && !error;
 }
 
+bool namesOneFile(const std::string& first, const std::string& second) {
+    if (sameFile(first, second)) {
+        return true;
+    }
+    const auto resolved = [](const std::string& path) {
+        std::error_code error;
+        auto found =
+            std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+        return error ? std::filesystem::path() : found;
+    };
+    return !first.empty() && !second.empty() && !resolved(first).empty() &&
+           resolved(first) == resolved(second);
+}
+
 bool isDirectory(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_directory(path, error);

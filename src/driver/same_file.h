@@ -9,6 +9,11 @@ namespace vendrik {
 /// either path names no existing file.
 bool sameFile(const std::string& first, const std::string& second);
 
+/// True when both paths name one file: one existing file as for sameFile, or the one file
+/// that writing either would create (the same absolute path once links and "." and ".."
+/// are resolved).
+bool namesOneFile(const std::string& first, const std::string& second);
+
 /// True when `path` names the file that standard output writes to (such as /dev/stdout, or
 /// the file the shell redirected the output to).
 bool isStandardOutput(const std::string& path);
