@@ -1,12 +1,19 @@
 #include "history/history_main.h"
 
+#include "driver/same_file.h"
 #include "history/history_output.h"
 #include "history/history_page.h"
 #include "history/sqlite_store.h"
+#include "output/output_file.h"
 
 #include <CLI/CLI.hpp>
 
-#include <fstream>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
 #include <sstream>
 
 namespace vendrik::history {
@@ -57,25 +64,46 @@ std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& optio
     return compareRuns(*base, store.files(*base), head, store.files(head));
 }
 
+/// Reads the whole file at `path` into `script`: "" when it was read to its end, else what
+/// went wrong.
+std::string readScript(const std::string& path, std::string& script) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return "refused: a folder, not a script";
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                         std::fclose);
+    if (!file) {
+        return std::string("could not open the script: ") + std::strerror(errno);
+    }
+    std::array<char, 1 << 16> buffer;
+    std::size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
+        script.append(buffer.data(), got);
+    }
+    if (std::ferror(file.get())) {
+        return std::string("could not read the script to its end: ") + std::strerror(errno);
+    }
+    return {};
+}
+
 int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
     int status = historyDone;
     for (const std::string& path : options.scripts) {
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream script;
-        script << file.rdbuf();
-        if (!file) {
-            err << "vendrik-history: could not read the script " << path << '\n';
+        std::string script;
+        if (const std::string problem = readScript(path, script); !problem.empty()) {
+            err << "vendrik-history: " << path << ": " << problem << '\n';
             status = historyFailed;
             continue;
         }
-        if (script.str().find('\0') != std::string::npos) {
+        if (script.find('\0') != std::string::npos) {
             err << "vendrik-history: " << path << ": refused: the script holds a NUL byte\n";
             status = historyFailed;
             continue;
         }
         try {
             const LoadResult result =
-                loadScript(options.database, script.str(), options.busyMilliseconds);
+                loadScript(options.database, script, options.busyMilliseconds);
             for (const RunKey& run : result.runsPresent) {
                 out << path << ": the run " << run.githash << " (" << stampOf(run) << ") of "
                     << run.platform << " / " << run.project
@@ -92,13 +120,13 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
     return status;
 }
 
+/// Writes the page whole or not at all: a failure leaves a previous page as it was.
 int writePage(HistoryStore& store, const Options& options) {
     std::ostringstream page;
     writeHistoryPage(page, store);
-    std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
-    file << page.str();
-    file.close();
-    if (!file) {
+    OutputFile file;
+    if (!openOutputFile(file, options.output, Replacement::whole) ||
+        !writeOutputFile(file, page.str()) || !closeOutputFile(file) || !commitOutputFile(file)) {
         throw StoreError("could not write " + options.output);
     }
     return historyDone;
@@ -175,6 +203,9 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
     try {
         if (load->parsed()) {
             return loadScripts(options, out, err);
+        }
+        if (page->parsed() && namesOneFile(options.output, options.database)) {
+            throw StoreError("refused: --output names the database " + options.database);
         }
         const auto store = openSqliteStore(options.database, options.busyMilliseconds);
         if (runs->parsed()) {

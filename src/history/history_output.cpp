@@ -9,6 +9,11 @@ namespace vendrik::history {
 
 namespace {
 
+bool asciiPunctuation(char c) {
+    return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') ||
+           (c >= '{' && c <= '~');
+}
+
 std::string signedText(std::int64_t value) {
     return value > 0 ? std::string("+").append(std::to_string(value)) : std::to_string(value);
 }
@@ -22,8 +27,8 @@ std::string cellOf(const FileChange& file, std::size_t column) {
            ")";
 }
 
-std::string runText(const RunKey& run) {
-    return run.githash + " (" + stampOf(run) + ")";
+std::string runText(const RunKey& run, Format format) {
+    return shown(run.githash, format) + " (" + shown(stampOf(run), format) + ")";
 }
 
 /// Rows of cells as a text table with aligned columns, or as a Markdown table.
@@ -88,13 +93,15 @@ std::vector<std::string> namesWhere(const Comparison& comparison, bool appeared)
 /// The table of `files` for `columns`, with a totals row when `totals` is given.
 std::vector<std::vector<std::string>> changeTable(const std::vector<const FileChange*>& files,
                                                   const std::vector<std::size_t>& columns,
-                                                  const FileChange* totals) {
+                                                  const FileChange* totals, Format format) {
     std::vector<std::vector<std::string>> rows(1, {"file"});
     for (const std::size_t column : columns) {
         rows[0].emplace_back(comparedColumns[column]);
     }
     for (const FileChange* file : files) {
-        rows.push_back({file->filename + (!file->base ? " (new)" : !file->head ? " (gone)" : "")});
+        rows.push_back({shown(file->filename, format) + (!file->base   ? " (new)"
+                                                         : !file->head ? " (gone)"
+                                                                       : "")});
         for (const std::size_t column : columns) {
             rows.back().push_back(cellOf(*file, column));
         }
@@ -118,6 +125,61 @@ std::vector<std::size_t> allColumns() {
 
 } // namespace
 
+std::string shown(std::string_view text, Format format) {
+    if (format == Format::json) {
+        return std::string(text);
+    }
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += "0123456789ABCDEF"[byte >> 4];
+            out += "0123456789ABCDEF"[byte & 0xF];
+            continue;
+        }
+        if (format == Format::markdown) {
+            switch (c) {
+            case '&':
+                out += "&amp;";
+                continue;
+            case '<':
+                out += "&lt;";
+                continue;
+            case '>':
+                out += "&gt;";
+                continue;
+            case '|':
+                out += "&#124;";
+                continue;
+            case '[':
+                out += "&#91;";
+                continue;
+            case ']':
+                out += "&#93;";
+                continue;
+            case '`':
+                out += "&#96;";
+                continue;
+            case '*':
+                out += "&#42;";
+                continue;
+            case '\\':
+                if (at + 1 < text.size() && asciiPunctuation(text[at + 1])) {
+                    out += "&#92;";
+                    continue;
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
 std::string stampOf(const RunKey& run) {
     return run.date == "0000.00.00" && run.time == "00:00:00" ? "unknown time"
                                                               : run.date + " " + run.time;
@@ -129,7 +191,8 @@ void printRuns(std::ostream& out, const std::vector<RunTotals>& runs) {
                                                    "band_8_9", "band_5_7", "band_0_4", "his"}};
     for (const RunTotals& run : runs) {
         const Values values = valuesOf(run.counters);
-        rows.push_back({run.run.platform, run.run.project, run.run.githash, stampOf(run.run),
+        rows.push_back({shown(run.run.platform, Format::text), shown(run.run.project, Format::text),
+                        shown(run.run.githash, Format::text), stampOf(run.run),
                         std::to_string(run.files), std::to_string(values[0]),
                         std::to_string(values[12]), std::to_string(values[13]),
                         std::to_string(values[14]), std::to_string(values[11])});
@@ -158,20 +221,21 @@ void printComparison(std::ostream& out, const Comparison& comparison, Format for
         return;
     }
     const bool markdown = format == Format::markdown;
-    out << (markdown ? "### " : "") << comparison.head.platform << " / " << comparison.head.project
-        << ": " << runText(comparison.base) << " -> " << runText(comparison.head) << "\n\n";
+    out << (markdown ? "### " : "") << shown(comparison.head.platform, format) << " / "
+        << shown(comparison.head.project, format) << ": " << runText(comparison.base, format)
+        << " -> " << runText(comparison.head, format) << "\n\n";
     std::vector<const FileChange*> files;
     for (const FileChange& file : comparison.files) {
         files.push_back(&file);
     }
-    printTable(out, changeTable(files, allColumns(), &totals), markdown);
+    printTable(out, changeTable(files, allColumns(), &totals, format), markdown);
     for (const bool appeared : {true, false}) {
         const std::vector<std::string> names = namesWhere(comparison, appeared);
         out << '\n'
             << (appeared ? "Files that appear: " : "Files that disappear: ") << names.size()
             << '\n';
         for (const std::string& name : names) {
-            out << (markdown ? "- " : "  ") << name << '\n';
+            out << (markdown ? "- " : "  ") << shown(name, format) << '\n';
         }
     }
 }
@@ -200,8 +264,9 @@ void printGate(std::ostream& out, const Comparison& comparison, const GateResult
     }
     const bool markdown = format == Format::markdown;
     out << (markdown ? "### QAC gate " : "Gate ") << (gate.failed ? "failed" : "passed") << ": "
-        << comparison.head.platform << " / " << comparison.head.project << ", "
-        << runText(comparison.head) << " against " << runText(comparison.base) << "\n\n"
+        << shown(comparison.head.platform, format) << " / "
+        << shown(comparison.head.project, format) << ", " << runText(comparison.head, format)
+        << " against " << runText(comparison.base, format) << "\n\n"
         << "Watched: " << watchedNames << "\n";
     for (const std::string& limit : gate.limitsPassed) {
         out << (markdown ? "- " : "  ") << "Limit passed: " << limit << '\n';
@@ -213,7 +278,7 @@ void printGate(std::ostream& out, const Comparison& comparison, const GateResult
             << files.size() << "\n";
         if (!files.empty()) {
             out << '\n';
-            printTable(out, changeTable(files, watched, nullptr), markdown);
+            printTable(out, changeTable(files, watched, nullptr, format), markdown);
         }
     }
 }

@@ -8,6 +8,13 @@ namespace vendrik::history {
 
 enum class Format { text, markdown, json };
 
+/// `text` (a name from the database) as `format` shows it safely. Text and Markdown show
+/// control characters as \xNN, so no name can start a line or move the terminal's cursor;
+/// Markdown also writes &, <, >, |, [, ], `, * (and a backslash before punctuation) as
+/// character references, so no name can end a table cell, make a link or carry HTML. JSON
+/// takes the text as it is (its writer escapes).
+std::string shown(std::string_view text, Format format);
+
 /// How a run's date and time read: "0000.00.00 00:00:00" is "unknown time".
 std::string stampOf(const RunKey& run);
 

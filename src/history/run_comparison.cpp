@@ -47,12 +47,19 @@ Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows,
 }
 
 const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& wanted) {
+    // A whole hash, or a date and time, wins over hashes that merely start with it.
     std::vector<const RunKey*> found;
+    std::vector<const RunKey*> prefixed;
     for (const RunKey& run : runs) {
-        if (run.githash.starts_with(wanted) || run.date + " " + run.time == wanted ||
+        if (run.githash == wanted || run.date + " " + run.time == wanted ||
             run.date + "," + run.time == wanted) {
             found.push_back(&run);
+        } else if (run.githash.starts_with(wanted)) {
+            prefixed.push_back(&run);
         }
+    }
+    if (found.empty()) {
+        found = std::move(prefixed);
     }
     if (found.empty()) {
         throw StoreError("no run matches " + wanted);

@@ -39,8 +39,9 @@ struct Comparison {
 Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
                        const std::vector<FileRow>& headRows);
 
-/// Finds a run of `runs` by `wanted`: a hash, or a unique prefix of one, or a date and time
-/// ("2026.12.08 11:57:41"). Throws StoreError when no run or more than one matches.
+/// Finds a run of `runs` by `wanted`: a whole hash, or a date and time ("2026.12.08
+/// 11:57:41"); else a unique prefix of a hash ("abc" is not ambiguous beside "abcdef" when
+/// one run's hash is "abc"). Throws StoreError when no run or more than one matches.
 const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& wanted);
 
 /// The index in comparedColumns of `name`, or nothing.

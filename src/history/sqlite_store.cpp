@@ -1,7 +1,10 @@
 #include "history/sqlite_store.h"
 
+#include "output/sql_script.h"
+
 #include <sqlite3.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string_view>
 
@@ -20,12 +23,6 @@ Bands bandsOf(const Counters& counters) {
 }
 
 namespace {
-
-/// The converter's create statement, the one create a script may hold.
-constexpr std::string_view schemaStatement =
-    "create table if not exists testresults (platform, project, tool, githash, date, time, "
-    "filename, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, "
-    "misra_7, misra_8, misra_9, his, UNIQUE (date, time, filename))";
 
 struct Database {
     sqlite3* handle = nullptr;
@@ -139,7 +136,7 @@ bool runTotalsCurrent(const Database& db) {
         return false;
     }
     return singleNumber(db, "select summed_rows from vendrik_history_state", "read the state") ==
-           singleNumber(db, "select count(*) from testresults", "count the rows");
+           singleNumber(db, "select count(*) from main.testresults", "count the rows");
 }
 
 RunKey runAt(const Statement& row, int first) {
@@ -147,9 +144,11 @@ RunKey runAt(const Statement& row, int first) {
             row.text(first + 4)};
 }
 
-void openDatabase(Database& db, const std::string& path, int flags, int busyMilliseconds) {
+void openDatabase(Database& db, const std::string& path, int flags, int busyMilliseconds,
+                  const std::string& name = {}) {
     db.path = path;
-    if (sqlite3_open_v2(path.c_str(), &db.handle, flags, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2((name.empty() ? path : name).c_str(), &db.handle, flags, nullptr) !=
+        SQLITE_OK) {
         throw StoreError("could not open the database " + path + ": " +
                          (db.handle ? sqlite3_errmsg(db.handle) : "out of memory"));
     }
@@ -170,7 +169,16 @@ class SqliteStore : public HistoryStore {
             throw StoreError("the database " + path + " does not exist");
         }
         openDatabase(db_, path, SQLITE_OPEN_READONLY, busyMilliseconds);
-        if (!hasResultsTable(db_)) {
+        bool hasTable = false;
+        try {
+            hasTable = hasResultsTable(db_);
+        } catch (const StoreError&) {
+            if ((sqlite3_extended_errcode(db_.handle) & 0xFF) != SQLITE_READONLY) {
+                throw;
+            }
+            hasTable = hasResultsTableUnchangeable(path, busyMilliseconds);
+        }
+        if (!hasTable) {
             throw StoreError("the database " + path + " has no table testresults");
         }
     }
@@ -310,34 +318,96 @@ class SqliteStore : public HistoryStore {
     }
 
   private:
+    /// A database in a folder this process may not write, with no journal or write-ahead
+    /// log beside it, is whole in its file: it is read as a file that nothing changes (SQLite
+    /// needs to make its shared-memory file for a database in WAL mode). Where a journal or
+    /// log is left by a writer that stopped mid-way, reading needs a recovery that a
+    /// read-only open cannot make, and the error says so.
+    bool hasResultsTableUnchangeable(const std::string& path, int busyMilliseconds) {
+        std::error_code error;
+        for (const char* companion : {"-journal", "-wal"}) {
+            if (std::filesystem::exists(path + companion, error)) {
+                throw StoreError(
+                    "the database " + path + " was left mid-write (" + path + companion +
+                    "), and reading it needs a recovery that a read-only open cannot make: "
+                    "open it once with write access to it and its folder (any vendrik-history "
+                    "load, or sqlite3 with 'pragma quick_check'), or copy the database with " +
+                    path + companion + " into a writable folder and read the copy");
+            }
+        }
+        std::string uri = "file:";
+        for (const char c : std::filesystem::absolute(path, error).string()) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (std::isalnum(byte) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+                uri += c;
+            } else {
+                uri += '%';
+                uri += "0123456789ABCDEF"[byte >> 4];
+                uri += "0123456789ABCDEF"[byte & 0xF];
+            }
+        }
+        sqlite3_close(db_.handle);
+        db_.handle = nullptr;
+        openDatabase(db_, path, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, busyMilliseconds,
+                     uri + "?immutable=1");
+        return hasResultsTable(db_);
+    }
+
     Database db_;
 };
 
-/// Lets a script create the results table and insert rows, and nothing else.
-int authorizeScript(void*, int action, const char* first, const char* second, const char*,
+/// Lets a script create the results table and insert rows into the staging table, and
+/// nothing else. The arguments are the action's two names (a table, an index or a
+/// function), the database ("main", "temp") and the trigger or view.
+int authorizeScript(void*, int action, const char* first, const char* second, const char* database,
                     const char*) {
-    const std::string_view name = first ? first : "";
-    const bool results = name == "testresults";
-    const bool schema = name == "sqlite_master" || name == "sqlite_temp_master";
+    // Names as SQLite takes them: without regard to case.
+    const auto is = [](const char* name, const char* wanted) {
+        return name != nullptr && sqlite3_stricmp(name, wanted) == 0;
+    };
+    const bool schema = is(first, "sqlite_master") || is(first, "sqlite_temp_master");
     switch (action) {
     case SQLITE_CREATE_TABLE:
-        return results ? SQLITE_OK : SQLITE_DENY;
+        return is(first, "testresults") && is(database, "main") ? SQLITE_OK : SQLITE_DENY;
     case SQLITE_CREATE_INDEX: // the table's UNIQUE constraint
-        return name.starts_with("sqlite_autoindex_testresults_") && second &&
-                       std::string_view(second) == "testresults"
+        return first && sqlite3_strnicmp(first, "sqlite_autoindex_testresults_", 29) == 0 &&
+                       is(second, "testresults") && is(database, "main")
                    ? SQLITE_OK
                    : SQLITE_DENY;
     case SQLITE_INSERT:
-        return results || schema ? SQLITE_OK : SQLITE_DENY;
+        return (is(first, "testresults") && is(database, "temp")) ||
+                       (is(first, "sqlite_master") && is(database, "main"))
+                   ? SQLITE_OK
+                   : SQLITE_DENY;
     case SQLITE_UPDATE:
         return schema ? SQLITE_OK : SQLITE_DENY;
-    case SQLITE_READ:
-        return schema || results ? SQLITE_OK : SQLITE_DENY;
-    case SQLITE_FUNCTION:
-        return name == "char" ? SQLITE_OK : SQLITE_DENY; // NUL bytes in values
+    case SQLITE_READ: // the create's UNIQUE index reads the new table; a select is refused
+        return schema || is(first, "testresults") ? SQLITE_OK : SQLITE_DENY;
+    case SQLITE_FUNCTION: // NUL bytes in values: char(0)
+        return is(second, "char") ? SQLITE_OK : SQLITE_DENY;
     default:
         return SQLITE_DENY;
     }
+}
+
+/// `statement` in lower case, with its runs of white space made one blank and the blanks
+/// next to punctuation left out: "CREATE  TABLE x (a,b)" and "create table x(a, b)" are one.
+std::string normalised(std::string_view statement) {
+    std::string text;
+    const auto punctuation = [](char c) { return c == '(' || c == ')' || c == ',' || c == ';'; };
+    bool blank = false;
+    for (const char c : statement) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+            blank = true;
+            continue;
+        }
+        if (blank && !text.empty() && !punctuation(c) && !punctuation(text.back())) {
+            text += ' ';
+        }
+        blank = false;
+        text += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return text;
 }
 
 /// `statement` without the white space around it and its closing semicolon.
@@ -371,6 +441,8 @@ LoadResult loadScript(const std::string& path, const std::string& script, int bu
             "prepare the load");
     // A failure closes the connection, which rolls the transaction back.
     sqlite3_set_authorizer(db.handle, authorizeScript, nullptr);
+    const std::string create = normalised(sqlSchemaStatement);
+    const std::string insert = normalised(sqlInsertHead);
     const char* next = script.c_str();
     while (*next != '\0') {
         sqlite3_stmt* statement = nullptr;
@@ -382,10 +454,15 @@ LoadResult loadScript(const std::string& path, const std::string& script, int bu
                 : std::string_view(next);
         next = prepared == SQLITE_OK && rest != nullptr ? rest : next + text.size();
         if (prepared == SQLITE_OK && statement == nullptr) {
-            continue; // white space or a comment
+            continue; // white space or a comment after the last statement
         }
-        const bool create = trimmed(text).starts_with("create");
-        if (prepared != SQLITE_OK || (create && trimmed(text) != schemaStatement)) {
+        const std::string shape = normalised(text);
+        if (!sqlite3_complete(std::string(text).c_str())) {
+            sqlite3_finalize(statement);
+            throw StoreError("the script ends inside a statement (was it cut short?): " +
+                             shortened(text));
+        }
+        if (prepared != SQLITE_OK || (shape != create && !shape.starts_with(insert))) {
             sqlite3_finalize(statement);
             throw StoreError("refused a statement that is not the table's create or an insert "
                              "into testresults: " +
@@ -399,6 +476,28 @@ LoadResult loadScript(const std::string& path, const std::string& script, int bu
     }
     sqlite3_set_authorizer(db.handle, nullptr, nullptr);
 
+    // The table keeps one row per date, time and file: a row of the script that meets
+    // another run's row cannot be added, and the load is refused.
+    {
+        Statement collision(db,
+                            "select n.platform, n.project, n.githash, n.date, n.time, o.platform, "
+                            "o.project, o.githash, o.date, o.time, n.filename from "
+                            "temp.testresults n join main.testresults o on o.date = n.date and "
+                            "o.time = n.time and o.filename = n.filename where o.platform is not "
+                            "n.platform or o.project is not n.project or o.githash is not "
+                            "n.githash limit 1",
+                            "compare the script with the table");
+        if (collision.step()) {
+            const RunKey loaded = runAt(collision, 0);
+            const RunKey stored = runAt(collision, 5);
+            throw StoreError("refused: the run " + loaded.githash + " of " + loaded.platform +
+                             " / " + loaded.project + " has a row for " + collision.text(10) +
+                             " at " + loaded.date + " " + loaded.time + ", where the run " +
+                             stored.githash + " of " + stored.platform + " / " + stored.project +
+                             " has one; the table keeps one row per date, time and file "
+                             "(convert the run again, in another second)");
+        }
+    }
     LoadResult result;
     {
         Statement present(db,

@@ -26,7 +26,22 @@ PriorityBand priorityBand(std::uint32_t priority) {
 
 void forEachReviewFinding(const FindingsList& list,
                           const std::function<void(const ReviewFinding&)>& visit) {
-    std::unordered_map<std::uint64_t, std::uint32_t> occurrences; // by identity, in one file
+    // Each identity (a hash of file, message number and text) with the finding that first had
+    // it and how many have had it. Another finding that meets a taken identity under a hash
+    // collision moves on to a new one, so that fingerprints stay unique within the run.
+    struct Holder {
+        std::size_t first;
+        std::uint32_t count;
+    };
+    std::unordered_map<std::uint64_t, Holder> identities;
+    identities.reserve(list.findings.size());
+    const auto textOf = [&list](const ListedFinding& listed) {
+        return list.lineEnds[listed.lineEnd].substr(0,
+                                                    list.lineEndFacts[listed.lineEnd].textLength);
+    };
+    const auto sameIdentity = [&](const ListedFinding& a, const ListedFinding& b) {
+        return a.file == b.file && a.messageNumber == b.messageNumber && textOf(a) == textOf(b);
+    };
     std::uint64_t fileHash = 0;
     // The hashes of the message texts, by line end: many findings share one.
     std::vector<std::uint64_t> textHashes(list.lineEnds.size(), 0);
@@ -36,7 +51,6 @@ void forEachReviewFinding(const FindingsList& list,
         review.finding = findingAt(list, index);
         const Finding& finding = review.finding;
         if (index == 0 || listed.file != list.findings[index - 1].file) {
-            occurrences.clear();
             fileHash = fnv1a(fnv1a(0xCBF29CE484222325u, finding.file), {"", 1});
         }
         std::uint64_t& textHash = textHashes[listed.lineEnd];
@@ -47,7 +61,14 @@ void forEachReviewFinding(const FindingsList& list,
         const std::string number = std::to_string(finding.messageNumber);
         std::uint64_t identity = fnv1a(fileHash, number);
         identity = fnv1a(identity ^ textHash, {"", 1}) * 0x9E3779B97F4A7C15u;
-        const std::uint32_t occurrence = ++occurrences[identity];
+        std::uint32_t occurrence = 0;
+        for (;; identity = fnv1a(identity, {"", 1})) {
+            const auto [held, added] = identities.try_emplace(identity, Holder{index, 0});
+            if (added || sameIdentity(list.findings[held->second.first], listed)) {
+                occurrence = ++held->second.count;
+                break;
+            }
+        }
         review.fingerprint.assign(16, '0');
         for (std::size_t at = 16; at-- > 0; identity >>= 4) {
             review.fingerprint[at] = "0123456789abcdef"[identity & 0xF];

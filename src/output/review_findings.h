@@ -52,7 +52,8 @@ struct ReviewFinding {
     /// Stays the same when lines move: 16 hexadecimal digits of a hash of the file name, the
     /// message number and the message text, then ":" and the occurrence, the number of the
     /// finding (1, 2, ...) among those of its file with the same message number and text, in
-    /// line order. Unique within a run.
+    /// line order. Unique within a run, by construction: where two different findings' hashes
+    /// collide, the later one (in list order) takes the next free hash.
     std::string fingerprint;
 };
 

@@ -4,20 +4,6 @@
 
 namespace vendrik {
 
-namespace {
-
-constexpr std::string_view schemaStatement =
-    "create table if not exists testresults (platform, project, tool, githash, date, time, "
-    "filename, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, "
-    "misra_7, misra_8, misra_9, his, UNIQUE (date, time, filename));";
-
-constexpr std::string_view insertHead =
-    "insert into testresults (platform, project, tool, githash ,date, time, filename, "
-    "all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, misra_7, "
-    "misra_8, misra_9, his) values (";
-
-} // namespace
-
 std::string countsValueList(const FindingCounts& counts) {
     std::string list = quoted(numberText(counts.all_errors)) + " ,";
     for (std::size_t digit = 0; digit < misraCounters.size(); ++digit) {
@@ -49,8 +35,8 @@ std::string sqlValue(std::string_view text) {
 void appendSqlScript(OutputLines& lines, const std::vector<FileFindings>& ranked,
                      std::string_view runDate, std::string_view runTime, std::string_view platform,
                      std::string_view project, std::string_view hash) {
-    lines.emplace_back(schemaStatement);
-    const std::string rowHead = std::string(insertHead) + sqlValue(platform) + ", " +
+    lines.emplace_back(sqlSchemaStatement);
+    const std::string rowHead = std::string(sqlInsertHead) + sqlValue(platform) + ", " +
                                 sqlValue(project) + ", " + sqlValue(toolLabel) + ", " +
                                 sqlValue(hash) + ", " + sqlValue(runDate) + ", " +
                                 sqlValue(runTime) + ", ";

@@ -9,6 +9,18 @@
 
 namespace vendrik {
 
+/// The script's first statement: the results table, created if it does not exist.
+inline constexpr std::string_view sqlSchemaStatement =
+    "create table if not exists testresults (platform, project, tool, githash, date, time, "
+    "filename, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, "
+    "misra_7, misra_8, misra_9, his, UNIQUE (date, time, filename));";
+
+/// How each insert statement of the script starts; the row's values and ");" follow.
+inline constexpr std::string_view sqlInsertHead =
+    "insert into testresults (platform, project, tool, githash ,date, time, filename, "
+    "all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, misra_7, "
+    "misra_8, misra_9, his) values (";
+
 /// The twelve counters, each quoted, in column order: "4" ,"0", "0", ... "1"
 /// (blank before the first comma, blank after the others).
 std::string countsValueList(const FindingCounts& counts);

@@ -1,67 +1,13 @@
-#include "end_to_end/program_run.h"
+#include "end_to_end/history_fixture.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
-#include <regex>
-
 namespace vendrik::testing {
 namespace {
 
 using nlohmann::json;
-
-const std::string dataDirectory = VENDRIK_TEST_DATA;
-const std::string exampleReport = dataDirectory + "/../../examples/qac_report.txt";
-
-ProgramResult history(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), VENDRIK_HISTORY_PROGRAM);
-    return runCommand(arguments);
-}
-
-/// A converter script of the first `lines` lines of the example report, stamped with `date`
-/// and `time` (the converter stamps the run with its own clock).
-std::string script(const ScratchDirectory& scratch, const std::string& platform,
-                   const std::string& project, const std::string& hash, std::size_t lines,
-                   const std::string& date, const std::string& time) {
-    std::istringstream example(readFile(exampleReport));
-    std::string report;
-    std::string line;
-    for (std::size_t count = 0; count < lines && std::getline(example, line); ++count) {
-        report += line + "\n";
-    }
-    const std::string name = scratch.path + "/" + platform + project + hash;
-    writeFile(name + ".txt", report);
-    const ProgramResult converted =
-        runCommand({VENDRIK_PROGRAM, "--platform=" + platform, "--input=" + name + ".txt",
-                    "--output=" + name + ".sql", "--typ_name=" + project, "--typ_var=V",
-                    "--sql_config=SQL", "--hash_value=" + hash});
-    EXPECT_EQ(converted.status, 0) << converted.console;
-    static const std::regex stamp(R"("\d{4}\.\d\d\.\d\d", "\d\d:\d\d:\d\d")");
-    writeFile(name + ".sql", std::regex_replace(readFile(name + ".sql"), stamp,
-                                                "\"" + date + "\", \"" + time + "\""));
-    return name + ".sql";
-}
-
-struct HistoryDatabase {
-    ScratchDirectory scratch;
-    std::string path = scratch.path + "/results.db";
-    std::vector<std::string> scripts;
-
-    /// Three runs of TargetA / Ecu (the last one larger), one of TargetB / Ecu, one of
-    /// TargetA / Other with an unknown time.
-    HistoryDatabase() {
-        scripts = {script(scratch, "TargetA", "Ecu", "aaa111", 100, "2026.12.01", "02:00:00"),
-                   script(scratch, "TargetA", "Ecu", "bbb222", 60, "2026.12.02", "02:00:00"),
-                   script(scratch, "TargetA", "Ecu", "ccc333", 200, "2026.12.03", "02:00:00"),
-                   script(scratch, "TargetB", "Ecu", "ddd444", 80, "2026.12.03", "03:00:00"),
-                   script(scratch, "TargetA", "Other", "eee555", 50, "0000.00.00", "00:00:00")};
-        std::vector<std::string> load = {"load", "--database=" + path};
-        load.insert(load.end(), scripts.begin(), scripts.end());
-        const ProgramResult loaded = history(load);
-        EXPECT_EQ(loaded.status, 0) << loaded.errors;
-    }
-};
 
 TEST(History, LoadsScriptsAndListsRunsNewestFirst) {
     const HistoryDatabase db;

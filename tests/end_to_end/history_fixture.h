@@ -1,0 +1,32 @@
+#pragma once
+
+#include "end_to_end/program_run.h"
+
+#include <string>
+#include <vector>
+
+namespace vendrik::testing {
+
+/// Runs vendrik-history with `arguments`.
+ProgramResult history(std::vector<std::string> arguments);
+
+/// A converter script of the first `lines` lines of the example report, stamped with `date`
+/// and `time` (the converter stamps the run with its own clock).
+std::string script(const ScratchDirectory& scratch, const std::string& platform,
+                   const std::string& project, const std::string& hash, std::size_t lines,
+                   const std::string& date, const std::string& time);
+
+/// Runs `sql` on the SQLite database at `path` as another tool would; false when it fails.
+bool executeSql(const std::string& path, const std::string& sql);
+
+struct HistoryDatabase {
+    ScratchDirectory scratch;
+    std::string path = scratch.path + "/results.db";
+    std::vector<std::string> scripts;
+
+    /// Three runs of TargetA / Ecu (the last one larger), one of TargetB / Ecu, one of
+    /// TargetA / Other with an unknown time.
+    HistoryDatabase();
+};
+
+} // namespace vendrik::testing
