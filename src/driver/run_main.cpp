@@ -6,6 +6,7 @@
 #include "driver/same_file.h"
 #include "driver/version_banner.h"
 #include "output/code_quality.h"
+#include "output/native_path.h"
 #include "output/output_file.h"
 #include "output/output_lines.h"
 #include "output/run_timestamp.h"
@@ -89,12 +90,23 @@ bool writeRunFiles(const RunOptions& options, const FindingsList& findings, cons
            all(commitOutputFile);
 }
 
-int convert(int argc, const char* const argv[], std::ostream& console) {
+int convert(int argc, const char* const argv[], std::ostream& console,
+            const std::vector<std::string>& systemArguments) {
     printVersionBanner(argc > 0 ? argv[0] : "", console);
 
     const std::vector<std::string> arguments(argv, argv + argc);
     RunOptions options;
     parseRunOptions(options, arguments);
+    if (systemArguments.size() == arguments.size()) {
+        // The names of the files as the system holds them; every other value keeps the
+        // bytes it is written with.
+        RunOptions named;
+        parseRunOptions(named, systemArguments);
+        options.input = named.input;
+        options.output = named.output;
+        options.sarifOutput = named.sarifOutput;
+        options.codequalityOutput = named.codequalityOutput;
+    }
     if (arguments.size() < 5) {
         return fail(console, "Not enough command line arguments", tooFewArguments);
     }
@@ -103,7 +115,7 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
     // Ctrl-Z that ends text-mode input on Windows) cuts the report short.
     std::ifstream input;
     if (!isDirectory(options.input)) {
-        input.open(options.input, std::ios::in | std::ios::binary);
+        input.open(nativePath(options.input), std::ios::in | std::ios::binary);
     }
     if (!input.is_open()) {
         return fail(console, "Could not open input file", inputNotOpened);
@@ -165,14 +177,15 @@ int convert(int argc, const char* const argv[], std::ostream& console) {
 
 } // namespace
 
-int runMain(int argc, const char* const argv[], std::ostream& console) {
+int runMain(int argc, const char* const argv[], std::ostream& console,
+            const std::vector<std::string>& systemArguments) {
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN); // a write past the file size limit fails like any other
 #endif
     removeTemporariesOnInterrupt();
 
     try {
-        return convert(argc, argv, console);
+        return convert(argc, argv, console, systemArguments);
     } catch (const std::bad_alloc&) {
         // Everything of the run is released by now, and a temporary output removed.
         return fail(console, "Not enough memory", outOfMemory);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <ostream>
+#include <string>
+#include <vector>
 
 namespace vendrik {
 
@@ -19,7 +21,10 @@ enum RunStatus : int {
 /// `console` (left out when the output is the console's own file). Every failure prints one
 /// "Vendrik error: ..." line on `console` and returns its status, and leaves an existing
 /// output file as it was; nothing is thrown. On POSIX systems a file size limit makes
-/// writes fail instead of ending the process.
-int runMain(int argc, const char* const argv[], std::ostream& console);
+/// writes fail instead of ending the process. `systemArguments`, when it holds as many
+/// arguments as `argv`, is the command line as the system holds it (wideArguments): the
+/// names of the report and of the files written are taken from it.
+int runMain(int argc, const char* const argv[], std::ostream& console,
+            const std::vector<std::string>& systemArguments = {});
 
 } // namespace vendrik

@@ -1,5 +1,7 @@
 #include "driver/same_file.h"
 
+#include "output/native_path.h"
+
 #include <filesystem>
 
 #ifdef _WIN32
@@ -13,7 +15,7 @@ namespace vendrik {
 
 bool sameFile(const std::string& first, const std::string& second) {
     std::error_code error;
-    return std::filesystem::equivalent(first, second, error) && !error;
+    return std::filesystem::equivalent(nativePath(first), nativePath(second), error) && !error;
 }
 
 bool namesOneFile(const std::string& first, const std::string& second) {
@@ -22,8 +24,8 @@ bool namesOneFile(const std::string& first, const std::string& second) {
     }
     const auto resolved = [](const std::string& path) {
         std::error_code error;
-        auto found =
-            std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+        auto found = std::filesystem::weakly_canonical(
+            std::filesystem::absolute(nativePath(path), error), error);
         return error ? std::filesystem::path() : found;
     };
     return !first.empty() && !second.empty() && !resolved(first).empty() &&
@@ -32,7 +34,7 @@ bool namesOneFile(const std::string& first, const std::string& second) {
 
 bool isDirectory(const std::string& path) {
     std::error_code error;
-    return std::filesystem::is_directory(path, error);
+    return std::filesystem::is_directory(nativePath(path), error);
 }
 
 #ifdef _WIN32
@@ -41,9 +43,9 @@ bool isStandardOutput(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION console{};
     BY_HANDLE_FILE_INFORMATION named{};
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    const HANDLE file =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE file = CreateFileW(nativePath(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     const bool known = output != nullptr && output != INVALID_HANDLE_VALUE &&
                        file != INVALID_HANDLE_VALUE &&
                        GetFileInformationByHandle(output, &console) != 0 &&

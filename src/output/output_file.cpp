@@ -1,5 +1,7 @@
 #include "output/output_file.h"
 
+#include "output/native_path.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -12,37 +14,162 @@
 #include <system_error>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#endif
+
 namespace vendrik {
 
 namespace {
 
 namespace fs = std::filesystem;
 
+/// What choosing between a temporary and a write in place needs to know of a path.
+struct PathFacts {
+    enum Kind {
+        missing,  ///< nothing there: a new file
+        regular,  ///< a regular file with one name
+        elsewise, ///< a device, a FIFO, a file with more names, a link that leads nowhere
+    } kind = elsewise;
+    std::string file; ///< regular: the file itself, every link resolved
+};
+
 #ifdef _WIN32
+
 constexpr int writeFlags = O_WRONLY | O_TEXT | O_NOINHERIT;
 constexpr int copyFlags = O_WRONLY | O_BINARY | O_NOINHERIT;
 constexpr int readFlags = O_RDONLY | O_BINARY | O_NOINHERIT;
 constexpr std::string_view separators = "/\\";
+constexpr std::size_t maxPath = 32768;
+
+int openFile(const std::string& path, int flags) {
+    return _wopen(nativePath(path).c_str(), flags, _S_IREAD | _S_IWRITE);
+}
+
+/// A new file that can be removed while it is open (as an interrupt does), or -1 with errno.
+int createNew(const std::string& path) {
+    const HANDLE handle = CreateFileW(nativePath(path).c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        errno = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? EEXIST
+                : error == ERROR_ACCESS_DENIED                              ? EACCES
+                                                                            : EIO;
+        return -1;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), writeFlags);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+    }
+    return descriptor;
+}
+
+int removeFile(const fs::path::value_type* name) {
+    return _wunlink(name);
+}
+
+PathFacts factsOf(const std::string& path) {
+    const std::wstring name = nativePath(path).native();
+    const HANDLE handle =
+        CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    PathFacts facts;
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND &&
+            GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            facts.kind = PathFacts::missing;
+        }
+        return facts;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    std::wstring final(maxPath, L'\0');
+    if (GetFileType(handle) == FILE_TYPE_DISK &&
+        GetFileInformationByHandle(handle, &information) != 0 &&
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        information.nNumberOfLinks == 1) {
+        final.resize(
+            GetFinalPathNameByHandleW(handle, final.data(), maxPath, FILE_NAME_NORMALIZED));
+        facts.kind =
+            final.empty() || final.size() >= maxPath ? PathFacts::elsewise : PathFacts::regular;
+        facts.file = heldName(fs::path(final));
+    }
+    CloseHandle(handle);
+    return facts;
+}
+
+/// Windows keeps owner and permissions in the folder's inherited access lists.
+bool takeOver(int, const std::string&) {
+    return true;
+}
+
 #else
+
 constexpr int writeFlags = O_WRONLY | O_CLOEXEC | O_NOCTTY;
 constexpr int copyFlags = writeFlags;
 constexpr int readFlags = O_RDONLY | O_CLOEXEC;
 constexpr std::string_view separators = "/";
-#endif
+constexpr std::size_t maxPath = PATH_MAX;
 
 int openFile(const std::string& path, int flags) {
     return open(path.c_str(), flags, 0666);
 }
 
+int createNew(const std::string& path) {
+    return openFile(path, writeFlags | O_CREAT | O_EXCL);
+}
+
+int removeFile(const char* name) {
+    return unlink(name);
+}
+
+PathFacts factsOf(const std::string& path) {
+    struct stat status {};
+    PathFacts facts;
+    if (stat(path.c_str(), &status) != 0) {
+        struct stat link {};
+        if (errno == ENOENT && lstat(path.c_str(), &link) != 0) {
+            facts.kind = PathFacts::missing;
+        }
+        return facts;
+    }
+    std::error_code error;
+    if (S_ISREG(status.st_mode) && status.st_nlink == 1) {
+        facts.file = fs::canonical(path, error).string();
+        facts.kind = error ? PathFacts::elsewise : PathFacts::regular;
+    }
+    return facts;
+}
+
+/// Gives the temporary the owner, group and permission bits of `existing`: owner and group
+/// where the process may set them, the group alone where only that is allowed.
+bool takeOver(int temporary, const std::string& existing) {
+    struct stat status {};
+    if (stat(existing.c_str(), &status) != 0) {
+        return false;
+    }
+    if (fchown(temporary, status.st_uid, status.st_gid) != 0 &&
+        fchown(temporary, static_cast<uid_t>(-1), status.st_gid) != 0) {
+        // neither may be kept: the file is the process's own, as a new one would be
+    }
+    return fchmod(temporary, status.st_mode & 07777) == 0;
+}
+
+#endif
+
 /// The temporaries that exist now, in plain arrays that a signal handler may read.
 constexpr std::size_t maxTemporaries = 4;
-std::array<std::array<char, PATH_MAX + 64>, maxTemporaries> temporaryNames;
+std::array<std::array<fs::path::value_type, maxPath + 64>, maxTemporaries> temporaryNames;
 std::array<volatile std::sig_atomic_t, maxTemporaries> temporaryInUse;
 
 void rememberTemporary(const std::string& name) {
+    const fs::path::string_type native = nativePath(name).native();
     for (std::size_t slot = 0; slot < maxTemporaries; ++slot) {
-        if (!temporaryInUse[slot] && name.size() < temporaryNames[slot].size()) {
-            std::memcpy(temporaryNames[slot].data(), name.c_str(), name.size() + 1);
+        if (!temporaryInUse[slot] && native.size() < temporaryNames[slot].size()) {
+            std::copy(native.c_str(), native.c_str() + native.size() + 1,
+                      temporaryNames[slot].data());
             temporaryInUse[slot] = 1;
             return;
         }
@@ -50,8 +177,9 @@ void rememberTemporary(const std::string& name) {
 }
 
 void forgetTemporary(const std::string& name) {
+    const fs::path::string_type native = nativePath(name).native();
     for (std::size_t slot = 0; slot < maxTemporaries; ++slot) {
-        if (temporaryInUse[slot] && name == temporaryNames[slot].data()) {
+        if (temporaryInUse[slot] && native == temporaryNames[slot].data()) {
             temporaryInUse[slot] = 0;
         }
     }
@@ -60,7 +188,7 @@ void forgetTemporary(const std::string& name) {
 extern "C" void removeTemporariesAndEnd(int signal) {
     for (std::size_t slot = 0; slot < maxTemporaries; ++slot) {
         if (temporaryInUse[slot]) {
-            unlink(temporaryNames[slot].data());
+            removeFile(temporaryNames[slot].data());
         }
     }
     std::signal(signal, SIG_DFL);
@@ -75,7 +203,7 @@ int createTemporary(const std::string& target, std::string& name) {
                              ".vendrik-" + std::to_string(getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = stem + std::to_string(attempt);
-        const int descriptor = openFile(name, writeFlags | O_CREAT | O_EXCL);
+        const int descriptor = createNew(name);
         if (descriptor >= 0) {
             rememberTemporary(name);
         }
@@ -86,44 +214,14 @@ int createTemporary(const std::string& target, std::string& name) {
     return -1;
 }
 
-bool permissionRefused(int error) {
-    return error == EACCES || error == EPERM;
-}
-
-/// Gives the temporary the existing file's owner, group and permission bits: owner and group
-/// where the process may set them, the group alone where only that is allowed.
-bool takeOver([[maybe_unused]] const std::string& name, int temporary,
-              const struct stat& existing) {
-#ifdef _WIN32
-    std::error_code error;
-    fs::permissions(name, static_cast<fs::perms>(existing.st_mode & 0777), error);
-    return temporary >= 0 && !error;
-#else
-    if (fchown(temporary, existing.st_uid, existing.st_gid) != 0 &&
-        fchown(temporary, static_cast<uid_t>(-1), existing.st_gid) != 0) {
-        // neither may be kept: the file is the process's own, as a new one would be
-    }
-    return fchmod(temporary, existing.st_mode & 07777) == 0;
-#endif
-}
-
 enum class Opened { temporary, inPlace, refused };
 
 Opened openTemporary(OutputFile& file, const std::string& path) {
-    struct stat existing {};
-    std::string target = path;
-    const bool exists = stat(path.c_str(), &existing) == 0;
-    if (!exists) {
-        // Not there: a new file. Anything else (a link that leads nowhere, a folder that
-        // cannot be searched) is left to the open in place to decide.
-        struct stat link {};
-        if (errno != ENOENT || lstat(path.c_str(), &link) == 0) {
-            return Opened::inPlace;
-        }
-    } else {
-        if (!S_ISREG(existing.st_mode) || existing.st_nlink != 1) {
-            return Opened::inPlace;
-        }
+    const PathFacts facts = factsOf(path);
+    if (facts.kind == PathFacts::elsewise) {
+        return Opened::inPlace;
+    }
+    if (facts.kind == PathFacts::regular) {
         // The system's own open decides whether the file may be written, and whether a link
         // to it may be followed; nothing is emptied.
         const int probe = openFile(path, writeFlags);
@@ -131,22 +229,20 @@ Opened openTemporary(OutputFile& file, const std::string& path) {
             return Opened::refused;
         }
         close(probe);
-        std::error_code error;
-        target = fs::canonical(path, error).string();
-        if (error) {
-            return Opened::refused;
-        }
     }
+    const std::string target = facts.kind == PathFacts::regular ? facts.file : path;
     std::string name;
     const int descriptor = createTemporary(target, name);
     if (descriptor < 0) {
-        return permissionRefused(errno) ? Opened::inPlace : Opened::refused;
+        // A folder that takes no new files, else a file system that cannot make one (full,
+        // no free inode): only the first leaves writing in place.
+        return errno == EACCES || errno == EPERM ? Opened::inPlace : Opened::refused;
     }
-    file.target = std::move(target);
+    file.target = target;
     file.temporary = std::move(name);
     file.descriptor = descriptor;
-    return !exists || takeOver(file.temporary, descriptor, existing) ? Opened::temporary
-                                                                     : Opened::refused;
+    return facts.kind == PathFacts::missing || takeOver(descriptor, target) ? Opened::temporary
+                                                                            : Opened::refused;
 }
 
 bool writeAll(int descriptor, std::string_view text) {
@@ -194,7 +290,7 @@ OutputFile::~OutputFile() {
         close(descriptor);
     }
     if (!temporary.empty()) {
-        unlink(temporary.c_str());
+        removeFile(nativePath(temporary).c_str());
         forgetTemporary(temporary);
     }
 }
@@ -209,7 +305,7 @@ bool openOutputFile(OutputFile& file, const std::string& path, Replacement how) 
     // In place, and emptied only when the new content is written.
     std::error_code error;
     file.target = path;
-    file.emptyFirst = fs::is_regular_file(path, error);
+    file.emptyFirst = fs::is_regular_file(nativePath(path), error);
     file.descriptor = openFile(path, writeFlags | O_CREAT);
     return file.descriptor >= 0;
 }
@@ -237,7 +333,8 @@ bool commitOutputFile(OutputFile& file) {
         return file.complete;
     }
     std::error_code error;
-    fs::rename(file.temporary, file.target, error); // on Windows, MoveFileEx that replaces
+    // On Windows, MoveFileExW that replaces.
+    fs::rename(nativePath(file.temporary), nativePath(file.target), error);
     if (error && error != std::errc::permission_denied &&
         error != std::errc::operation_not_permitted &&
         error != std::errc::device_or_resource_busy) {

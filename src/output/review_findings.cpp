@@ -2,7 +2,8 @@
 
 #include "analysis/finding_counts.h"
 
-#include <unordered_map>
+#include <bit>
+#include <vector>
 
 namespace vendrik {
 
@@ -27,14 +28,23 @@ PriorityBand priorityBand(std::uint32_t priority) {
 void forEachReviewFinding(const FindingsList& list,
                           const std::function<void(const ReviewFinding&)>& visit) {
     // Each identity (a hash of file, message number and text) with the finding that first had
-    // it and how many have had it. Another finding that meets a taken identity under a hash
-    // collision moves on to a new one, so that fingerprints stay unique within the run.
+    // it and how many have had it, in an open-addressed table at most three quarters full.
+    // Another finding that meets a taken identity under a hash collision moves on to a new
+    // one, so that fingerprints stay unique within the run.
     struct Holder {
-        std::size_t first;
+        std::uint64_t identity;
+        std::uint32_t first; ///< index + 1 of the first finding; 0: a free slot
         std::uint32_t count;
     };
-    std::unordered_map<std::uint64_t, Holder> identities;
-    identities.reserve(list.findings.size());
+    const std::size_t size = std::bit_ceil(list.findings.size() + list.findings.size() / 3 + 1);
+    std::vector<Holder> holders(size, Holder{0, 0, 0});
+    const auto holderOf = [&](std::uint64_t identity) -> Holder& {
+        std::size_t slot = static_cast<std::size_t>(identity >> 7) & (size - 1);
+        while (holders[slot].first != 0 && holders[slot].identity != identity) {
+            slot = (slot + 1) & (size - 1);
+        }
+        return holders[slot];
+    };
     const auto textOf = [&list](const ListedFinding& listed) {
         return list.lineEnds[listed.lineEnd].substr(0,
                                                     list.lineEndFacts[listed.lineEnd].textLength);
@@ -61,14 +71,15 @@ void forEachReviewFinding(const FindingsList& list,
         const std::string number = std::to_string(finding.messageNumber);
         std::uint64_t identity = fnv1a(fileHash, number);
         identity = fnv1a(identity ^ textHash, {"", 1}) * 0x9E3779B97F4A7C15u;
-        std::uint32_t occurrence = 0;
-        for (;; identity = fnv1a(identity, {"", 1})) {
-            const auto [held, added] = identities.try_emplace(identity, Holder{index, 0});
-            if (added || sameIdentity(list.findings[held->second.first], listed)) {
-                occurrence = ++held->second.count;
-                break;
-            }
+        Holder* holder = &holderOf(identity);
+        while (holder->first != 0 && !sameIdentity(list.findings[holder->first - 1], listed)) {
+            identity = fnv1a(identity, {"", 1});
+            holder = &holderOf(identity);
         }
+        if (holder->first == 0) {
+            *holder = {identity, static_cast<std::uint32_t>(index + 1), 0};
+        }
+        const std::uint32_t occurrence = ++holder->count;
         review.fingerprint.assign(16, '0');
         for (std::size_t at = 16; at-- > 0; identity >>= 4) {
             review.fingerprint[at] = "0123456789abcdef"[identity & 0xF];

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 
 namespace vendrik::testing {
@@ -85,6 +86,45 @@ TEST(WindowsBuild, WithAnotherLanguagesStringTableLeavesTheTextsEmpty) {
     ASSERT_NE(bannerEnd, std::string::npos);
     EXPECT_TRUE(std::regex_match(result.console.substr(0, bannerEnd), banner)) << result.console;
     EXPECT_EQ(result.console.substr(bannerEnd), readFile(scratch.path + "/out"));
+}
+
+// Any name Windows can create names the report and every output, and the file written is the
+// file named; other values keep their ANSI bytes, as they always did.
+TEST(WindowsBuild, NamesFilesAsWindowsHoldsThem) {
+    const ScratchDirectory scratch;
+    for (const std::string name : {"ausgabe_äöü", "o_€", "出力", "名前 with blanks"}) {
+        const std::string base = scratch.path + "/" + name;
+        writeFile(base + ".in", readFile(report));
+        ProgramResult result = runWindows(
+            "Vendrik.exe",
+            {"--platform=Zürich", "--input=" + base + ".in", "--output=" + base, "--typ_name=Demo",
+             "--sarif_output=" + base + ".sarif", "--codequality_output=" + base + ".json"});
+        EXPECT_EQ(result.status, 0) << name << "\n" << result.console;
+        EXPECT_NE(readFile(base).find("Platform___: Z\xFCrich\r\n"), std::string::npos) << name;
+        EXPECT_NE(readFile(base + ".sarif").find("\"runs\""), std::string::npos) << name;
+        EXPECT_NE(readFile(base + ".json").find("\"fingerprint\""), std::string::npos) << name;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path),
+                            std::filesystem::directory_iterator()),
+              16);
+}
+
+// A link keeps pointing where it did, and the file it leads to is replaced; hard links keep
+// sharing the file.
+TEST(WindowsBuild, TreatsLinksAsOnLinux) {
+    const ScratchDirectory scratch;
+    const std::string target = scratch.path + "/target.txt";
+    writeFile(target, "previous\n");
+    std::filesystem::create_symlink(target, scratch.path + "/link.txt");
+    writeFile(scratch.path + "/first.txt", "previous\n");
+    std::filesystem::create_hard_link(scratch.path + "/first.txt", scratch.path + "/second.txt");
+    for (const char* output : {"/link.txt", "/first.txt"}) {
+        EXPECT_EQ(runWindows("Vendrik.exe", arguments(report, scratch.path + output)).status, 0);
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(scratch.path + "/link.txt"));
+    EXPECT_TRUE(readFile(target).starts_with("[files]\r\n")) << readFile(target);
+    EXPECT_EQ(std::filesystem::hard_link_count(scratch.path + "/second.txt"), 2u);
+    EXPECT_TRUE(readFile(scratch.path + "/second.txt").starts_with("[files]\r\n"));
 }
 
 } // namespace
