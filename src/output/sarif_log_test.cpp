@@ -114,6 +114,25 @@ TEST(SarifLog, FingerprintsStayWhenLinesMoveAndDifferWithinARun) {
     EXPECT_EQ(before[1].substr(16), ":2");
 }
 
+// Two file names whose 64-bit hashes are equal (found by a Pollard-rho search): findings of
+// both with the same message number and text still get fingerprints of their own, and the
+// first in list order keeps the hash it always had.
+TEST(SarifLog, FingerprintsStayUniqueUnderAHashCollision) {
+    const char* first = "Src\\Src_NV\\c40cd54e1ab319de1.c";
+    const char* second = "Src\\Src_NV\\cda2f1e4f9149c472.c";
+    const std::vector<std::string> colliding = fingerprints(
+        sarifOf({testFinding(first, 1, 3, 2000, "x"), testFinding(second, 1, 3, 2000, "x"),
+                 testFinding(second, 2, 3, 2000, "x")}));
+    const std::vector<std::string> alone =
+        fingerprints(sarifOf({testFinding(first, 1, 3, 2000, "x")}));
+    ASSERT_EQ(colliding.size(), 3u);
+    EXPECT_EQ(std::set(colliding.begin(), colliding.end()).size(), 3u)
+        << colliding[0] << " " << colliding[1] << " " << colliding[2];
+    EXPECT_EQ(colliding[0], alone[0]);
+    EXPECT_EQ(colliding[1].substr(0, 16), colliding[2].substr(0, 16));
+    EXPECT_EQ(colliding[2].substr(16), ":2");
+}
+
 TEST(SarifLog, StopsWhenTheSinkFails) {
     std::vector<Finding> many;
     for (std::uint32_t line = 1; line <= 5000; ++line) {
