@@ -1,5 +1,7 @@
 #include "history/history_output.h"
 
+#include "output/json_text.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -70,14 +72,23 @@ nlohmann::json valuesJson(const Values& values) {
 }
 
 nlohmann::json runJson(const RunKey& run) {
-    return {{"githash", run.githash}, {"date", run.date}, {"time", run.time}};
+    return {{"githash", utf8Text(run.githash)},
+            {"date", utf8Text(run.date)},
+            {"time", utf8Text(run.time)}};
 }
 
 nlohmann::json fileJson(const FileChange& file) {
-    return {{"filename", file.filename},
+    return {{"filename", utf8Text(file.filename)},
             {"base", file.base ? valuesJson(*file.base) : nlohmann::json()},
             {"head", file.head ? valuesJson(*file.head) : nlohmann::json()},
             {"change", valuesJson(file.change())}};
+}
+
+std::vector<std::string> textsOf(std::vector<std::string> names) {
+    for (std::string& name : names) {
+        name = utf8Text(name);
+    }
+    return names;
 }
 
 std::vector<std::string> namesWhere(const Comparison& comparison, bool appeared) {
@@ -203,13 +214,13 @@ void printRuns(std::ostream& out, const std::vector<RunTotals>& runs) {
 void printComparison(std::ostream& out, const Comparison& comparison, Format format) {
     const FileChange totals{"total", comparison.baseTotal, comparison.headTotal};
     if (format == Format::json) {
-        nlohmann::json document = {{"platform", comparison.head.platform},
-                                   {"project", comparison.head.project},
+        nlohmann::json document = {{"platform", utf8Text(comparison.head.platform)},
+                                   {"project", utf8Text(comparison.head.project)},
                                    {"base", runJson(comparison.base)},
                                    {"head", runJson(comparison.head)},
                                    {"files", nlohmann::json::array()},
-                                   {"appeared", namesWhere(comparison, true)},
-                                   {"disappeared", namesWhere(comparison, false)},
+                                   {"appeared", textsOf(namesWhere(comparison, true))},
+                                   {"disappeared", textsOf(namesWhere(comparison, false))},
                                    {"totals",
                                     {{"base", valuesJson(comparison.baseTotal)},
                                      {"head", valuesJson(comparison.headTotal)},

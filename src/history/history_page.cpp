@@ -2,6 +2,7 @@
 
 #include "history/history_output.h"
 #include "history/run_comparison.h"
+#include "output/json_text.h"
 
 #include <algorithm>
 #include <map>
@@ -10,9 +11,11 @@ namespace vendrik::history {
 
 namespace {
 
-std::string escaped(std::string_view text) {
+/// `bytes` as HTML text: read as UTF-8, other bytes as Windows-1252 (as the converter's
+/// exports read them), so that the page is the UTF-8 it declares.
+std::string escaped(std::string_view bytes) {
     std::string html;
-    for (const char c : text) {
+    for (const char c : utf8Text(bytes)) {
         switch (c) {
         case '&':
             html += "&amp;";

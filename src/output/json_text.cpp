@@ -72,6 +72,13 @@ constexpr char hexDigits[] = "0123456789ABCDEF";
 
 } // namespace
 
+std::string utf8Text(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    forEachCharacter(text, bytes, [&text](char c) { text += c; });
+    return text;
+}
+
 void appendJsonString(std::string& out, std::string_view bytes) {
     out += '"';
     // Most texts are printable ASCII without quotes or backslashes: copied in one piece.

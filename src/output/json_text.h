@@ -11,6 +11,10 @@ namespace vendrik {
 // every other byte is read as Windows-1252; the five bytes that Windows-1252 leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) become U+FFFD.
 
+/// `bytes` as UTF-8 text, read as above, without escapes: what a page or a JSON writer of
+/// its own can take.
+std::string utf8Text(std::string_view bytes);
+
 /// Appends `bytes` as a JSON string, quotes included: the text as above, with the quotation
 /// mark, the backslash and the control characters U+0000 to U+001F escaped (\n, \r, \t, \b,
 /// \f, else \u00XX).

@@ -3,6 +3,7 @@
 #include "end_to_end/history_fixture.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -232,6 +233,37 @@ TEST(HistoryTrust, ShowsNamesAsText) {
     }
     const ProgramResult runs = history({"runs", "--database=" + path});
     EXPECT_EQ(runs.console.find('\x1b'), std::string::npos);
+}
+
+// Bytes that are not UTF-8 are read as Windows-1252, as the exports read them: the JSON and
+// the page are valid UTF-8, and two such names stay two.
+TEST(HistoryTrust, ReadsNamesAsTheExportsDo) {
+    const ScratchDirectory scratch;
+    const std::string path = scratch.path + "/r.db";
+    std::string sql;
+    for (const std::string& run : {std::string("1"), std::string("2")}) {
+        for (const std::string& name : {std::string("a\xE4.c"), std::string("a\xF6.c")}) {
+            sql += "insert into testresults values ('P', 'Q', 'QAC', 'h" + run + "', '2026.12.0" +
+                   run + "', '01:00:00', '" + name + "', " + run +
+                   ", 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0);\n";
+        }
+    }
+    ASSERT_TRUE(executeSql(path, "create table testresults (platform, project, tool, githash, "
+                                 "date, time, filename, all_errors, misra_0, misra_1, misra_2, "
+                                 "misra_3, misra_4, misra_5, misra_6, misra_7, misra_8, misra_9, "
+                                 "his);\n" +
+                                     sql));
+    const ProgramResult compared =
+        history({"compare", "--database=" + path, "--platform=P", "--project=Q", "--format=json"});
+    ASSERT_EQ(compared.status, 0) << compared.errors;
+    const nlohmann::json document = nlohmann::json::parse(compared.console);
+    ASSERT_EQ(document["files"].size(), 2u);
+    EXPECT_EQ(document["files"][0]["filename"], "a\u00e4.c");
+    EXPECT_EQ(document["files"][1]["filename"], "a\u00f6.c");
+    const std::string page = scratch.path + "/page.html";
+    ASSERT_EQ(history({"page", "--database=" + path, "--output=" + page}).status, 0);
+    EXPECT_NE(readFile(page).find("a\u00e4.c"), std::string::npos);
+    EXPECT_EQ(readFile(page).find("a\xE4.c"), std::string::npos);
 }
 
 // A whole hash wins over a longer hash that starts with it.
