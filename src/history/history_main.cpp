@@ -39,8 +39,9 @@ Format formatOf(const std::string& name) {
 }
 
 /// The runs of the platform and project of `options` compared: head (default the newest),
-/// base (default the run before head). Nothing when there is no base run.
-std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& options,
+/// base (default the run before head). When there is no base run, `note` says so, and the
+/// result is nothing, or with `headAlone` head compared with itself and without a base.
+std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& options, bool headAlone,
                                        std::string& note) {
     const std::vector<RunKey> runs = store.runKeys(*options.platform, *options.project);
     if (runs.empty()) {
@@ -59,7 +60,13 @@ std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& optio
         note = "No base run: " + head.githash + " (" + stampOf(head) + ") is the oldest run of " +
                head.platform + " / " + head.project +
                "; a missing baseline is not counted as zero findings.";
-        return std::nullopt;
+        if (!headAlone) {
+            return std::nullopt;
+        }
+        const std::vector<FileRow> rows = store.files(head);
+        Comparison alone = compareRuns(head, rows, head, rows);
+        alone.hasBase = false;
+        return alone;
     }
     return compareRuns(*base, store.files(*base), head, store.files(head));
 }
@@ -215,24 +222,29 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
         if (page->parsed()) {
             return writePage(*store, options);
         }
-        std::string note;
-        const std::optional<Comparison> comparison = comparisonOf(*store, options, note);
-        if (!comparison) {
-            out << note << '\n';
-            return historyDone;
-        }
-        if (compare->parsed()) {
-            printComparison(out, *comparison, formatOf(options.format));
-            return historyDone;
-        }
         std::vector<std::pair<std::size_t, std::int64_t>> limits;
         for (std::size_t column = 0; column < options.limits.size(); ++column) {
             if (options.limits[column]) {
                 limits.emplace_back(column, *options.limits[column]);
             }
         }
+        // A limit on head's totals needs no base run.
+        std::string note;
+        const std::optional<Comparison> comparison =
+            comparisonOf(*store, options, gate->parsed() && !limits.empty(), note);
+        const Format format = formatOf(options.format);
+        if (!note.empty() && !(comparison && format == Format::json)) { // JSON: "base": null
+            out << note << '\n' << (comparison ? "\n" : "");
+        }
+        if (!comparison) {
+            return historyDone;
+        }
+        if (compare->parsed()) {
+            printComparison(out, *comparison, format);
+            return historyDone;
+        }
         const GateResult result = evaluateGate(*comparison, watched, limits);
-        printGate(out, *comparison, result, watched, formatOf(options.format));
+        printGate(out, *comparison, result, watched, format);
         return result.failed ? gateFailed : historyDone;
     } catch (const StoreError& error) {
         err << "vendrik-history: " << error.what() << '\n';

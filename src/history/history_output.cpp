@@ -260,9 +260,12 @@ void printGate(std::ostream& out, const Comparison& comparison, const GateResult
     }
     if (format == Format::json) {
         nlohmann::json document = {
-            {"passed", !gate.failed},           {"base", runJson(comparison.base)},
-            {"head", runJson(comparison.head)}, {"watched", watchedNames},
-            {"grown", nlohmann::json::array()}, {"improved", nlohmann::json::array()},
+            {"passed", !gate.failed},
+            {"base", comparison.hasBase ? runJson(comparison.base) : nlohmann::json()},
+            {"head", runJson(comparison.head)},
+            {"watched", watchedNames},
+            {"grown", nlohmann::json::array()},
+            {"improved", nlohmann::json::array()},
             {"limitsPassed", gate.limitsPassed}};
         for (const FileChange* file : gate.grown) {
             document["grown"].push_back(fileJson(*file));
@@ -277,7 +280,8 @@ void printGate(std::ostream& out, const Comparison& comparison, const GateResult
     out << (markdown ? "### QAC gate " : "Gate ") << (gate.failed ? "failed" : "passed") << ": "
         << shown(comparison.head.platform, format) << " / "
         << shown(comparison.head.project, format) << ", " << runText(comparison.head, format)
-        << " against " << runText(comparison.base, format) << "\n\n"
+        << " against " << (comparison.hasBase ? runText(comparison.base, format) : "no base run")
+        << "\n\n"
         << "Watched: " << watchedNames << "\n";
     for (const std::string& limit : gate.limitsPassed) {
         out << (markdown ? "- " : "  ") << "Limit passed: " << limit << '\n';

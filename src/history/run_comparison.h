@@ -34,6 +34,7 @@ struct Comparison {
     std::vector<FileChange> files; ///< by file name
     Values baseTotal{};
     Values headTotal{};
+    bool hasBase = true; ///< false: head compared with itself, for limits on its totals alone
 };
 
 Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,

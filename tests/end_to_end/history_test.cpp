@@ -68,6 +68,19 @@ TEST(History, ComparesAndGatesTheNewestRuns) {
     const ProgramResult first = with("gate", {"--head=aaa111"});
     EXPECT_EQ(first.status, 0);
     EXPECT_NE(first.console.find("No base run"), std::string::npos) << first.console;
+    // Limits on head's totals apply without a base run; a total equal to its limit passes.
+    const ProgramResult firstLimited = with("gate", {"--head=aaa111", "--max-all_errors=81"});
+    EXPECT_EQ(firstLimited.status, 1) << firstLimited.console;
+    EXPECT_NE(firstLimited.console.find("No base run"), std::string::npos);
+    EXPECT_NE(firstLimited.console.find("Limit passed: all_errors 82 > 81"), std::string::npos)
+        << firstLimited.console;
+    EXPECT_NE(firstLimited.console.find("against no base run"), std::string::npos);
+    EXPECT_EQ(with("gate", {"--head=aaa111", "--max-all_errors=82"}).status, 0);
+    const ProgramResult firstJson = with("gate", {"--head=aaa111", "--max-his=0", "--format=json"});
+    EXPECT_EQ(firstJson.status, 1);
+    const json verdict = json::parse(firstJson.console);
+    EXPECT_TRUE(verdict["base"].is_null());
+    EXPECT_EQ(verdict["limitsPassed"], json::array({"his 5 > 0"}));
     EXPECT_EQ(with("compare", {"--head=zzz"}).status, 2);
     EXPECT_EQ(with("compare", {"--head=2026.12.02 02:00:00", "--format=text"}).status, 0);
 }
