@@ -6,6 +6,12 @@ bool isHisMessage(std::uint32_t messageNumber) {
     return messageNumber - 5300u <= 99u;
 }
 
+PriorityBand priorityBand(std::uint32_t priority) {
+    return priority <= 4   ? PriorityBand::low
+           : priority <= 7 ? PriorityBand::middle
+                           : PriorityBand::high;
+}
+
 namespace {
 
 /// Where a finding counts: its priority digit, or 10 for a priority above 9, or 11 for HIS.
@@ -41,9 +47,12 @@ PriorityBandCounts countPriorityBands(FindingRange findings) {
     const std::array<std::uint64_t, 12> tally = tallyFindings(findings);
     PriorityBandCounts counts;
     counts.allFindings = findings.size();
-    counts.priority0to4 = tally[0] + tally[1] + tally[2] + tally[3] + tally[4];
-    counts.priority5to7 = tally[5] + tally[6] + tally[7];
-    counts.priority8to9 = tally[8] + tally[9];
+    for (std::uint32_t priority = 0; priority <= 9; ++priority) { // above 9: in no band
+        const PriorityBand band = priorityBand(priority);
+        (band == PriorityBand::high     ? counts.priority8to9
+         : band == PriorityBand::middle ? counts.priority5to7
+                                        : counts.priority0to4) += tally[priority];
+    }
     counts.his = tally[11];
     return counts;
 }

@@ -1,7 +1,7 @@
 #include "driver/version_banner.h"
 
 #include "driver/build_date.h"
-#include "driver/version_record.h"
+#include "version_record.h"
 
 #ifdef _WIN32
 #include <windows.h>

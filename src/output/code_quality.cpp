@@ -1,6 +1,8 @@
 #include "output/code_quality.h"
 
+#include "analysis/finding_counts.h"
 #include "output/json_text.h"
+#include "output/review_findings.h"
 #include "output/text_format.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "output/review_findings.h"
+#include "output/export_text.h"
+#include "parse/report_reader.h"
 
 namespace vendrik {
 

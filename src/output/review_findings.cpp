@@ -19,12 +19,6 @@ std::uint64_t fnv1a(std::uint64_t hash, std::string_view bytes) {
 
 } // namespace
 
-PriorityBand priorityBand(std::uint32_t priority) {
-    return priority <= 4   ? PriorityBand::low
-           : priority <= 7 ? PriorityBand::middle
-                           : PriorityBand::high;
-}
-
 void forEachReviewFinding(const FindingsList& list,
                           const std::function<void(const ReviewFinding&)>& visit) {
     // Each identity (a hash of file, message number and text) with the finding that first had

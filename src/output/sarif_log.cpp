@@ -1,10 +1,11 @@
 #include "output/sarif_log.h"
 
 #include "analysis/finding_counts.h"
-#include "driver/version_record.h"
 #include "output/json_text.h"
+#include "output/review_findings.h"
 #include "output/text_format.h"
 #include "parse/rule_reference.h"
+#include "version_record.h"
 
 #include <algorithm>
 #include <map>

@@ -335,10 +335,6 @@ std::size_t pathEndAfterDot(std::string_view line, std::size_t dot) {
 
 } // namespace
 
-bool matchReportLine(std::string_view line, ReportLineGroups& groups) {
-    return matchReportLine(line, firstLineBreak(line, 0), groups);
-}
-
 bool matchReportLine(std::string_view line, std::size_t firstBreak, ReportLineGroups& groups) {
     const Breaks breaks = findBreaks(line, firstBreak);
     const TailPlan plan = planTail(line, breaks);

@@ -31,12 +31,9 @@ namespace vendrik {
 //   "MISRA" any* punct digit+ space+ ("Rule"|"Dir") "-" digit+ "." digit+ any*
 //   The punctuation character is the last one that lets the rest match.
 
-/// Matches a whole report line. On a match fills every group and returns true; otherwise
-/// returns false and leaves `groups` unspecified.
-bool matchReportLine(std::string_view line, ReportLineGroups& groups);
-
-/// matchReportLine for a caller that has found the line's first line break already:
-/// `firstBreak` is its position, or npos when the line holds none.
+/// Matches a whole report line whose first line break is at `firstBreak` (npos when it holds
+/// none: the reader has found it already). On a match fills every group and returns true;
+/// otherwise returns false and leaves `groups` unspecified.
 bool matchReportLine(std::string_view line, std::size_t firstBreak, ReportLineGroups& groups);
 
 /// Matches a whole rule reference text, as above.

@@ -76,7 +76,7 @@ TEST(LineMatcher, ReadsTheFieldsOfReportLines) {
     };
     for (const Row& row : rows) {
         ReportLineGroups groups;
-        ASSERT_TRUE(matchReportLine(row.line, groups)) << printable(row.line);
+        ASSERT_TRUE(testing::matchWholeReportLine(row.line, groups)) << printable(row.line);
         EXPECT_EQ(groups[1], row.path) << printable(row.line);
         EXPECT_EQ(groups[2], row.lineNumber) << printable(row.line);
         EXPECT_EQ(groups[4], row.priority) << printable(row.line);
@@ -111,7 +111,7 @@ TEST(LineMatcher, RejectsLinesOutsideTheGrammar) {
     };
     for (const std::string& line : bad) {
         ReportLineGroups groups;
-        EXPECT_FALSE(matchReportLine(line, groups)) << printable(line);
+        EXPECT_FALSE(testing::matchWholeReportLine(line, groups)) << printable(line);
         expectReportLineAsReference(line);
     }
 }
@@ -207,20 +207,20 @@ TEST(LineMatcher, HandlesHugeAndAdversarialLines) {
     const std::string longText(10'000'000, 'a');
     ReportLineGroups groups;
     const std::string longLine = head + longText + ".) f Ref: r";
-    ASSERT_TRUE(matchReportLine(longLine, groups));
+    ASSERT_TRUE(testing::matchWholeReportLine(longLine, groups));
     EXPECT_EQ(groups[6].size(), longText.size());
     EXPECT_EQ(groups[9], " r");
 
-    EXPECT_FALSE(matchReportLine(head + longText + ".) f Ref", groups));
+    EXPECT_FALSE(testing::matchWholeReportLine(head + longText + ".) f Ref", groups));
 
     const std::string segment = ".c (1) : warning : QAC(Prio1) Msg: 1(";
     std::string repeated;
     for (int i = 0; i < 50'000; ++i) {
         repeated += segment;
     }
-    EXPECT_FALSE(matchReportLine(repeated, groups));
+    EXPECT_FALSE(testing::matchWholeReportLine(repeated, groups));
     const std::string repeatedLine = repeated + "a.) Ref: z";
-    ASSERT_TRUE(matchReportLine(repeatedLine, groups));
+    ASSERT_TRUE(testing::matchWholeReportLine(repeatedLine, groups));
     EXPECT_EQ(groups[1].size(), repeated.size() - segment.size() + 2);
     EXPECT_EQ(groups[9], " z");
 
@@ -228,9 +228,9 @@ TEST(LineMatcher, HandlesHugeAndAdversarialLines) {
     for (int i = 0; i < 1'000'000; ++i) {
         closings += ".)";
     }
-    EXPECT_FALSE(matchReportLine(closings, groups));
+    EXPECT_FALSE(testing::matchWholeReportLine(closings, groups));
     const std::string closingsLine = head + closings + " Ref: z";
-    ASSERT_TRUE(matchReportLine(closingsLine, groups));
+    ASSERT_TRUE(testing::matchWholeReportLine(closingsLine, groups));
     EXPECT_EQ(groups[6].size(), closings.size() - 2);
 
     std::string references = "MISRA";

@@ -2,6 +2,7 @@
 
 // Compares the project's matcher with the std::regex reference on one text.
 
+#include "parse/line_breaks.h"
 #include "parse/line_matcher.h"
 #include "parse/regex_grammar.h"
 
@@ -46,8 +47,13 @@ Comparison compareWithReference(std::string_view text,
     return comparison;
 }
 
+/// The matcher on a whole line, its first line break found as the reader finds it.
+inline bool matchWholeReportLine(std::string_view line, ReportLineGroups& groups) {
+    return matchReportLine(line, firstLineBreak(line, 0), groups);
+}
+
 inline Comparison compareReportLine(std::string_view line) {
-    return compareWithReference<10>(line, matchReportLine, matchReportLineRegex);
+    return compareWithReference<10>(line, matchWholeReportLine, matchReportLineRegex);
 }
 
 inline Comparison compareRuleReference(std::string_view text) {
