@@ -3,6 +3,7 @@
 #include "driver/same_file.h"
 #include "history/history_output.h"
 #include "history/history_page.h"
+#include "history/script_load.h"
 #include "history/sqlite_store.h"
 #include "output/output_file.h"
 
@@ -139,13 +140,17 @@ int writePage(HistoryStore& store, const Options& options) {
     return historyDone;
 }
 
-} // namespace
+/// The subcommands, as CLI11 records which was given.
+struct Commands {
+    CLI::App* runs;
+    CLI::App* compare;
+    CLI::App* gate;
+    CLI::App* page;
+    CLI::App* load;
+};
 
-int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
-    Options options;
-    CLI::App app("Reads the QAC results database that vendrik's SQL scripts fill: lists runs, "
-                 "compares them, gates a pipeline and draws the trend.",
-                 "vendrik-history");
+/// The command line of vendrik-history, each option filling its field of `options`.
+Commands defineCommands(CLI::App& app, Options& options) {
     app.require_subcommand(1);
     const auto addDatabase = [&](CLI::App* command) {
         command->add_option("--database", options.database, "the SQLite results database")
@@ -164,29 +169,72 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
         command->add_option("--format", options.format, "text, markdown or json")
             ->check(CLI::IsMember({"text", "markdown", "json"}));
     };
-    CLI::App* runs = app.add_subcommand("runs", "list the runs, newest first");
-    addDatabase(runs);
-    runs->add_option("--platform", options.platform, "only the runs of this platform");
-    runs->add_option("--project", options.project, "only the runs of this project");
-    CLI::App* compare = app.add_subcommand("compare", "compare two runs file by file");
-    addComparison(compare);
-    CLI::App* gate = app.add_subcommand(
+    Commands commands{};
+    commands.runs = app.add_subcommand("runs", "list the runs, newest first");
+    addDatabase(commands.runs);
+    commands.runs->add_option("--platform", options.platform, "only the runs of this platform");
+    commands.runs->add_option("--project", options.project, "only the runs of this project");
+    commands.compare = app.add_subcommand("compare", "compare two runs file by file");
+    addComparison(commands.compare);
+    commands.gate = app.add_subcommand(
         "gate", "fail (status 1) when a watched count of any file grew or a limit is passed");
-    addComparison(gate);
-    gate->add_option("--watch", options.watch, "the columns to watch, separated by commas");
+    addComparison(commands.gate);
+    commands.gate->add_option("--watch", options.watch,
+                              "the columns to watch, separated by commas");
     for (std::size_t column = 0; column < comparedColumns.size(); ++column) {
-        gate->add_option("--max-" + std::string(comparedColumns[column]), options.limits[column],
-                         "fail when the head run's total " + std::string(comparedColumns[column]) +
-                             " is above this");
+        commands.gate->add_option("--max-" + std::string(comparedColumns[column]),
+                                  options.limits[column],
+                                  "fail when the head run's total " +
+                                      std::string(comparedColumns[column]) + " is above this");
     }
-    CLI::App* page = app.add_subcommand("page", "write the history as one HTML page");
-    addDatabase(page);
-    page->add_option("--output", options.output, "the HTML file to write")->required();
-    CLI::App* load = app.add_subcommand("load", "load converter SQL scripts into the database");
-    addDatabase(load);
-    load->add_option("scripts", options.scripts, "the scripts, each loaded whole or not at all")
+    commands.page = app.add_subcommand("page", "write the history as one HTML page");
+    addDatabase(commands.page);
+    commands.page->add_option("--output", options.output, "the HTML file to write")->required();
+    commands.load = app.add_subcommand("load", "load converter SQL scripts into the database");
+    addDatabase(commands.load);
+    commands.load
+        ->add_option("scripts", options.scripts, "the scripts, each loaded whole or not at all")
         ->required();
+    return commands;
+}
 
+/// compare, or with `gate` the gate: prints the result and returns the status.
+int compareOrGate(HistoryStore& store, const Options& options, bool gate,
+                  const std::vector<std::size_t>& watched, std::ostream& out) {
+    std::vector<std::pair<std::size_t, std::int64_t>> limits;
+    for (std::size_t column = 0; column < options.limits.size(); ++column) {
+        if (options.limits[column]) {
+            limits.emplace_back(column, *options.limits[column]);
+        }
+    }
+    // A limit on head's totals needs no base run.
+    std::string note;
+    const std::optional<Comparison> comparison =
+        comparisonOf(store, options, gate && !limits.empty(), note);
+    const Format format = formatOf(options.format);
+    if (!note.empty() && !(comparison && format == Format::json)) { // JSON: "base": null
+        out << note << '\n' << (comparison ? "\n" : "");
+    }
+    if (!comparison) {
+        return historyDone;
+    }
+    if (!gate) {
+        printComparison(out, *comparison, format);
+        return historyDone;
+    }
+    const GateResult result = evaluateGate(*comparison, watched, limits);
+    printGate(out, *comparison, result, watched, format);
+    return result.failed ? gateFailed : historyDone;
+}
+
+} // namespace
+
+int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+    Options options;
+    CLI::App app("Reads the QAC results database that vendrik's SQL scripts fill: lists runs, "
+                 "compares them, gates a pipeline and draws the trend.",
+                 "vendrik-history");
+    const Commands commands = defineCommands(app, options);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -208,44 +256,21 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
     }
 
     try {
-        if (load->parsed()) {
+        if (commands.load->parsed()) {
             return loadScripts(options, out, err);
         }
-        if (page->parsed() && namesOneFile(options.output, options.database)) {
+        if (commands.page->parsed() && namesOneFile(options.output, options.database)) {
             throw StoreError("refused: --output names the database " + options.database);
         }
         const auto store = openSqliteStore(options.database, options.busyMilliseconds);
-        if (runs->parsed()) {
+        if (commands.runs->parsed()) {
             printRuns(out, store->runs(options.platform, options.project));
             return historyDone;
         }
-        if (page->parsed()) {
+        if (commands.page->parsed()) {
             return writePage(*store, options);
         }
-        std::vector<std::pair<std::size_t, std::int64_t>> limits;
-        for (std::size_t column = 0; column < options.limits.size(); ++column) {
-            if (options.limits[column]) {
-                limits.emplace_back(column, *options.limits[column]);
-            }
-        }
-        // A limit on head's totals needs no base run.
-        std::string note;
-        const std::optional<Comparison> comparison =
-            comparisonOf(*store, options, gate->parsed() && !limits.empty(), note);
-        const Format format = formatOf(options.format);
-        if (!note.empty() && !(comparison && format == Format::json)) { // JSON: "base": null
-            out << note << '\n' << (comparison ? "\n" : "");
-        }
-        if (!comparison) {
-            return historyDone;
-        }
-        if (compare->parsed()) {
-            printComparison(out, *comparison, format);
-            return historyDone;
-        }
-        const GateResult result = evaluateGate(*comparison, watched, limits);
-        printGate(out, *comparison, result, watched, format);
-        return result.failed ? gateFailed : historyDone;
+        return compareOrGate(*store, options, commands.gate->parsed(), watched, out);
     } catch (const StoreError& error) {
         err << "vendrik-history: " << error.what() << '\n';
         return historyFailed;

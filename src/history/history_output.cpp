@@ -204,9 +204,11 @@ void printRuns(std::ostream& out, const std::vector<RunTotals>& runs) {
         const Values values = valuesOf(run.counters);
         rows.push_back({shown(run.run.platform, Format::text), shown(run.run.project, Format::text),
                         shown(run.run.githash, Format::text), stampOf(run.run),
-                        std::to_string(run.files), std::to_string(values[0]),
-                        std::to_string(values[12]), std::to_string(values[13]),
-                        std::to_string(values[14]), std::to_string(values[11])});
+                        std::to_string(run.files), std::to_string(values[valueAt("all_errors")]),
+                        std::to_string(values[valueAt("band_8_9")]),
+                        std::to_string(values[valueAt("band_5_7")]),
+                        std::to_string(values[valueAt("band_0_4")]),
+                        std::to_string(values[valueAt("his")])});
     }
     printTable(out, rows, false);
 }

@@ -41,10 +41,10 @@ struct Series {
     const char* colour;
     std::size_t column; ///< in comparedColumns
 };
-constexpr Series trendSeries[] = {{"priority 8-9", "#c0392b", 12},
-                                  {"priority 5-7", "#e67e22", 13},
-                                  {"priority 0-4", "#2980b9", 14},
-                                  {"HIS", "#8e44ad", 11}};
+constexpr Series trendSeries[] = {{"priority 8-9", "#c0392b", valueAt("band_8_9")},
+                                  {"priority 5-7", "#e67e22", valueAt("band_5_7")},
+                                  {"priority 0-4", "#2980b9", valueAt("band_0_4")},
+                                  {"HIS", "#8e44ad", valueAt("his")}};
 
 /// An SVG line chart of `values` (one vector per series, one value per run, oldest first).
 void writeChart(std::ostream& out, const std::vector<RunTotals>& runs,
@@ -93,13 +93,8 @@ void writeChart(std::ostream& out, const std::vector<RunTotals>& runs,
     out << "</svg>";
 }
 
-void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals> runs) {
-    std::reverse(runs.begin(), runs.end()); // oldest first
-    const RunKey& newest = runs.back().run;
-    out << "<section class=\"project\" data-platform=\"" << escaped(newest.platform)
-        << "\" data-project=\"" << escaped(newest.project) << "\"><h2>" << escaped(newest.platform)
-        << " / " << escaped(newest.project) << "</h2>";
-
+/// The trend of the totals by band and HIS, with its legend.
+void writeTotalsChart(std::ostream& out, const std::vector<RunTotals>& runs) {
     std::vector<std::vector<std::int64_t>> totals;
     for (const Series& series : trendSeries) {
         totals.emplace_back();
@@ -114,14 +109,18 @@ void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals>
     }
     out << "</div>";
     writeChart(out, runs, totals, {std::begin(trendSeries), std::end(trendSeries)}, 720, 240, true);
+}
 
-    const std::vector<FileRow> files = store.files(newest);
+/// The ten files with most findings in the newest run (most first; by name among equals),
+/// each with its trend over the runs.
+void writeTopFiles(std::ostream& out, HistoryStore& store, const std::vector<RunTotals>& runs,
+                   const std::vector<FileRow>& newestFiles) {
     std::vector<const FileRow*> ranked;
-    for (const FileRow& file : files) {
+    for (const FileRow& file : newestFiles) {
         ranked.push_back(&file);
     }
     std::stable_sort(ranked.begin(), ranked.end(), [](const FileRow* a, const FileRow* b) {
-        return a->counters[0] > b->counters[0];
+        return a->counters[valueAt("all_errors")] > b->counters[valueAt("all_errors")];
     });
     ranked.resize(std::min<std::size_t>(ranked.size(), 10));
     std::vector<std::string> names;
@@ -133,54 +132,61 @@ void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals>
            "<th>all_errors</th><th>trend</th></tr>";
     for (std::size_t index = 0; index < ranked.size(); ++index) {
         out << "<tr><td>" << escaped(ranked[index]->filename) << "</td><td>"
-            << ranked[index]->counters[0] << "</td><td>";
-        writeChart(out, runs, {trends[index]}, {{"all_errors", "#555", 0}}, 120, 24, false);
+            << ranked[index]->counters[valueAt("all_errors")] << "</td><td>";
+        writeChart(out, runs, {trends[index]}, {{"all_errors", "#555", valueAt("all_errors")}}, 120,
+                   24, false);
         out << "</td></tr>";
     }
     out << "</table>";
+}
 
+/// The files that changed from the run before the newest to the newest, and the totals.
+void writeNewestComparison(std::ostream& out, HistoryStore& store,
+                           const std::vector<RunTotals>& runs,
+                           const std::vector<FileRow>& newestFiles) {
     out << "<h3>Newest comparison</h3>";
     if (runs.size() < 2) {
         out << "<p>Only one run: nothing to compare with.</p>";
-    } else {
-        const RunKey& base = runs[runs.size() - 2].run;
-        const Comparison comparison = compareRuns(base, store.files(base), newest, files);
-        const std::size_t columns[] = {0, 12, 13, 14, 11};
-        out << "<p>" << escaped(base.githash) << " (" << escaped(stampOf(base)) << ") to "
-            << escaped(newest.githash) << " (" << escaped(stampOf(newest))
-            << "): the files that changed</p><table class=\"comparison\"><tr><th>file</th>";
+        return;
+    }
+    const RunKey& newest = runs.back().run;
+    const RunKey& base = runs[runs.size() - 2].run;
+    const Comparison comparison = compareRuns(base, store.files(base), newest, newestFiles);
+    constexpr std::size_t columns[] = {valueAt("all_errors"), valueAt("band_8_9"),
+                                       valueAt("band_5_7"), valueAt("band_0_4"), valueAt("his")};
+    out << "<p>" << escaped(base.githash) << " (" << escaped(stampOf(base)) << ") to "
+        << escaped(newest.githash) << " (" << escaped(stampOf(newest))
+        << "): the files that changed</p><table class=\"comparison\"><tr><th>file</th>";
+    for (const std::size_t column : columns) {
+        out << "<th>" << comparedColumns[column] << "</th>";
+    }
+    out << "</tr>";
+    const auto writeRow = [&](const FileChange& file, const std::string& label) {
+        out << "<tr><td>" << escaped(label) << "</td>";
         for (const std::size_t column : columns) {
-            out << "<th>" << comparedColumns[column] << "</th>";
+            const std::int64_t change = file.change()[column];
+            out << "<td class=\""
+                << (change > 0   ? "worse"
+                    : change < 0 ? "better"
+                                 : "")
+                << "\">" << (file.base ? std::to_string((*file.base)[column]) : "-") << " &rarr; "
+                << (file.head ? std::to_string((*file.head)[column]) : "-") << "</td>";
         }
         out << "</tr>";
-        const FileChange totals{"total", comparison.baseTotal, comparison.headTotal};
-        const auto writeRow = [&](const FileChange& file, const std::string& label) {
-            out << "<tr><td>" << escaped(label) << "</td>";
-            for (const std::size_t column : columns) {
-                const std::int64_t change = file.change()[column];
-                out << "<td class=\""
-                    << (change > 0   ? "worse"
-                        : change < 0 ? "better"
-                                     : "")
-                    << "\">" << (file.base ? std::to_string((*file.base)[column]) : "-")
-                    << " &rarr; " << (file.head ? std::to_string((*file.head)[column]) : "-")
-                    << "</td>";
-            }
-            out << "</tr>";
-        };
-        for (const FileChange& file : comparison.files) {
-            const Values change = file.change();
-            if (!file.base || !file.head ||
-                std::any_of(change.begin(), change.end(), [](std::int64_t v) { return v != 0; })) {
-                writeRow(file, file.filename + (!file.base   ? " (new)"
-                                                : !file.head ? " (gone)"
-                                                             : ""));
-            }
+    };
+    for (const FileChange& file : comparison.files) {
+        const Values change = file.change();
+        if (!file.base || !file.head ||
+            std::any_of(change.begin(), change.end(), [](std::int64_t v) { return v != 0; })) {
+            writeRow(file, file.filename + (!file.base ? " (new)" : !file.head ? " (gone)" : ""));
         }
-        writeRow(totals, "total");
-        out << "</table>";
     }
+    writeRow({"total", comparison.baseTotal, comparison.headTotal}, "total");
+    out << "</table>";
+}
 
+/// The runs, newest first, with their totals.
+void writeRunsTable(std::ostream& out, const std::vector<RunTotals>& runs) {
     out << "<h3>Runs</h3><table class=\"runs\"><tr><th>githash</th><th>date and time</th>"
            "<th>files</th><th>all_errors</th><th>8-9</th><th>5-7</th><th>0-4</th><th>his</th>"
            "</tr>";
@@ -188,10 +194,30 @@ void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals>
         const Values values = valuesOf(run->counters);
         out << "<tr class=\"run\" data-run=\"" << escaped(run->run.githash) << "\"><td>"
             << escaped(run->run.githash) << "</td><td>" << escaped(stampOf(run->run)) << "</td><td>"
-            << run->files << "</td><td>" << values[0] << "</td><td>" << values[12] << "</td><td>"
-            << values[13] << "</td><td>" << values[14] << "</td><td>" << values[11] << "</td></tr>";
+            << run->files << "</td>";
+        for (const std::size_t column :
+             {valueAt("all_errors"), valueAt("band_8_9"), valueAt("band_5_7"), valueAt("band_0_4"),
+              valueAt("his")}) {
+            out << "<td>" << values[column] << "</td>";
+        }
+        out << "</tr>";
     }
-    out << "</table></section>";
+    out << "</table>";
+}
+
+/// One platform and project: its section of the page.
+void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals> runs) {
+    std::reverse(runs.begin(), runs.end()); // oldest first
+    const RunKey& newest = runs.back().run;
+    out << "<section class=\"project\" data-platform=\"" << escaped(newest.platform)
+        << "\" data-project=\"" << escaped(newest.project) << "\"><h2>" << escaped(newest.platform)
+        << " / " << escaped(newest.project) << "</h2>";
+    writeTotalsChart(out, runs);
+    const std::vector<FileRow> newestFiles = store.files(newest);
+    writeTopFiles(out, store, runs, newestFiles);
+    writeNewestComparison(out, store, runs, newestFiles);
+    writeRunsTable(out, runs);
+    out << "</section>";
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/finding_counts.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -10,10 +12,7 @@
 
 namespace vendrik::history {
 
-/// The counter columns of the results table, in column order.
-inline constexpr std::array<std::string_view, 12> counterColumns = {
-    "all_errors", "misra_0", "misra_1", "misra_2", "misra_3", "misra_4",
-    "misra_5",    "misra_6", "misra_7", "misra_8", "misra_9", "his"};
+using vendrik::counterColumns;
 
 /// The counters of a file, or their sums over a run, in column order.
 using Counters = std::array<std::int64_t, counterColumns.size()>;
@@ -71,14 +70,5 @@ class HistoryStore {
     virtual std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs, const std::vector<std::string>& filenames) = 0;
 };
-
-/// The three priority bands and HIS of counters: 8-9, 5-7, 0-4, his.
-struct Bands {
-    std::int64_t priority8to9 = 0;
-    std::int64_t priority5to7 = 0;
-    std::int64_t priority0to4 = 0;
-    std::int64_t his = 0;
-};
-Bands bandsOf(const Counters& counters);
 
 } // namespace vendrik::history

@@ -8,10 +8,12 @@ namespace vendrik::history {
 Values valuesOf(const Counters& counters) {
     Values values{};
     std::copy(counters.begin(), counters.end(), values.begin());
-    const Bands bands = bandsOf(counters);
-    values[12] = bands.priority8to9;
-    values[13] = bands.priority5to7;
-    values[14] = bands.priority0to4;
+    for (std::uint32_t priority = 0; priority <= 9; ++priority) {
+        constexpr std::array<std::size_t, 3> bandValue = {valueAt("band_8_9"), valueAt("band_5_7"),
+                                                          valueAt("band_0_4")};
+        values[bandValue[static_cast<std::size_t>(priorityBand(priority))]] +=
+            counters[valueAt("misra_0") + priority];
+    }
     return values;
 }
 

@@ -2,6 +2,7 @@
 
 #include "history/history_store.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,8 +15,20 @@ inline constexpr std::array<std::string_view, 15> comparedColumns = {
     "all_errors", "misra_0", "misra_1", "misra_2", "misra_3",  "misra_4",  "misra_5", "misra_6",
     "misra_7",    "misra_8", "misra_9", "his",     "band_8_9", "band_5_7", "band_0_4"};
 using Values = std::array<std::int64_t, comparedColumns.size()>;
+static_assert(std::equal(counterColumns.begin(), counterColumns.end(), comparedColumns.begin()),
+              "the compared values start with the counters");
 
-/// Counters with their bands, in comparedColumns order.
+/// The index in comparedColumns of `name`, which must be one of them: valueAt("his").
+consteval std::size_t valueAt(std::string_view name) {
+    std::size_t index = 0;
+    while (comparedColumns[index] != name) {
+        ++index;
+    }
+    return index;
+}
+
+/// Counters with their bands (each priority's counter in its band, see priorityBand), in
+/// comparedColumns order.
 Values valuesOf(const Counters& counters);
 
 /// One file in two runs. A file that one run lacks has nothing on that side.

@@ -73,5 +73,46 @@ TEST(RunComparison, GateFailsOnGrowthInAWatchedColumnOrAPassedLimit) {
     EXPECT_EQ(limited.limitsPassed, std::vector<std::string>{"his 1 > 0"});
 }
 
+TEST(RunComparison, GateRules) {
+    const std::size_t all = *columnIndex("all_errors");
+    const std::size_t his = *columnIndex("his");
+    const std::size_t high = *columnIndex("band_8_9");
+    struct Case {
+        const char* name;
+        std::vector<FileRow> base;
+        std::vector<FileRow> head;
+        std::vector<std::size_t> watched;
+        std::vector<std::pair<std::size_t, std::int64_t>> limits;
+        bool failed;
+    };
+    const Case cases[] = {
+        {"unchanged", {row("a.c", 1, 1, 1)}, {row("a.c", 1, 1, 1)}, {all, his}, {}, false},
+        {"one more finding", {row("a.c", 1, 1, 1)}, {row("a.c", 1, 2, 1)}, {all}, {}, true},
+        {"growth outside the watched columns",
+         {row("a.c", 1, 1, 1)},
+         {row("a.c", 1, 2, 1)},
+         {high, his},
+         {},
+         false},
+        {"a file that appears", {}, {row("new.c", 0, 0, 1)}, {his}, {}, true},
+        {"a file that appears empty", {}, {row("new.c", 0, 0, 0)}, {all, his}, {}, false},
+        {"a file that disappears", {row("a.c", 2, 0, 0)}, {}, {all}, {}, false},
+        {"fixed in one file, added in another",
+         {row("a.c", 1, 0, 0), row("b.c", 0, 0, 0)},
+         {row("a.c", 0, 0, 0), row("b.c", 1, 0, 0)},
+         {all},
+         {},
+         true},
+        {"a total equal to its limit", {}, {row("a.c", 2, 1, 0)}, {}, {{all, 3}}, false},
+        {"a total above its limit", {}, {row("a.c", 2, 2, 0)}, {}, {{all, 3}}, true},
+        {"a band limit", {}, {row("a.c", 2, 0, 0)}, {}, {{high, 1}}, true},
+    };
+    for (const Case& test : cases) {
+        const Comparison comparison = compareRuns(run("base"), test.base, run("head"), test.head);
+        EXPECT_EQ(evaluateGate(comparison, test.watched, test.limits).failed, test.failed)
+            << test.name;
+    }
+}
+
 } // namespace
 } // namespace vendrik::history

@@ -13,18 +13,4 @@ namespace vendrik::history {
 /// testresults.
 std::unique_ptr<HistoryStore> openSqliteStore(const std::string& path, int busyMilliseconds = 5000);
 
-/// What loading one script did.
-struct LoadResult {
-    std::int64_t rowsAdded = 0;
-    std::vector<RunKey> runsPresent; ///< runs whose rows the table holds already: nothing added
-};
-
-/// Loads a converter SQL script into the database at `path` (created when missing) in one
-/// transaction: all its rows or none. Only the create statement of testresults and inserts
-/// into it may run; any other statement is refused, and StoreError says which. When a row
-/// breaks the table's UNIQUE constraint, its run is already present: the script adds nothing,
-/// and the result names the run.
-LoadResult loadScript(const std::string& path, const std::string& script,
-                      int busyMilliseconds = 5000);
-
 } // namespace vendrik::history

@@ -1,0 +1,96 @@
+#include "history/history_main.h"
+
+#include "test_support/history_scripts.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace vendrik::history {
+namespace {
+
+struct Ran {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Ran historyMain(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "vendrik-history");
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = runHistoryMain(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+}
+
+void write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(HistoryMain, LoadsScriptsWholeOrNotAtAll) {
+    const testing::TemporaryDatabase db;
+    const RunKey run = {"P", "Q", "h1", "2026.12.01", "02:00:00"};
+    std::vector<FileRow> rows;
+    for (int file = 0; file < 12; ++file) {
+        rows.push_back(testing::fileRow("f" + std::to_string(file) + ".c", file));
+    }
+    std::string script = testing::scriptOf(run, rows);
+    // A NUL byte would end SQLite's reading of the script part way: refused whole.
+    script.insert(script.find("f3.c"), 1, '\0');
+    const std::string nul = db.folder + "/nul.sql";
+    write(nul, script);
+    const Ran refused = historyMain({"load", "--database=" + db.path, nul});
+    EXPECT_EQ(refused.status, historyFailed);
+    EXPECT_EQ(refused.err, "vendrik-history: " + nul + ": refused: the script holds a NUL byte\n");
+    EXPECT_EQ(refused.out, "");
+
+    const std::string good = db.folder + "/good.sql";
+    write(good, testing::scriptOf(run, rows));
+    const Ran loaded = historyMain({"load", "--database=" + db.path, good});
+    EXPECT_EQ(loaded.status, historyDone) << loaded.err;
+    EXPECT_EQ(loaded.out, good + ": 12 rows added\n");
+    const std::string page = db.folder + "/page.html";
+    write(page, "previous page");
+    EXPECT_EQ(historyMain({"page", "--database=" + db.path, "--output=" + page}).status, 0);
+    std::ifstream written(page);
+    const std::string first((std::istreambuf_iterator<char>(written)), {});
+    EXPECT_TRUE(first.starts_with("<!DOCTYPE html>")) << first.substr(0, 40);
+    const Ran runs = historyMain({"runs", "--database=" + db.path});
+    EXPECT_NE(runs.out.find("P         Q        h1       2026.12.01 02:00:00  12     66"),
+              std::string::npos)
+        << runs.out;
+}
+
+TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
+    const testing::TemporaryDatabase db;
+    write(db.folder + "/a.sql", testing::scriptOf({"P", "Q", "h1", "2026.12.01", "02:00:00"},
+                                                  {testing::fileRow("a.c", 1)}));
+    ASSERT_EQ(historyMain({"load", "--database=" + db.path, db.folder + "/a.sql"}).status, 0);
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"runs"}, "vendrik-history: --database is required\nRun with --help for usage.\n"},
+        {{"page", "--database=" + db.path, "--output=/dev/full"},
+         "vendrik-history: could not write /dev/full\n"},
+        {{"gate", "--database=" + db.path, "--platform=P", "--project=Q", "--watch=nothing"},
+         "vendrik-history: --watch: no column named nothing\n"},
+        {{"compare", "--database=" + db.path, "--platform=P", "--project=R"},
+         "vendrik-history: no run of platform P and project R\n"},
+        {{"compare", "--database=" + db.path, "--platform=P", "--project=Q", "--head=zz"},
+         "vendrik-history: no run matches zz\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const Ran ran = historyMain(arguments);
+        EXPECT_EQ(ran.status, historyFailed) << arguments[0];
+        EXPECT_EQ(ran.err, message) << arguments[0];
+    }
+}
+
+} // namespace
+} // namespace vendrik::history

@@ -1,0 +1,45 @@
+#include "test_support/history_scripts.h"
+
+#include "output/sql_script.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace vendrik::testing {
+
+std::string scriptOf(const history::RunKey& run, const std::vector<history::FileRow>& rows) {
+    std::string script = std::string(sqlSchemaStatement) + "\n";
+    for (const history::FileRow& row : rows) {
+        script += std::string(sqlInsertHead) + sqlValue(run.platform) + ", " +
+                  sqlValue(run.project) + ", " + sqlValue("QAC 8.1.2.R") + ", " +
+                  sqlValue(run.githash) + ", " + sqlValue(run.date) + ", " + sqlValue(run.time) +
+                  ", " + sqlValue(row.filename);
+        for (const std::int64_t count : row.counters) {
+            script += ", \"" + std::to_string(count) + "\"";
+        }
+        script += ");\n";
+    }
+    return script;
+}
+
+history::FileRow fileRow(const std::string& file, std::int64_t all, std::int64_t his,
+                         std::size_t priority) {
+    history::FileRow row{file, {}};
+    row.counters[0] = all;
+    row.counters[1 + priority] = all - his;
+    row.counters[11] = his;
+    return row;
+}
+
+TemporaryDatabase::TemporaryDatabase() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vendrik-db-XXXXXX").string();
+    folder = mkdtemp(pattern.data()) ? pattern : "";
+    path = folder + "/results.db";
+}
+
+TemporaryDatabase::~TemporaryDatabase() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+} // namespace vendrik::testing

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "history/history_store.h"
+
+#include <string>
+#include <vector>
+
+namespace vendrik::testing {
+
+/// A converter script of `run` with one row per file of `rows`, as the converter writes it.
+std::string scriptOf(const history::RunKey& run, const std::vector<history::FileRow>& rows);
+
+/// A row of `file` with all_errors `all`, of which `his` are HIS findings and the rest of
+/// priority `priority`.
+history::FileRow fileRow(const std::string& file, std::int64_t all, std::int64_t his = 0,
+                         std::size_t priority = 3);
+
+/// The path of a results database in a folder of its own, removed with the object.
+struct TemporaryDatabase {
+    TemporaryDatabase();
+    ~TemporaryDatabase();
+    TemporaryDatabase(const TemporaryDatabase&) = delete;
+    TemporaryDatabase& operator=(const TemporaryDatabase&) = delete;
+    std::string folder;
+    std::string path;
+};
+
+} // namespace vendrik::testing
