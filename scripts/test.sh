@@ -33,4 +33,6 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVENDRIK_FUZZ_PROGRAM="$PWD/build-fuzz/vendrik_line_matcher_fuzz" \
     -DVENDRIK_SARIF_MULTITOOL="$PWD/$multitool" >/dev/null
 cmake --build build
-ctest --test-dir build --output-on-failure --timeout 600
+# Both cores: the fuzz minute and the sanitizer suite (marked costly, so they start first)
+# run beside the other tests.
+ctest --test-dir build --output-on-failure --timeout 600 --parallel 2

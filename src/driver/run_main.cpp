@@ -90,16 +90,14 @@ bool writeRunFiles(const RunOptions& options, const FindingsList& findings, cons
            all(commitOutputFile);
 }
 
-int convert(int argc, const char* const argv[], std::ostream& console,
-            const std::vector<std::string>& systemArguments) {
-    printVersionBanner(argc > 0 ? argv[0] : "", console);
-
-    const std::vector<std::string> arguments(argv, argv + argc);
+/// The options of `arguments`, with the names of the files taken from `systemArguments`, the
+/// command line as the system holds it, where it has as many arguments: every other value
+/// keeps the bytes it is written with.
+RunOptions runOptionsOf(const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& systemArguments) {
     RunOptions options;
     parseRunOptions(options, arguments);
     if (systemArguments.size() == arguments.size()) {
-        // The names of the files as the system holds them; every other value keeps the
-        // bytes it is written with.
         RunOptions named;
         parseRunOptions(named, systemArguments);
         options.input = named.input;
@@ -107,6 +105,36 @@ int convert(int argc, const char* const argv[], std::ostream& console,
         options.sarifOutput = named.sarifOutput;
         options.codequalityOutput = named.codequalityOutput;
     }
+    return options;
+}
+
+/// The output of the run: the findings grouped and ranked by file, stamped with the run's
+/// time, as the SQL script or the summary.
+std::string outputText(const RunOptions& options, const FindingsList& findings) {
+    const FindingsByFile groups = groupFindingsByFile(findings);
+    const std::vector<FileFindings> ranked = rankFileFindings(groups);
+
+    std::string runDate;
+    std::string runTime;
+    takeRunTimestamp(runDate, runTime);
+
+    OutputLines lines;
+    if (sqlModeSelected(options)) {
+        appendSqlScript(lines, ranked, runDate, runTime, options.platform, options.typName,
+                        options.hashValue);
+    } else {
+        appendSummaryReport(lines, ranked, wholeList(findings), runDate, runTime, options.platform,
+                            options.typName);
+    }
+    return joinOutputLines(lines);
+}
+
+int convert(int argc, const char* const argv[], std::ostream& console,
+            const std::vector<std::string>& systemArguments) {
+    printVersionBanner(argc > 0 ? argv[0] : "", console);
+
+    const std::vector<std::string> arguments(argv, argv + argc);
+    const RunOptions options = runOptionsOf(arguments, systemArguments);
     if (arguments.size() < 5) {
         return fail(console, "Not enough command line arguments", tooFewArguments);
     }
@@ -149,23 +177,7 @@ int convert(int argc, const char* const argv[], std::ostream& console,
     }
     input.close();
 
-    const FindingsByFile groups = groupFindingsByFile(findings);
-    const std::vector<FileFindings> ranked = rankFileFindings(groups);
-
-    std::string runDate;
-    std::string runTime;
-    takeRunTimestamp(runDate, runTime);
-
-    OutputLines lines;
-    if (sqlModeSelected(options)) {
-        appendSqlScript(lines, ranked, runDate, runTime, options.platform, options.typName,
-                        options.hashValue);
-    } else {
-        appendSummaryReport(lines, ranked, wholeList(findings), runDate, runTime, options.platform,
-                            options.typName);
-    }
-
-    const std::string text = joinOutputLines(lines);
+    const std::string text = outputText(options, findings);
     if (!writeRunFiles(options, findings, text, output, sarif, quality)) {
         return fail(console, "Could not write output file", outputNotWritten);
     }

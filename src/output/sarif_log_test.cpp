@@ -133,6 +133,25 @@ TEST(SarifLog, FingerprintsStayUniqueUnderAHashCollision) {
     EXPECT_EQ(colliding[2].substr(16), ":2");
 }
 
+// A large log reaches the sink in pieces of about 1 MiB, never whole.
+TEST(SarifLog, HandsTheLogOnInPieces) {
+    std::vector<Finding> many;
+    for (std::uint32_t line = 1; line <= 20000; ++line) {
+        many.push_back(testFinding("Src\\Src_NV\\a.c", line, 3, 2000, "a longer message text"));
+    }
+    const FindingsList list = sortedList(many);
+    std::vector<std::size_t> pieces;
+    std::string whole;
+    EXPECT_TRUE(writeSarifLog(list, {"P", "T", ""}, [&](std::string_view piece) {
+        pieces.push_back(piece.size());
+        whole += piece;
+        return true;
+    }));
+    EXPECT_GT(pieces.size(), 3u);
+    EXPECT_LT(*std::max_element(pieces.begin(), pieces.end()), (std::size_t{1} << 20) + 4096);
+    EXPECT_EQ(json::parse(whole)["runs"][0]["results"].size(), 20000u);
+}
+
 TEST(SarifLog, StopsWhenTheSinkFails) {
     std::vector<Finding> many;
     for (std::uint32_t line = 1; line <= 5000; ++line) {

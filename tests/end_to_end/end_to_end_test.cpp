@@ -154,6 +154,16 @@ TEST(EndToEnd, HonoursFilePermissions) {
     EXPECT_EQ(unreadable.status, 254);
     EXPECT_EQ(unreadable.console, "Vendrik error: Could not open input file\n");
     EXPECT_FALSE(fileExists(scratch.path + "/out.txt"));
+
+    // An output this user may not write is refused, though its folder takes new files.
+    const std::string readOnly = scratch.path + "/read-only.txt";
+    writeFile(readOnly, "previous\n");
+    fs::permissions(readOnly,
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const ProgramResult refused = runProgram(summaryArguments(report, readOnly), true);
+    EXPECT_EQ(refused.status, 253);
+    EXPECT_EQ(refused.console, "Vendrik error: Could not open output file\n");
+    EXPECT_EQ(readFile(readOnly), "previous\n");
 }
 
 TEST(EndToEnd, ReplacesAnExistingOutputCompletely) {
