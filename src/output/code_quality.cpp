@@ -22,15 +22,9 @@ bool writeCodeQuality(const FindingsList& list, const TextSink& sink) {
     std::string& out = made.text;
     out = "[";
     bool first = true;
-    std::string_view file; // the findings of one file come together: its path is made once
-    std::string path;
+    FileText path(appendJsonPath);
     forEachReviewFinding(list, [&](const ReviewFinding& review) {
         const Finding& finding = review.finding;
-        if (finding.file.data() != file.data()) {
-            file = finding.file;
-            path.clear();
-            appendJsonPath(path, file);
-        }
         out += first ? "\n{\"description\":" : ",\n{\"description\":";
         first = false;
         appendJsonSentence(out, finding.messageText);
@@ -41,7 +35,7 @@ bool writeCodeQuality(const FindingsList& list, const TextSink& sink) {
         out += "\",\"severity\":\""sv;
         out += bandName(finding.priority, severities);
         out += "\",\"location\":{\"path\":"sv;
-        out += path;
+        out += path.of(finding.file);
         out += ",\"lines\":{\"begin\":"sv;
         out += numberText(std::max(finding.line, std::uint32_t{1}));
         out += "}}}"sv;

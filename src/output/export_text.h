@@ -33,4 +33,25 @@ class ExportText {
     bool written_ = true;
 };
 
+/// A file name as an export writes it (`make` appends it to a text), made once for the
+/// findings of one file, which come together in the findings list.
+class FileText {
+  public:
+    explicit FileText(void (*make)(std::string&, std::string_view)) : make_(make) {}
+    /// The text of `file`, a name of the findings list's own store.
+    const std::string& of(std::string_view file) {
+        if (file.data() != file_.data() || file.size() != file_.size()) {
+            file_ = file;
+            text_.clear();
+            make_(text_, file);
+        }
+        return text_;
+    }
+
+  private:
+    void (*make_)(std::string&, std::string_view);
+    std::string_view file_;
+    std::string text_;
+};
+
 } // namespace vendrik

@@ -149,17 +149,12 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
     out += "},\"results\":["sv;
 
     bool first = true;
-    std::string_view file; // the findings of one file come together: its URI is made once
-    std::string uri;
+    FileText uri(appendUriPath);
     forEachReviewFinding(list, [&](const ReviewFinding& review) {
         out += first ? "" : ",";
         first = false;
-        if (review.finding.file.data() != file.data()) {
-            file = review.finding.file;
-            uri.clear();
-            appendUriPath(uri, file);
-        }
-        appendResult(out, review, ruleIndex.at(review.finding.messageNumber), uri);
+        appendResult(out, review, ruleIndex.at(review.finding.messageNumber),
+                     uri.of(review.finding.file));
         made.pieceMade();
     });
     out += "]}]}\n"sv;

@@ -190,7 +190,7 @@ TEST(HistoryTrust, ShowsNamesAsText) {
         for (std::size_t index = 0; index < std::size(hostile); ++index) {
             sql += "insert into testresults values ('P', 'Q', 'QAC', 'h" + run + "', '2026.12.0" +
                    run + "', '01:00:00', '" + hostile[index] + "', " +
-                   std::to_string(std::stoi(run) * (index + 1)) +
+                   std::to_string(static_cast<std::size_t>(std::stoi(run)) * (index + 1)) +
                    ", 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0);\n";
         }
     }

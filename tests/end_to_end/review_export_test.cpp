@@ -76,7 +76,7 @@ std::map<std::string, Counts> summaryCounts(const std::string& summary) {
 
 void count(Counts& counts, bool his, int band) {
     ++counts[0];
-    ++counts[his ? 4 : 1 + band];
+    ++counts[his ? 4u : static_cast<std::size_t>(1 + band)];
 }
 
 std::string percentDecoded(const std::string& uri) {
