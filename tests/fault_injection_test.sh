@@ -76,11 +76,12 @@ expect "close EIO" 252 "$write_error"
 reset_output
 run strace -qq -o /dev/null -e trace=rename -e inject=rename:error=EIO:when=1
 expect "rename EIO" 252 "$write_error"
-# The exports are put in place before the output: when one fails, the output is untouched.
+# The exports are put in place before the output, which comes last: when its rename fails,
+# after the export's, the output is untouched.
 reset_output
 arguments+=(--sarif_output="$work/out/../r.sarif")
-run strace -qq -o /dev/null -e trace=rename -e inject=rename:error=EIO:when=1
-expect "rename EIO of the export" 252 "$write_error"
+run strace -qq -o /dev/null -e trace=rename -e inject=rename:error=EIO:when=2
+expect "rename EIO of the output after the export's" 252 "$write_error"
 unset 'arguments[-1]'
 # The file system refuses the temporary (no free block or inode): a failure, never a write
 # in place that would empty the previous output.
