@@ -28,8 +28,8 @@ bool namesOneFile(const std::string& first, const std::string& second) {
             std::filesystem::absolute(nativePath(path), error), error);
         return error ? std::filesystem::path() : found;
     };
-    return !first.empty() && !second.empty() && !resolved(first).empty() &&
-           resolved(first) == resolved(second);
+    const std::filesystem::path resolvedFirst = first.empty() ? "" : resolved(first);
+    return !resolvedFirst.empty() && !second.empty() && resolvedFirst == resolved(second);
 }
 
 bool isDirectory(const std::string& path) {
