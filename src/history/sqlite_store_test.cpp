@@ -11,15 +11,15 @@ namespace {
 using testing::fileRow;
 using testing::scriptOf;
 
-RunKey run(const std::string& hash, const std::string& date) {
+RunKey runOn(const std::string& hash, const std::string& date) {
     return {"P", "Q", hash, date, "02:00:00"};
 }
 
 TEST(SqliteStore, ReadsRunsFilesAndTrendsAsLoaded) {
     const testing::TemporaryDatabase db;
-    const RunKey first = run("r1", "2026.12.01");
-    const RunKey second = run("r2", "2026.12.02");
-    const RunKey third = run("r3", "2026.12.03");
+    const RunKey first = runOn("r1", "2026.12.01");
+    const RunKey second = runOn("r2", "2026.12.02");
+    const RunKey third = runOn("r3", "2026.12.03");
     EXPECT_EQ(loadScript(db.path, scriptOf(first, {fileRow("a.c", 1)})).rowsAdded, 1);
     EXPECT_EQ(
         loadScript(db.path, scriptOf(second, {fileRow("b.c", 5, 2), fileRow("a.c", 2)})).rowsAdded,

@@ -9,8 +9,8 @@
 namespace vendrik {
 namespace {
 
-Finding finding(const std::string& file, std::uint32_t line, std::uint32_t priority,
-                std::uint32_t messageNumber) {
+Finding summaryFinding(const std::string& file, std::uint32_t line, std::uint32_t priority,
+                       std::uint32_t messageNumber) {
     return testing::testFinding(file, line, priority, messageNumber);
 }
 
@@ -41,11 +41,11 @@ TEST(SummaryReport, WritesSectionsFilesAndTotals) {
         "",
     };
     EXPECT_EQ(summaryOf({
-                  finding("Src\\Src_NV\\app\\util.c", 7, 9, 2880),
-                  finding("Src\\Src_NV\\app\\main.c", 10, 2, 2981),
-                  finding("Src\\Src_NV\\app\\main.c", 20, 6, 3450),
-                  finding("Src\\Src_NV\\app\\main.c", 30, 4, 5305),
-                  finding("Src\\Src_NV\\app\\util.c", 5, 8, 1503),
+                  summaryFinding("Src\\Src_NV\\app\\util.c", 7, 9, 2880),
+                  summaryFinding("Src\\Src_NV\\app\\main.c", 10, 2, 2981),
+                  summaryFinding("Src\\Src_NV\\app\\main.c", 20, 6, 3450),
+                  summaryFinding("Src\\Src_NV\\app\\main.c", 30, 4, 5305),
+                  summaryFinding("Src\\Src_NV\\app\\util.c", 5, 8, 1503),
               }),
               expected);
 }
@@ -66,7 +66,7 @@ TEST(SummaryReport, WritesTheFixedLinesWithoutFindingsAndValuesVerbatim) {
     };
     EXPECT_EQ(summaryOf({}, "", R"(a "b", \c)"), expected);
 
-    const OutputLines noPlatform = summaryOf({finding("Src\\Src_NV\\h.c", 1, 3, 5350)}, "");
+    const OutputLines noPlatform = summaryOf({summaryFinding("Src\\Src_NV\\h.c", 1, 3, 5350)}, "");
     EXPECT_EQ(noPlatform[1], R"(2020.03.14, 09:05:42 \Src\Src_NV\h.c, "1" ,"0", "0", "0", "1")");
 }
 

@@ -17,7 +17,7 @@ namespace {
 using nlohmann::json;
 using namespace std::string_literals;
 
-const std::string exampleReport = std::string(VENDRIK_TEST_DATA) + "/../../examples/qac_report.txt";
+const std::string bundledReport = std::string(VENDRIK_TEST_DATA) + "/../../examples/qac_report.txt";
 
 /// A report of warning lines in and out of the source tree, with repeated warnings, every
 /// priority, HIS messages, line 0, and message texts that hold quotes, backslashes, control
@@ -150,7 +150,7 @@ TEST(ReviewExport, CoversExactlyTheFindingsTheSummaryCounts) {
 TEST(ReviewExport, FollowsTheRulesOfTheOtherOutputs) {
     const ScratchDirectory scratch;
     const std::string report = scratch.path + "/report.txt";
-    writeFile(report, readFile(exampleReport));
+    writeFile(report, readFile(bundledReport));
     auto arguments = exportArguments(report, scratch.path);
     const auto runWith = [&](const std::string& sarif, const std::string& quality) {
         arguments[5] = "--sarif_output=" + sarif;
@@ -167,7 +167,7 @@ TEST(ReviewExport, FollowsTheRulesOfTheOtherOutputs) {
         EXPECT_EQ(refused.console, "Vendrik error: Could not open output file\n");
         EXPECT_FALSE(fileExists(scratch.path + "/summary.txt")) << badSarif << " " << badQuality;
     }
-    EXPECT_EQ(readFile(report), readFile(exampleReport));
+    EXPECT_EQ(readFile(report), readFile(bundledReport));
 
     const ProgramResult full = runWith("/dev/full", quality);
     EXPECT_EQ(full.status, 252);
