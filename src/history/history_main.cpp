@@ -132,9 +132,7 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
 int writePage(HistoryStore& store, const Options& options) {
     std::ostringstream page;
     writeHistoryPage(page, store);
-    OutputFile file;
-    if (!openOutputFile(file, options.output, Replacement::whole) ||
-        !writeOutputFile(file, page.str()) || !closeOutputFile(file) || !commitOutputFile(file)) {
+    if (!writeWholeOutputFile(options.output, page.str())) {
         throw StoreError("could not write " + options.output);
     }
     return historyDone;

@@ -350,6 +350,12 @@ bool commitOutputFile(OutputFile& file) {
     return true;
 }
 
+bool writeWholeOutputFile(const std::string& path, std::string_view text) {
+    OutputFile file;
+    return openOutputFile(file, path, Replacement::whole) && writeOutputFile(file, text) &&
+           closeOutputFile(file) && commitOutputFile(file);
+}
+
 void removeTemporariesOnInterrupt() {
     for (const int signal : {SIGINT, SIGTERM}) {
         if (std::signal(signal, removeTemporariesAndEnd) == SIG_IGN) {

@@ -67,6 +67,10 @@ bool closeOutputFile(OutputFile& file);
 /// part way.
 bool commitOutputFile(OutputFile& file);
 
+/// Opens, writes, closes and commits `path` with `text` as its whole content, replaced whole
+/// where it can be: false, leaving an existing file as it was, when any step fails.
+bool writeWholeOutputFile(const std::string& path, std::string_view text);
+
 /// Removes the temporaries of the run's open output files when the process is interrupted
 /// (SIGINT, SIGTERM), then ends it by the signal as it would have ended. A signal that the
 /// process was started with ignored stays ignored.
