@@ -65,8 +65,9 @@ bool eachWrittenFileItsOwn(const RunOptions& options) {
 
 /// Writes the output's `text` and the exports asked for, closes them all, and only then puts
 /// them in place, the output last: a failure leaves it as it was. False when any step fails.
-bool writeRunFiles(const RunOptions& options, const FindingsList& findings, const std::string& text,
-                   OutputFile& output, OutputFile& sarif, OutputFile& quality) {
+bool writeRunFiles(const RunOptions& options, const FindingsList& findings, const RunStamp& stamp,
+                   const std::string& text, OutputFile& output, OutputFile& sarif,
+                   OutputFile& quality) {
     const auto into = [](OutputFile& file) {
         return [&file](std::string_view piece) { return writeOutputFile(file, piece); };
     };
@@ -74,8 +75,10 @@ bool writeRunFiles(const RunOptions& options, const FindingsList& findings, cons
     bool written = true;
     if (options.sarifOutputGiven) {
         files.push_back(&sarif);
-        written = writeSarifLog(findings, {options.platform, options.typName, options.hashValue},
-                                into(sarif));
+        written = writeSarifLog(
+            findings,
+            {options.platform, options.typName, options.hashValue, stamp.date, stamp.time},
+            into(sarif));
     }
     if (options.codequalityOutputGiven) {
         files.push_back(&quality);
@@ -110,13 +113,12 @@ RunOptions runOptionsOf(const std::vector<std::string>& arguments,
 
 /// The output of the run: the findings grouped and ranked by file, stamped with the run's
 /// time, as the SQL script or the summary.
-std::string outputText(const RunOptions& options, const FindingsList& findings) {
+std::string outputText(const RunOptions& options, const FindingsList& findings,
+                       const RunStamp& stamp) {
     const FindingsByFile groups = groupFindingsByFile(findings);
     const std::vector<FileFindings> ranked = rankFileFindings(groups);
-
-    std::string runDate;
-    std::string runTime;
-    takeRunTimestamp(runDate, runTime);
+    const std::string& runDate = stamp.date;
+    const std::string& runTime = stamp.time;
 
     OutputLines lines;
     if (sqlModeSelected(options)) {
@@ -177,8 +179,11 @@ int convert(int argc, const char* const argv[], std::ostream& console,
     }
     input.close();
 
-    const std::string text = outputText(options, findings);
-    if (!writeRunFiles(options, findings, text, output, sarif, quality)) {
+    // One stamp for the output and the SARIF log: a run loaded from both is one run.
+    RunStamp stamp;
+    takeRunTimestamp(stamp.date, stamp.time);
+    const std::string text = outputText(options, findings, stamp);
+    if (!writeRunFiles(options, findings, stamp, text, output, sarif, quality)) {
         return fail(console, "Could not write output file", outputNotWritten);
     }
     if (!outputIsConsole) {

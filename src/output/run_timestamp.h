@@ -5,6 +5,12 @@
 
 namespace vendrik {
 
+/// A run's local date (YYYY.MM.DD) and time (HH:MM:SS), as the SQL script writes them.
+struct RunStamp {
+    std::string date;
+    std::string time;
+};
+
 /// Stamps the run with the current local time: `runDate` becomes YYYY.MM.DD and `runTime`
 /// HH:MM:SS (24-hour clock, zero-padded), the fraction of the second dropped.
 void takeRunTimestamp(std::string& runDate, std::string& runTime);

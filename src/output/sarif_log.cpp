@@ -146,6 +146,11 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
     appendTextProperty(out, "platform", run.platform);
     out += ',';
     appendTextProperty(out, "project", run.project);
+    for (const auto& [name, value] :
+         {std::pair{"githash"sv, run.hash}, {"date"sv, run.date}, {"time"sv, run.time}}) {
+        out += ',';
+        appendTextProperty(out, name, value);
+    }
     out += "},\"results\":["sv;
 
     bool first = true;

@@ -12,6 +12,8 @@ struct SarifRun {
     std::string_view platform;
     std::string_view project;
     std::string_view hash; ///< empty: the log has no version-control provenance
+    std::string_view date; ///< the run's stamp, as the SQL script of the run writes it
+    std::string_view time;
 };
 
 /// Writes a SARIF 2.1.0 log of the findings of `list` to `sink`, in pieces: one run whose
@@ -19,7 +21,8 @@ struct SarifRun {
 /// per message number, in number order; one result per finding, in list order, with its
 /// level from its priority band (8-9 error, 5-7 warning, 0-4 note), its file as a URI
 /// relative to the base id SRCROOT (the folder that holds Src), its line when it is 1 or
-/// more, and its fingerprint (see ReviewFinding). Returns false when the sink fails.
+/// more, and its fingerprint (see ReviewFinding). The run's properties name it as its SQL
+/// script does: platform, project, githash, date and time. Returns false when the sink fails.
 bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink);
 
 } // namespace vendrik

@@ -14,7 +14,8 @@ using nlohmann::json;
 using testing::sortedList;
 using testing::testFinding;
 
-json sarifOf(std::vector<Finding> findings, const SarifRun& run = {"P", "T", "4f2a9c1"}) {
+json sarifOf(std::vector<Finding> findings,
+             const SarifRun& run = {"P", "T", "4f2a9c1", "2026.12.08", "23:59:07"}) {
     const FindingsList list = sortedList(std::move(findings));
     std::string text;
     EXPECT_TRUE(writeSarifLog(list, run, [&](std::string_view piece) {
@@ -41,7 +42,11 @@ TEST(SarifLog, DescribesTheRunAndOneRulePerMessageNumber) {
     EXPECT_EQ(run["tool"]["driver"]["version"], "8.1.2.R");
     EXPECT_EQ(run["conversion"]["tool"]["driver"]["name"], "Vendrik");
     EXPECT_EQ(run["conversion"]["tool"]["driver"]["version"], "1.2.0.0");
-    EXPECT_EQ(run["properties"], json({{"platform", "P"}, {"project", "T"}}));
+    EXPECT_EQ(run["properties"], json({{"platform", "P"},
+                                       {"project", "T"},
+                                       {"githash", "4f2a9c1"},
+                                       {"date", "2026.12.08"},
+                                       {"time", "23:59:07"}}));
     EXPECT_EQ(run["versionControlProvenance"][0]["revisionId"], "4f2a9c1");
     EXPECT_EQ(run["automationDetails"]["id"], "vendrik/P/T/");
 
@@ -70,7 +75,7 @@ TEST(SarifLog, GivesEachFindingOneResult) {
                               testFinding("Src\\Src_NV\\a b.c", 3, 5, 1, "x"),
                               testFinding("Src\\Src_NV\\a b.c", 4, 4, 1, "x"),
                               testFinding("Src\\Src_NV\\a b.c", 5, 0, 5300, "x")},
-                             {"P", "T", ""});
+                             {"P", "T", "", "", ""});
     const json& run = log["runs"][0];
     EXPECT_FALSE(run.contains("versionControlProvenance"));
     const json& results = run["results"];
@@ -142,7 +147,7 @@ TEST(SarifLog, HandsTheLogOnInPieces) {
     const FindingsList list = sortedList(many);
     std::vector<std::size_t> pieces;
     std::string whole;
-    EXPECT_TRUE(writeSarifLog(list, {"P", "T", ""}, [&](std::string_view piece) {
+    EXPECT_TRUE(writeSarifLog(list, {"P", "T", "", "", ""}, [&](std::string_view piece) {
         pieces.push_back(piece.size());
         whole += piece;
         return true;
@@ -159,7 +164,7 @@ TEST(SarifLog, StopsWhenTheSinkFails) {
     }
     const FindingsList list = sortedList(many);
     int pieces = 0;
-    EXPECT_FALSE(writeSarifLog(list, {"P", "T", ""}, [&](std::string_view) {
+    EXPECT_FALSE(writeSarifLog(list, {"P", "T", "", "", ""}, [&](std::string_view) {
         ++pieces;
         return false;
     }));
