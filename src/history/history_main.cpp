@@ -1,8 +1,10 @@
 #include "history/history_main.h"
 
 #include "driver/same_file.h"
+#include "history/baseline_log.h"
 #include "history/history_output.h"
 #include "history/history_page.h"
+#include "history/sarif_read.h"
 #include "history/script_load.h"
 #include "history/sqlite_store.h"
 #include "output/output_file.h"
@@ -27,9 +29,12 @@ struct Options {
     std::optional<std::string> project;
     std::optional<std::string> base;
     std::optional<std::string> head;
+    std::optional<std::string> branch;
     std::string format = "text";
     std::string watch = "all_errors,his";
     std::array<std::optional<std::int64_t>, comparedColumns.size()> limits;
+    NewFindingLimits newLimits;
+    bool record = false;
     std::string output;
     std::vector<std::string> scripts;
     int busyMilliseconds = 5000;
@@ -39,37 +44,69 @@ Format formatOf(const std::string& name) {
     return name == "json" ? Format::json : name == "markdown" ? Format::markdown : Format::text;
 }
 
-/// The runs of the platform and project of `options` compared: head (default the newest),
-/// base (default the run before head). When there is no base run, `note` says so, and the
-/// result is nothing, or with `headAlone` head compared with itself and without a base.
+/// The base of `head` (at `headAt` in `runs`, newest first) by `policy`: "previous", the
+/// newest older run with another hash; "last-passing", the newest older run whose gate
+/// passed; else a run that findRun finds. Nothing when there is none.
+const RunKey* baseOf(HistoryStore& store, const Options& options, const std::vector<RunKey>& runs,
+                     std::size_t headAt, const std::string& policy) {
+    if (policy != "previous" && policy != "last-passing") {
+        return &findRun(runs, policy);
+    }
+    const std::vector<RunKey> passed =
+        policy == "last-passing"
+            ? store.passedRuns(*options.platform, *options.project, options.branch.value_or(""))
+            : std::vector<RunKey>();
+    for (std::size_t at = headAt + 1; at < runs.size(); ++at) {
+        const bool chosen = policy == "previous"
+                                ? runs[at].githash != runs[headAt].githash
+                                : std::find(passed.begin(), passed.end(), runs[at]) != passed.end();
+        if (chosen) {
+            return &runs[at];
+        }
+    }
+    return nullptr;
+}
+
+/// The runs of the series of `options` compared: head (default the newest) with its base
+/// (see baseOf), finding by finding where both SARIF logs are loaded. When there is no base
+/// run, `note` says so, and the result is nothing, or with `headAlone` head compared with
+/// itself and without a base.
 std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& options, bool headAlone,
                                        std::string& note) {
-    const std::vector<RunKey> runs = store.runKeys(*options.platform, *options.project);
+    const std::string branch = options.branch.value_or("");
+    const std::vector<RunKey> runs = store.runKeys(*options.platform, *options.project, branch);
     if (runs.empty()) {
         throw StoreError("no run of platform " + *options.platform + " and project " +
-                         *options.project);
+                         *options.project + (branch.empty() ? "" : " on branch " + branch));
     }
     const RunKey& head = options.head ? findRun(runs, *options.head) : runs.front();
-    const RunKey* base = nullptr;
-    if (options.base) {
-        base = &findRun(runs, *options.base);
-    } else if (const auto at = static_cast<std::size_t>(&head - runs.data());
-               at + 1 < runs.size()) {
-        base = &runs[at + 1];
-    }
+    const std::string policy = options.base.value_or("previous");
+    const RunKey* base =
+        baseOf(store, options, runs, static_cast<std::size_t>(&head - runs.data()), policy);
     if (base == nullptr) {
-        note = "No base run: " + head.githash + " (" + stampOf(head) + ") is the oldest run of " +
-               head.platform + " / " + head.project +
+        note = "No base run: " + head.githash + " (" + stampOf(head) + ") of " + head.platform +
+               " / " + head.project +
+               (policy == "last-passing" ? " has no older run whose gate passed"
+                                         : " has no older run with another hash") +
                "; a missing baseline is not counted as zero findings.";
         if (!headAlone) {
             return std::nullopt;
         }
-        const std::vector<FileRow> rows = store.files(head);
+        const std::vector<FileRow> rows = store.files(head, branch);
         Comparison alone = compareRuns(head, rows, head, rows);
         alone.hasBase = false;
         return alone;
     }
-    return compareRuns(*base, store.files(*base), head, store.files(head));
+    Comparison comparison =
+        compareRuns(*base, store.files(*base, branch), head, store.files(head, branch));
+    auto baseFindings = store.findings(*base, branch);
+    auto headFindings = store.findings(head, branch);
+    if (baseFindings && headFindings) {
+        FindingMatch match = matchFindings(*baseFindings, *headFindings);
+        comparison.findings =
+            FindingChanges{std::move(*baseFindings), std::move(*headFindings), std::move(match)};
+    }
+    return comparison;
 }
 
 /// Reads the whole file at `path` into `script`: "" when it was read to its end, else what
@@ -95,6 +132,28 @@ std::string readScript(const std::string& path, std::string& script) {
     return {};
 }
 
+/// Runs `load` for the file at `path`, whose rows are `units`, and says what it did; false
+/// when it failed.
+template <typename Load>
+bool loadOne(const std::string& path, const char* units, std::ostream& out, std::ostream& err,
+             Load load) {
+    try {
+        const LoadResult result = load();
+        for (const RunKey& run : result.runsPresent) {
+            out << path << ": the run " << run.githash << " (" << stampOf(run) << ") of "
+                << run.platform << " / " << run.project
+                << " is already in the database; nothing added\n";
+        }
+        if (result.runsPresent.empty()) {
+            out << path << ": " << result.rowsAdded << ' ' << units << " added\n";
+        }
+        return true;
+    } catch (const StoreError& error) {
+        err << "vendrik-history: " << path << ": " << error.what() << '\n';
+        return false;
+    }
+}
+
 int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
     int status = historyDone;
     for (const std::string& path : options.scripts) {
@@ -104,24 +163,24 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
             status = historyFailed;
             continue;
         }
+        if (looksLikeSarifLog(script)) {
+            if (!loadOne(path, "findings", out, err, [&] {
+                    return loadLog(options.database, script, options.branch,
+                                   options.busyMilliseconds);
+                })) {
+                status = historyFailed;
+            }
+            continue;
+        }
         if (script.find('\0') != std::string::npos) {
             err << "vendrik-history: " << path << ": refused: the script holds a NUL byte\n";
             status = historyFailed;
             continue;
         }
-        try {
-            const LoadResult result =
-                loadScript(options.database, script, options.busyMilliseconds);
-            for (const RunKey& run : result.runsPresent) {
-                out << path << ": the run " << run.githash << " (" << stampOf(run) << ") of "
-                    << run.platform << " / " << run.project
-                    << " is already in the database; nothing added\n";
-            }
-            if (result.runsPresent.empty()) {
-                out << path << ": " << result.rowsAdded << " rows added\n";
-            }
-        } catch (const StoreError& error) {
-            err << "vendrik-history: " << path << ": " << error.what() << '\n';
+        if (!loadOne(path, "rows", out, err, [&] {
+                return loadScript(options.database, script, options.branch.value_or(""),
+                                  options.busyMilliseconds);
+            })) {
             status = historyFailed;
         }
     }
@@ -131,7 +190,7 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
 /// Writes the page whole or not at all: a failure leaves a previous page as it was.
 int writePage(HistoryStore& store, const Options& options) {
     std::ostringstream page;
-    writeHistoryPage(page, store);
+    writeHistoryPage(page, store, options.branch);
     if (!writeWholeOutputFile(options.output, page.str())) {
         throw StoreError("could not write " + options.output);
     }
@@ -156,27 +215,34 @@ Commands defineCommands(CLI::App& app, Options& options) {
         command->add_option("--busy-timeout", options.busyMilliseconds,
                             "how long to wait for a locked database, in milliseconds (5000)");
     };
-    const auto addComparison = [&](CLI::App* command) {
+    const auto addBranch = [&](CLI::App* command, const char* what) {
+        command->add_option("--branch", options.branch, what);
+    };
+    const auto addComparison = [&](CLI::App* command, std::vector<std::string> formats) {
         addDatabase(command);
         command->add_option("--platform", options.platform, "the platform")->required();
         command->add_option("--project", options.project, "the project")->required();
+        addBranch(command, "the branch of the runs (default: none)");
         command->add_option("--base", options.base,
-                            "the base run: a hash, a unique prefix of one, or "
-                            "\"YYYY.MM.DD HH:MM:SS\" (default: the run before head)");
+                            "the base run: previous (the newest older run with another hash, "
+                            "the default), last-passing (the newest older run whose recorded "
+                            "gate passed), a hash, a unique prefix of one, or "
+                            "\"YYYY.MM.DD HH:MM:SS\"");
         command->add_option("--head", options.head, "the head run (default: the newest)");
-        command->add_option("--format", options.format, "text, markdown or json")
-            ->check(CLI::IsMember({"text", "markdown", "json"}));
+        command->add_option("--format", options.format, CLI::detail::join(formats, ", "))
+            ->check(CLI::IsMember(formats));
     };
     Commands commands{};
     commands.runs = app.add_subcommand("runs", "list the runs, newest first");
     addDatabase(commands.runs);
     commands.runs->add_option("--platform", options.platform, "only the runs of this platform");
     commands.runs->add_option("--project", options.project, "only the runs of this project");
+    addBranch(commands.runs, "only the runs of this branch (\"\" for none)");
     commands.compare = app.add_subcommand("compare", "compare two runs file by file");
-    addComparison(commands.compare);
+    addComparison(commands.compare, {"text", "markdown", "json", "sarif"});
     commands.gate = app.add_subcommand(
         "gate", "fail (status 1) when a watched count of any file grew or a limit is passed");
-    addComparison(commands.gate);
+    addComparison(commands.gate, {"text", "markdown", "json"});
     commands.gate->add_option("--watch", options.watch,
                               "the columns to watch, separated by commas");
     for (std::size_t column = 0; column < comparedColumns.size(); ++column) {
@@ -185,20 +251,36 @@ Commands defineCommands(CLI::App& app, Options& options) {
                                   "fail when the head run's total " +
                                       std::string(comparedColumns[column]) + " is above this");
     }
+    for (std::size_t kind = 0; kind < newKinds.size(); ++kind) {
+        std::string name = "--max-" + std::string(newKinds[kind]);
+        std::replace(name.begin(), name.end(), '_', '-');
+        commands.gate->add_option(name, options.newLimits.maxNew[kind],
+                                  "fail when head has more " + std::string(newKinds[kind]) +
+                                      " findings than this");
+    }
+    commands.gate->add_option("--max-increase", options.newLimits.maxIncrease,
+                              "fail when head's total all_errors grew by more than this");
+    commands.gate->add_flag("--record", options.record,
+                            "store the outcome for head, for --base=last-passing");
     commands.page = app.add_subcommand("page", "write the history as one HTML page");
     addDatabase(commands.page);
     commands.page->add_option("--output", options.output, "the HTML file to write")->required();
-    commands.load = app.add_subcommand("load", "load converter SQL scripts into the database");
+    addBranch(commands.page, "only the runs of this branch (\"\" for none)");
+    commands.load =
+        app.add_subcommand("load", "load converter SQL scripts and SARIF logs into the database");
     addDatabase(commands.load);
+    addBranch(commands.load, "the branch of the runs loaded (default: a log's own, else none)");
     commands.load
-        ->add_option("scripts", options.scripts, "the scripts, each loaded whole or not at all")
+        ->add_option("files", options.scripts,
+                     "the scripts and logs, each loaded whole or not at all")
         ->required();
     return commands;
 }
 
-/// compare, or with `gate` the gate: prints the result and returns the status.
+/// compare, or with `gate` the gate: prints the result (a SARIF log on `out`, its note on
+/// `err`) and returns the status.
 int compareOrGate(HistoryStore& store, const Options& options, bool gate,
-                  const std::vector<std::size_t>& watched, std::ostream& out) {
+                  const std::vector<std::size_t>& watched, std::ostream& out, std::ostream& err) {
     std::vector<std::pair<std::size_t, std::int64_t>> limits;
     for (std::size_t column = 0; column < options.limits.size(); ++column) {
         if (options.limits[column]) {
@@ -209,19 +291,42 @@ int compareOrGate(HistoryStore& store, const Options& options, bool gate,
     std::string note;
     const std::optional<Comparison> comparison =
         comparisonOf(store, options, gate && !limits.empty(), note);
+    const bool sarif = options.format == "sarif";
     const Format format = formatOf(options.format);
+    if (sarif && comparison && !comparison->findings) {
+        throw StoreError("no findings to compare: load the SARIF logs of both runs");
+    }
     if (!note.empty() && !(comparison && format == Format::json)) { // JSON: "base": null
-        out << note << '\n' << (comparison ? "\n" : "");
+        (sarif ? err : out) << note << '\n' << (comparison && !sarif ? "\n" : "");
     }
     if (!comparison) {
+        return historyDone;
+    }
+    if (sarif) {
+        writeBaselineLog(out, *comparison);
         return historyDone;
     }
     if (!gate) {
         printComparison(out, *comparison, format);
         return historyDone;
     }
-    const GateResult result = evaluateGate(*comparison, watched, limits);
+    const bool needFindings =
+        std::any_of(options.newLimits.maxNew.begin(), options.newLimits.maxNew.end(),
+                    [](const auto& limit) { return limit.has_value(); });
+    if (needFindings && comparison->hasBase && !comparison->findings) {
+        throw StoreError("no findings to gate on: load the SARIF logs of " +
+                         comparison->base.githash + " (" + stampOf(comparison->base) + ") and " +
+                         comparison->head.githash + " (" + stampOf(comparison->head) + ")");
+    }
+    GateResult result = evaluateGate(*comparison, watched, limits);
+    if (comparison->hasBase) {
+        applyNewFindingLimits(*comparison, options.newLimits, result);
+    }
     printGate(out, *comparison, result, watched, format);
+    if (options.record) {
+        recordGate(options.database, comparison->head, options.branch.value_or(""), !result.failed,
+                   options.busyMilliseconds);
+    }
     return result.failed ? gateFailed : historyDone;
 }
 
@@ -262,13 +367,13 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
         }
         const auto store = openSqliteStore(options.database, options.busyMilliseconds);
         if (commands.runs->parsed()) {
-            printRuns(out, store->runs(options.platform, options.project));
+            printRuns(out, store->runs(options.platform, options.project, options.branch));
             return historyDone;
         }
         if (commands.page->parsed()) {
             return writePage(*store, options);
         }
-        return compareOrGate(*store, options, commands.gate->parsed(), watched, out);
+        return compareOrGate(*store, options, commands.gate->parsed(), watched, out, err);
     } catch (const StoreError& error) {
         err << "vendrik-history: " << error.what() << '\n';
         return historyFailed;

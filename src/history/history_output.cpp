@@ -134,6 +134,132 @@ std::vector<std::size_t> allColumns() {
     return columns;
 }
 
+/// The largest change first (all_errors, then every value), then by name.
+std::vector<const FileChange*> byLargestChange(std::vector<const FileChange*> files) {
+    const auto size = [](const FileChange* file) {
+        const Values change = file->change();
+        std::int64_t all = 0;
+        for (const std::int64_t value : change) {
+            all += value < 0 ? -value : value;
+        }
+        const std::int64_t errors = change[valueAt("all_errors")];
+        return std::pair(errors < 0 ? -errors : errors, all);
+    };
+    std::stable_sort(files.begin(), files.end(),
+                     [&](const FileChange* a, const FileChange* b) { return size(a) > size(b); });
+    return files;
+}
+
+std::vector<const FileChange*> changedFiles(const Comparison& comparison) {
+    std::vector<const FileChange*> files;
+    for (const FileChange& file : comparison.files) {
+        const Values change = file.change();
+        if (!file.base || !file.head ||
+            std::any_of(change.begin(), change.end(), [](std::int64_t v) { return v != 0; })) {
+            files.push_back(&file);
+        }
+    }
+    return byLargestChange(std::move(files));
+}
+
+/// "Src/a.c:12 2982 (priority 3): text", or with "HIS" for a HIS finding.
+std::string findingText(const TrackedFinding& finding, Format format) {
+    return shown(finding.file, format) + ":" + std::to_string(finding.line) + " " +
+           std::to_string(finding.number) + " (priority " + std::to_string(finding.priority) +
+           (finding.his ? ", HIS" : "") + "): " + shown(finding.text, format);
+}
+
+nlohmann::json findingJson(const TrackedFinding& finding) {
+    return {{"fingerprint", utf8Text(finding.fingerprint)},
+            {"file", utf8Text(finding.file)},
+            {"line", finding.line},
+            {"number", finding.number},
+            {"priority", finding.priority},
+            {"his", finding.his},
+            {"text", utf8Text(finding.text)},
+            {"reference", utf8Text(finding.reference)}};
+}
+
+/// Markdown is cut to stay within a merge-request comment: each list within its share.
+constexpr std::size_t markdownListShare = 10'000;
+constexpr std::size_t markdownTableShare = 14'000;
+constexpr std::size_t markdownListItems = 100;
+
+/// `lines` under `title`, the count beside it; Markdown shows the first ones that fit
+/// (at most 100, within a share of the comment), then "and N more".
+void printList(std::ostream& out, const std::string& title, const std::vector<std::string>& lines,
+               Format format) {
+    const bool markdown = format == Format::markdown;
+    out << '\n' << title << ": " << lines.size() << '\n';
+    std::size_t used = 0;
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        used += lines[index].size() + 3;
+        if (markdown && (index == markdownListItems || used > markdownListShare)) {
+            out << "- and " << lines.size() - index << " more\n";
+            return;
+        }
+        out << (markdown ? "- " : "  ") << lines[index] << '\n';
+    }
+}
+
+/// The new and the fixed findings, or a line saying why they are not known.
+void printFindingChanges(std::ostream& out, const Comparison& comparison, Format format) {
+    if (!comparison.findings) {
+        out << "\nNew and fixed findings: not known (load both runs' SARIF logs)\n";
+        return;
+    }
+    const FindingChanges& changes = *comparison.findings;
+    for (const bool added : {true, false}) {
+        std::vector<std::string> lines;
+        for (const std::size_t index : added ? changes.match.added : changes.match.fixed) {
+            lines.push_back(findingText((added ? changes.head : changes.base)[index], format));
+        }
+        printList(out, added ? "New findings" : "Fixed findings", lines, format);
+    }
+}
+
+/// Changed files as a table; Markdown keeps the first rows that fit within a share of the
+/// comment, then "and N more".
+void printFileTable(std::ostream& out, const std::vector<const FileChange*>& files,
+                    const std::vector<std::size_t>& columns, Format format) {
+    std::vector<std::vector<std::string>> rows = changeTable(files, columns, nullptr, format);
+    std::size_t kept = rows.size();
+    if (format == Format::markdown) {
+        std::size_t used = 0;
+        for (kept = 0; kept < rows.size(); ++kept) {
+            for (const std::string& cell : rows[kept]) {
+                used += cell.size() + 3;
+            }
+            if (used > markdownTableShare) {
+                break;
+            }
+        }
+    }
+    const std::size_t cut = rows.size() - kept;
+    rows.resize(kept);
+    printTable(out, rows, format == Format::markdown);
+    if (cut > 0) {
+        out << "\nand " << cut << " more\n";
+    }
+}
+
+void addFindingsJson(nlohmann::json& document, const Comparison& comparison) {
+    document["new"] = nullptr;
+    document["fixed"] = nullptr;
+    if (!comparison.findings) {
+        return;
+    }
+    const FindingChanges& changes = *comparison.findings;
+    document["new"] = nlohmann::json::array();
+    document["fixed"] = nlohmann::json::array();
+    for (const std::size_t index : changes.match.added) {
+        document["new"].push_back(findingJson(changes.head[index]));
+    }
+    for (const std::size_t index : changes.match.fixed) {
+        document["fixed"].push_back(findingJson(changes.base[index]));
+    }
+}
+
 } // namespace
 
 std::string shown(std::string_view text, Format format) {
@@ -215,6 +341,7 @@ void printRuns(std::ostream& out, const std::vector<RunTotals>& runs) {
 
 void printComparison(std::ostream& out, const Comparison& comparison, Format format) {
     const FileChange totals{"total", comparison.baseTotal, comparison.headTotal};
+    const std::vector<const FileChange*> changed = changedFiles(comparison);
     if (format == Format::json) {
         nlohmann::json document = {{"platform", utf8Text(comparison.head.platform)},
                                    {"project", utf8Text(comparison.head.project)},
@@ -227,9 +354,10 @@ void printComparison(std::ostream& out, const Comparison& comparison, Format for
                                     {{"base", valuesJson(comparison.baseTotal)},
                                      {"head", valuesJson(comparison.headTotal)},
                                      {"change", valuesJson(totals.change())}}}};
-        for (const FileChange& file : comparison.files) {
-            document["files"].push_back(fileJson(file));
+        for (const FileChange* file : changed) {
+            document["files"].push_back(fileJson(*file));
         }
+        addFindingsJson(document, comparison);
         out << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
@@ -237,19 +365,19 @@ void printComparison(std::ostream& out, const Comparison& comparison, Format for
     out << (markdown ? "### " : "") << shown(comparison.head.platform, format) << " / "
         << shown(comparison.head.project, format) << ": " << runText(comparison.base, format)
         << " -> " << runText(comparison.head, format) << "\n\n";
-    std::vector<const FileChange*> files;
-    for (const FileChange& file : comparison.files) {
-        files.push_back(&file);
+    printTable(out, changeTable({}, allColumns(), &totals, format), markdown);
+    printFindingChanges(out, comparison, format);
+    out << "\nFiles that changed: " << changed.size() << " of " << comparison.files.size() << "\n";
+    if (!changed.empty()) {
+        out << '\n';
+        printFileTable(out, changed, allColumns(), format);
     }
-    printTable(out, changeTable(files, allColumns(), &totals, format), markdown);
     for (const bool appeared : {true, false}) {
-        const std::vector<std::string> names = namesWhere(comparison, appeared);
-        out << '\n'
-            << (appeared ? "Files that appear: " : "Files that disappear: ") << names.size()
-            << '\n';
-        for (const std::string& name : names) {
-            out << (markdown ? "- " : "  ") << shown(name, format) << '\n';
+        std::vector<std::string> names = namesWhere(comparison, appeared);
+        for (std::string& name : names) {
+            name = shown(name, format);
         }
+        printList(out, appeared ? "Files that appear" : "Files that disappear", names, format);
     }
 }
 
@@ -260,6 +388,8 @@ void printGate(std::ostream& out, const Comparison& comparison, const GateResult
         watchedNames += watchedNames.empty() ? "" : ",";
         watchedNames += comparedColumns[column];
     }
+    const std::vector<const FileChange*> grown = byLargestChange(gate.grown);
+    const std::vector<const FileChange*> improved = byLargestChange(gate.improved);
     if (format == Format::json) {
         nlohmann::json document = {
             {"passed", !gate.failed},
@@ -269,12 +399,13 @@ void printGate(std::ostream& out, const Comparison& comparison, const GateResult
             {"grown", nlohmann::json::array()},
             {"improved", nlohmann::json::array()},
             {"limitsPassed", gate.limitsPassed}};
-        for (const FileChange* file : gate.grown) {
+        for (const FileChange* file : grown) {
             document["grown"].push_back(fileJson(*file));
         }
-        for (const FileChange* file : gate.improved) {
+        for (const FileChange* file : improved) {
             document["improved"].push_back(fileJson(*file));
         }
+        addFindingsJson(document, comparison);
         out << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
     }
@@ -288,14 +419,17 @@ void printGate(std::ostream& out, const Comparison& comparison, const GateResult
     for (const std::string& limit : gate.limitsPassed) {
         out << (markdown ? "- " : "  ") << "Limit passed: " << limit << '\n';
     }
-    for (const bool grown : {true, false}) {
-        const auto& files = grown ? gate.grown : gate.improved;
+    if (comparison.hasBase) {
+        printFindingChanges(out, comparison, format);
+    }
+    for (const bool isGrown : {true, false}) {
+        const auto& files = isGrown ? grown : improved;
         out << '\n'
-            << (grown ? "Files whose watched counts grew: " : "Files that improved: ")
+            << (isGrown ? "Files whose watched counts grew: " : "Files that improved: ")
             << files.size() << "\n";
         if (!files.empty()) {
             out << '\n';
-            printTable(out, changeTable(files, watched, nullptr, format), markdown);
+            printFileTable(out, files, watched, format);
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace vendrik::history {
 
@@ -151,7 +152,8 @@ void writeNewestComparison(std::ostream& out, HistoryStore& store,
     }
     const RunKey& newest = runs.back().run;
     const RunKey& base = runs[runs.size() - 2].run;
-    const Comparison comparison = compareRuns(base, store.files(base), newest, newestFiles);
+    const Comparison comparison =
+        compareRuns(base, store.files(base, runs.back().branch), newest, newestFiles);
     constexpr std::size_t columns[] = {valueAt("all_errors"), valueAt("band_8_9"),
                                        valueAt("band_5_7"), valueAt("band_0_4"), valueAt("his")};
     out << "<p>" << escaped(base.githash) << " (" << escaped(stampOf(base)) << ") to "
@@ -205,15 +207,17 @@ void writeRunsTable(std::ostream& out, const std::vector<RunTotals>& runs) {
     out << "</table>";
 }
 
-/// One platform and project: its section of the page.
+/// One platform, project and branch: its section of the page.
 void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals> runs) {
     std::reverse(runs.begin(), runs.end()); // oldest first
     const RunKey& newest = runs.back().run;
     out << "<section class=\"project\" data-platform=\"" << escaped(newest.platform)
-        << "\" data-project=\"" << escaped(newest.project) << "\"><h2>" << escaped(newest.platform)
-        << " / " << escaped(newest.project) << "</h2>";
+        << "\" data-project=\"" << escaped(newest.project) << "\" data-branch=\""
+        << escaped(runs.back().branch) << "\"><h2>" << escaped(newest.platform) << " / "
+        << escaped(newest.project)
+        << (runs.back().branch.empty() ? "" : " (" + escaped(runs.back().branch) + ")") << "</h2>";
     writeTotalsChart(out, runs);
-    const std::vector<FileRow> newestFiles = store.files(newest);
+    const std::vector<FileRow> newestFiles = store.files(newest, runs.back().branch);
     writeTopFiles(out, store, runs, newestFiles);
     writeNewestComparison(out, store, runs, newestFiles);
     writeRunsTable(out, runs);
@@ -222,7 +226,8 @@ void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals>
 
 } // namespace
 
-void writeHistoryPage(std::ostream& out, HistoryStore& store) {
+void writeHistoryPage(std::ostream& out, HistoryStore& store,
+                      const std::optional<std::string>& branch) {
     out << "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<title>QAC findings history</title><style>"
            "body{font-family:sans-serif;margin:2em;color:#222}"
@@ -233,9 +238,9 @@ void writeHistoryPage(std::ostream& out, HistoryStore& store) {
            ".files .chart{border:none;background:none}"
            ".worse{color:#c0392b}.better{color:#27ae60}</style></head><body>"
            "<h1>QAC findings history</h1>";
-    std::map<std::pair<std::string, std::string>, std::vector<RunTotals>> projects;
-    for (RunTotals& run : store.runs(std::nullopt, std::nullopt)) {
-        projects[{run.run.platform, run.run.project}].push_back(std::move(run));
+    std::map<std::tuple<std::string, std::string, std::string>, std::vector<RunTotals>> projects;
+    for (RunTotals& run : store.runs(std::nullopt, std::nullopt, branch)) {
+        projects[{run.run.platform, run.run.project, run.branch}].push_back(std::move(run));
     }
     if (projects.empty()) {
         out << "<p>The database holds no runs.</p>";

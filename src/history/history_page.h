@@ -2,14 +2,18 @@
 
 #include "history/history_store.h"
 
+#include <optional>
 #include <ostream>
+#include <string>
 
 namespace vendrik::history {
 
-/// Writes one self-contained HTML page of the history in `store`: for each platform and
-/// project, the trend of the totals by band and HIS over its runs (hovering a point shows
-/// hash, date and time), its runs, the files with most findings in the newest run with a
-/// small trend each, and the newest comparison. It loads nothing from elsewhere.
-void writeHistoryPage(std::ostream& out, HistoryStore& store);
+/// Writes one self-contained HTML page of the history in `store` (of the runs of `branch`
+/// when given): for each platform, project and branch, the trend of the totals by band and HIS over
+/// its runs (hovering a point shows hash, date and time), its runs, the files with most findings in
+/// the newest run with a small trend each, and the newest comparison. It loads nothing from
+/// elsewhere.
+void writeHistoryPage(std::ostream& out, HistoryStore& store,
+                      const std::optional<std::string>& branch = std::nullopt);
 
 } // namespace vendrik::history

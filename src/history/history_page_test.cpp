@@ -14,7 +14,7 @@ namespace {
 class FakeStore : public HistoryStore {
   public:
     void add(const RunKey& run, std::vector<FileRow> rows) {
-        RunTotals totals{run, static_cast<std::int64_t>(rows.size()), {}};
+        RunTotals totals{run, static_cast<std::int64_t>(rows.size()), {}, {}};
         for (const FileRow& row : rows) {
             for (std::size_t column = 0; column < row.counters.size(); ++column) {
                 totals.counters[column] += row.counters[column];
@@ -26,17 +26,29 @@ class FakeStore : public HistoryStore {
         rows_[run.githash] = std::move(rows);
     }
     std::vector<RunTotals> runs(const std::optional<std::string>&,
+                                const std::optional<std::string>&,
                                 const std::optional<std::string>&) override {
         return runs_;
     }
-    std::vector<RunKey> runKeys(const std::string&, const std::string&) override {
+    std::vector<RunKey> passedRuns(const std::string&, const std::string&,
+                                   const std::string&) override {
+        return {};
+    }
+    std::optional<std::vector<TrackedFinding>> findings(const RunKey&,
+                                                        const std::string&) override {
+        return std::nullopt;
+    }
+    std::vector<RunKey> runKeys(const std::string&, const std::string&,
+                                const std::string&) override {
         std::vector<RunKey> keys;
         for (const RunTotals& run : runs_) {
             keys.push_back(run.run);
         }
         return keys;
     }
-    std::vector<FileRow> files(const RunKey& run) override { return rows_.at(run.githash); }
+    std::vector<FileRow> files(const RunKey& run, const std::string&) override {
+        return rows_.at(run.githash);
+    }
     std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs,
                const std::vector<std::string>& filenames) override {

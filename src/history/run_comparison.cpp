@@ -27,7 +27,7 @@ Values FileChange::change() const {
 
 Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
                        const std::vector<FileRow>& headRows) {
-    Comparison comparison{base, head, {}, {}, {}};
+    Comparison comparison{base, head, {}, {}, {}, true, std::nullopt};
     std::map<std::string, FileChange> byName;
     const auto add = [&](const std::vector<FileRow>& rows, bool isHead, Values& total) {
         for (const FileRow& row : rows) {
@@ -66,7 +66,11 @@ const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& wanted
     if (found.empty()) {
         throw StoreError("no run matches " + wanted);
     }
-    if (found.size() > 1) {
+    // One hash loaded more than once (a retry): its newest load, the first of the runs.
+    const bool oneHash = std::all_of(found.begin(), found.end(), [&](const RunKey* run) {
+        return run->githash == found.front()->githash;
+    });
+    if (found.size() > 1 && !oneHash) {
         throw StoreError(std::to_string(found.size()) + " runs match " + wanted +
                          "; give more of the hash, or the date and time");
     }
@@ -105,6 +109,45 @@ GateResult evaluateGate(const Comparison& comparison, const std::vector<std::siz
     }
     result.failed = !result.grown.empty() || !result.limitsPassed.empty();
     return result;
+}
+
+std::array<std::int64_t, newKinds.size()> newCounts(const Comparison& comparison) {
+    std::array<std::int64_t, newKinds.size()> counts{};
+    const FindingChanges& changes = *comparison.findings;
+    for (const std::size_t index : changes.match.added) {
+        const TrackedFinding& finding = changes.head[index];
+        ++counts[0];
+        ++counts[finding.his ? 4
+                             : 1 + static_cast<std::size_t>(
+                                       priorityBand(static_cast<std::uint32_t>(finding.priority)))];
+    }
+    return counts;
+}
+
+void applyNewFindingLimits(const Comparison& comparison, const NewFindingLimits& limits,
+                           GateResult& result) {
+    const auto passed = [&](std::string what, std::int64_t value, std::int64_t limit) {
+        if (value > limit) {
+            result.limitsPassed.push_back(what + " " + std::to_string(value) + " > " +
+                                          std::to_string(limit));
+            result.failed = true;
+        }
+    };
+    if (limits.maxIncrease) {
+        passed("increase",
+               comparison.headTotal[valueAt("all_errors")] -
+                   comparison.baseTotal[valueAt("all_errors")],
+               *limits.maxIncrease);
+    }
+    if (!comparison.findings) {
+        return;
+    }
+    const auto counts = newCounts(comparison);
+    for (std::size_t kind = 0; kind < newKinds.size(); ++kind) {
+        if (limits.maxNew[kind]) {
+            passed(std::string(newKinds[kind]), counts[kind], *limits.maxNew[kind]);
+        }
+    }
 }
 
 } // namespace vendrik::history

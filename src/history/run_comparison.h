@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/finding_match.h"
 #include "history/history_store.h"
 
 #include <algorithm>
@@ -40,7 +41,14 @@ struct FileChange {
     Values change() const;
 };
 
-/// Two runs compared file by file.
+/// The findings of two runs, matched (see matchFindings).
+struct FindingChanges {
+    std::vector<TrackedFinding> base;
+    std::vector<TrackedFinding> head;
+    FindingMatch match;
+};
+
+/// Two runs compared file by file, and finding by finding where both SARIF logs are loaded.
 struct Comparison {
     RunKey base;
     RunKey head;
@@ -48,14 +56,16 @@ struct Comparison {
     Values baseTotal{};
     Values headTotal{};
     bool hasBase = true; ///< false: head compared with itself, for limits on its totals alone
+    std::optional<FindingChanges> findings;
 };
 
 Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
                        const std::vector<FileRow>& headRows);
 
-/// Finds a run of `runs` by `wanted`: a whole hash, or a date and time ("2026.12.08
-/// 11:57:41"); else a unique prefix of a hash ("abc" is not ambiguous beside "abcdef" when
-/// one run's hash is "abc"). Throws StoreError when no run or more than one matches.
+/// Finds a run of `runs` (newest first) by `wanted`: a whole hash, or a date and time
+/// ("2026.12.08 11:57:41"); else a unique prefix of a hash ("abc" is not ambiguous beside
+/// "abcdef" when one run's hash is "abc"). Runs of one hash (a retry) mean the newest. Throws
+/// StoreError when no run or more than one matches.
 const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& wanted);
 
 /// The index in comparedColumns of `name`, or nothing.
@@ -72,5 +82,24 @@ struct GateResult {
 /// Fails when a watched column grew in any file, or a head total passes its limit.
 GateResult evaluateGate(const Comparison& comparison, const std::vector<std::size_t>& watched,
                         const std::vector<std::pair<std::size_t, std::int64_t>>& limits);
+
+/// The kinds of new findings a gate can limit: all, those of each band (HIS findings not
+/// among them), and the HIS ones.
+inline constexpr std::array<std::string_view, 5> newKinds = {"new", "new_8_9", "new_5_7", "new_0_4",
+                                                             "new_his"};
+
+/// The number of new findings of each kind; `comparison` must have its findings.
+std::array<std::int64_t, newKinds.size()> newCounts(const Comparison& comparison);
+
+/// Limits on what head adds to base.
+struct NewFindingLimits {
+    std::array<std::optional<std::int64_t>, newKinds.size()> maxNew;
+    std::optional<std::int64_t> maxIncrease; ///< on the growth of the total all_errors
+};
+
+/// Fails `result`, naming each limit passed ("new 3 > 0", "increase 31 > 30"). The limits on
+/// new findings apply when the comparison has its findings.
+void applyNewFindingLimits(const Comparison& comparison, const NewFindingLimits& limits,
+                           GateResult& result);
 
 } // namespace vendrik::history

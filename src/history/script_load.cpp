@@ -1,5 +1,6 @@
 #include "history/script_load.h"
 
+#include "history/finding_history.h"
 #include "history/run_totals.h"
 #include "history/sqlite_database.h"
 #include "output/sql_script.h"
@@ -154,7 +155,8 @@ std::vector<RunKey> runsPresent(const Database& db) {
 
 } // namespace
 
-LoadResult loadScript(const std::string& path, const std::string& script, int busyMilliseconds) {
+LoadResult loadScript(const std::string& path, const std::string& script, const std::string& branch,
+                      int busyMilliseconds) {
     Database db;
     openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
     execute(db, "begin immediate", "start a transaction");
@@ -175,6 +177,7 @@ LoadResult loadScript(const std::string& path, const std::string& script, int bu
     execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
     result.rowsAdded = sqlite3_changes64(db.handle);
     keepRunTotals(db, totalsCurrent);
+    recordScriptRuns(db, branch);
     execute(db, "drop table temp.testresults", "finish the load");
     // The program's own index: the runs of a platform and project, newest first, without
     // reading the table's rows. The first load into a large table builds it once.
@@ -184,6 +187,33 @@ LoadResult loadScript(const std::string& path, const std::string& script, int bu
             "index the runs");
     execute(db, "commit", "commit the load");
     return result;
+}
+
+LoadResult loadLog(const std::string& path, std::string_view log,
+                   const std::optional<std::string>& branch, int busyMilliseconds) {
+    const LoggedRun logged = readSarifLog(log); // refused before the database is touched
+    Database db;
+    openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
+    execute(db, "begin immediate", "start a transaction");
+    // The results table, empty, where the log comes first: the reading commands need it.
+    execute(db, std::string(sqlSchemaStatement).c_str(), "create the results table");
+    LoadResult result;
+    if (!storeLoggedRun(db, logged, branch.value_or(logged.branch))) {
+        result.runsPresent.push_back(logged.run);
+        return result; // closing rolls back
+    }
+    result.rowsAdded = static_cast<std::int64_t>(logged.findings.size());
+    execute(db, "commit", "commit the load");
+    return result;
+}
+
+void recordGate(const std::string& path, const RunKey& run, const std::string& branch, bool passed,
+                int busyMilliseconds) {
+    Database db;
+    openDatabase(db, path, SQLITE_OPEN_READWRITE, busyMilliseconds);
+    execute(db, "begin immediate", "start a transaction");
+    recordGateOutcome(db, run, branch, passed);
+    execute(db, "commit", "record the gate's outcome");
 }
 
 } // namespace vendrik::history

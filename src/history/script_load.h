@@ -2,7 +2,9 @@
 
 #include "history/history_store.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vendrik::history {
@@ -21,7 +23,20 @@ struct LoadResult {
 /// cut inside a statement. When the staged rows are already in the table as the same run,
 /// nothing is added and the result names the run; when one meets another run's row (the
 /// table keeps one row per date, time and file), StoreError names both runs.
+/// The script's runs are recorded on `branch` ('' for none); a run recorded on another
+/// branch refuses the script.
 LoadResult loadScript(const std::string& path, const std::string& script,
-                      int busyMilliseconds = 5000);
+                      const std::string& branch = {}, int busyMilliseconds = 5000);
+
+/// Loads a converter SARIF log (see readSarifLog) into the database at `path` (created when
+/// missing) in one transaction: the run, on `branch` when given, else on the log's own
+/// branch, and its findings (see storeLoggedRun). `rowsAdded` counts the findings; a run
+/// whose findings are stored already adds nothing and is named in `runsPresent`.
+LoadResult loadLog(const std::string& path, std::string_view log,
+                   const std::optional<std::string>& branch, int busyMilliseconds = 5000);
+
+/// Records the gate's outcome for `run` on `branch` in the database at `path`.
+void recordGate(const std::string& path, const RunKey& run, const std::string& branch, bool passed,
+                int busyMilliseconds = 5000);
 
 } // namespace vendrik::history

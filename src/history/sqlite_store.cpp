@@ -1,11 +1,15 @@
 #include "history/sqlite_store.h"
 
+#include "history/finding_history.h"
 #include "history/run_totals.h"
 #include "history/sqlite_database.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <string_view>
+#include <tuple>
 
 namespace vendrik::history {
 
@@ -40,7 +44,8 @@ class SqliteStore : public HistoryStore {
     }
 
     std::vector<RunTotals> runs(const std::optional<std::string>& platform,
-                                const std::optional<std::string>& project) override {
+                                const std::optional<std::string>& project,
+                                const std::optional<std::string>& branch) override {
         // The totals that load keeps, while they are current; else the table summed up.
         const std::string totals =
             runTotalsCurrent(db_)
@@ -48,10 +53,24 @@ class SqliteStore : public HistoryStore {
                       " from vendrik_history_run_totals"
                 : "select " + runTotalsColumns() +
                       " from testresults group by platform, project, githash, date, time";
+        // With their branches, and the runs that only a SARIF log recorded.
+        const std::string all =
+            hasFindingTables(db_)
+                ? "select t.*, coalesce(f.branch, '') as branch from (" + totals +
+                      ") t left join vendrik_history_run_facts f using (platform, project, "
+                      "githash, date, time) union all select platform, project, githash, date, "
+                      "time, files, " +
+                      counterList(false) +
+                      ", branch from vendrik_history_run_facts f where findings is not null and "
+                      "not exists (select 1 from testresults r where r.date = f.date and r.time "
+                      "= f.time and r.platform = f.platform and r.project = f.project and "
+                      "r.githash = f.githash)"
+                : "select *, '' as branch from (" + totals + ")";
         Statement query(db_,
-                        "select * from (" + totals +
+                        "select * from (" + all +
                             ") where (?1 is null or platform = ?1) and (?2 is null or project = "
-                            "?2) order by date desc, time desc, platform, project, githash",
+                            "?2) and (?3 is null or branch = ?3) order by date desc, time desc, "
+                            "platform, project, githash",
                         "list the runs");
         if (platform) {
             query.bind(1, *platform);
@@ -59,9 +78,12 @@ class SqliteStore : public HistoryStore {
         if (project) {
             query.bind(2, *project);
         }
+        if (branch) {
+            query.bind(3, *branch);
+        }
         std::vector<RunTotals> found;
         while (query.step()) {
-            RunTotals totals{runAt(query, 0), query.number(5), {}};
+            RunTotals totals{runAt(query, 0), query.number(5), {}, query.text(18)};
             for (std::size_t column = 0; column < counterColumns.size(); ++column) {
                 totals.counters[column] = query.number(6 + static_cast<int>(column));
             }
@@ -70,7 +92,98 @@ class SqliteStore : public HistoryStore {
         return found;
     }
 
-    std::vector<RunKey> runKeys(const std::string& platform, const std::string& project) override {
+    std::vector<RunKey> runKeys(const std::string& platform, const std::string& project,
+                                const std::string& branch) override {
+        std::vector<RunKey> tableKeys = tableRunKeys(platform, project);
+        if (!hasFindingTables(db_)) {
+            return branch.empty() ? tableKeys : std::vector<RunKey>();
+        }
+        // The recorded runs of the platform and project: their branches, and those that only
+        // a SARIF log recorded.
+        Statement facts(db_,
+                        "select platform, project, githash, date, time, branch, findings is not "
+                        "null from vendrik_history_run_facts where platform = ?1 and project = ?2",
+                        "list the runs");
+        facts.bind(1, platform).bind(2, project);
+        std::map<std::string, std::pair<RunKey, std::string>> logged;
+        std::map<std::string, std::string> branches;
+        while (facts.step()) {
+            const RunKey key = runAt(facts, 0);
+            branches[orderKey(key)] = facts.text(5);
+            if (facts.number(6) != 0) {
+                logged.emplace(orderKey(key), std::pair(key, facts.text(5)));
+            }
+        }
+        std::vector<RunKey> keys;
+        for (RunKey& key : tableKeys) {
+            const std::string order = orderKey(key);
+            logged.erase(order);
+            const auto recorded = branches.find(order);
+            if ((recorded == branches.end() ? std::string() : recorded->second) == branch) {
+                keys.push_back(std::move(key));
+            }
+        }
+        for (auto& [order, run] : logged) {
+            if (run.second == branch) {
+                keys.push_back(run.first);
+            }
+        }
+        std::sort(keys.begin(), keys.end(), [](const RunKey& a, const RunKey& b) {
+            return std::tie(b.date, b.time, a.githash) < std::tie(a.date, a.time, b.githash);
+        });
+        return keys;
+    }
+
+    std::vector<RunKey> passedRuns(const std::string& platform, const std::string& project,
+                                   const std::string& branch) override {
+        std::vector<RunKey> keys;
+        if (!hasFindingTables(db_)) {
+            return keys;
+        }
+        Statement query(db_,
+                        "select platform, project, githash, date, time from "
+                        "vendrik_history_run_facts where platform = ?1 and project = ?2 and "
+                        "branch = ?3 and gate = 'passed' order by date desc, time desc, githash",
+                        "read the gate's outcomes");
+        query.bind(1, platform).bind(2, project).bind(3, branch);
+        while (query.step()) {
+            keys.push_back(runAt(query, 0));
+        }
+        return keys;
+    }
+
+    std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
+                                                        const std::string& branch) override {
+        if (!hasFindingTables(db_)) {
+            return std::nullopt;
+        }
+        Statement logged(db_,
+                         "select 1 from vendrik_history_run_facts where platform = ?1 and "
+                         "project = ?2 and githash = ?3 and date = ?4 and time = ?5 and branch "
+                         "= ?6 and findings is not null",
+                         "read the findings");
+        logged.bind(1, run.platform).bind(2, run.project).bind(3, run.githash);
+        logged.bind(4, run.date).bind(5, run.time).bind(6, branch);
+        if (!logged.step()) {
+            return std::nullopt;
+        }
+        Statement query(db_,
+                        "select fingerprint, file, line, number, priority, his, text, reference "
+                        "from vendrik_history_findings where platform = ?1 and project = ?2 and "
+                        "branch = ?3 and last >= ?4 and first <= ?4 order by file, line, number, "
+                        "text",
+                        "read the findings");
+        query.bind(1, run.platform).bind(2, run.project).bind(3, branch).bind(4, orderKey(run));
+        std::vector<TrackedFinding> found;
+        while (query.step()) {
+            found.push_back({query.text(0), query.text(1), query.number(2), query.number(3),
+                             query.number(4), query.number(5) != 0, query.text(6), query.text(7)});
+        }
+        return found;
+    }
+
+  private:
+    std::vector<RunKey> tableRunKeys(const std::string& platform, const std::string& project) {
         std::vector<RunKey> keys;
         Statement indexed(db_,
                           "select 1 from sqlite_master where type = 'index' and name = "
@@ -132,7 +245,8 @@ class SqliteStore : public HistoryStore {
         }
     }
 
-    std::vector<FileRow> files(const RunKey& run) override {
+  public:
+    std::vector<FileRow> files(const RunKey& run, const std::string& branch) override {
         Statement query(db_,
                         "select filename, " + counterList(false) +
                             " from testresults where date = ?4 and time = ?5 and platform = ?1 "
@@ -140,15 +254,24 @@ class SqliteStore : public HistoryStore {
                         "read the files of a run");
         query.bind(1, run.platform).bind(2, run.project).bind(3, run.githash);
         query.bind(4, run.date).bind(5, run.time);
-        std::vector<FileRow> rows;
-        while (query.step()) {
-            FileRow row{query.text(0), {}};
-            for (std::size_t column = 0; column < counterColumns.size(); ++column) {
-                row.counters[column] = query.number(1 + static_cast<int>(column));
-            }
-            rows.push_back(std::move(row));
+        std::vector<FileRow> rows = rowsOf(query);
+        if (!rows.empty() || !hasFindingTables(db_)) {
+            return rows;
         }
-        return rows;
+        // A run that only its SARIF log recorded: its findings counted per file.
+        std::string counters = "count(*)";
+        for (int priority = 0; priority <= 9; ++priority) {
+            counters += ", sum(not his and priority = " + std::to_string(priority) + ")";
+        }
+        Statement counted(db_,
+                          "select ?1 || '\\' || replace(file, '/', '\\') as filename, " + counters +
+                              ", sum(his) from vendrik_history_findings where platform = ?1 and "
+                              "project = ?2 and branch = ?3 and last >= ?4 and first <= ?4 "
+                              "group by file order by filename",
+                          "count the findings of a run");
+        counted.bind(1, run.platform).bind(2, run.project).bind(3, branch);
+        counted.bind(4, orderKey(run));
+        return rowsOf(counted);
     }
 
     std::vector<std::vector<std::int64_t>>
@@ -174,6 +297,18 @@ class SqliteStore : public HistoryStore {
     }
 
   private:
+    static std::vector<FileRow> rowsOf(Statement& query) {
+        std::vector<FileRow> rows;
+        while (query.step()) {
+            FileRow row{query.text(0), {}};
+            for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+                row.counters[column] = query.number(1 + static_cast<int>(column));
+            }
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+
     /// A database in a folder this process may not write, with no journal or write-ahead
     /// log beside it, is whole in its file: it is read as a file that nothing changes (SQLite
     /// needs to make its shared-memory file for a database in WAL mode). Where a journal or

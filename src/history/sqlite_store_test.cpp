@@ -30,7 +30,7 @@ TEST(SqliteStore, ReadsRunsFilesAndTrendsAsLoaded) {
     EXPECT_EQ(again.runsPresent, std::vector<RunKey>{first});
 
     const auto store = openSqliteStore(db.path);
-    const std::vector<RunTotals> runs = store->runs(std::nullopt, std::nullopt);
+    const std::vector<RunTotals> runs = store->runs(std::nullopt, std::nullopt, std::nullopt);
     ASSERT_EQ(runs.size(), 3u);
     EXPECT_EQ(runs[0].run, third);
     EXPECT_EQ(runs[1].run, second);
@@ -38,10 +38,10 @@ TEST(SqliteStore, ReadsRunsFilesAndTrendsAsLoaded) {
     EXPECT_EQ(runs[1].counters[0], 7);
     EXPECT_EQ(runs[1].counters[11], 2);
     EXPECT_EQ(runs[0].counters[10], 3) << "priority 9 in misra_9";
-    EXPECT_EQ(store->runKeys("P", "Q"), (std::vector<RunKey>{third, second, first}));
-    EXPECT_TRUE(store->runKeys("P", "other").empty());
+    EXPECT_EQ(store->runKeys("P", "Q", ""), (std::vector<RunKey>{third, second, first}));
+    EXPECT_TRUE(store->runKeys("P", "other", "").empty());
 
-    const std::vector<FileRow> files = store->files(second);
+    const std::vector<FileRow> files = store->files(second, "");
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files[0].filename, "a.c") << "by name";
     EXPECT_EQ(files[1].counters, fileRow("b.c", 5, 2).counters);

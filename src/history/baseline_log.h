@@ -1,0 +1,16 @@
+#pragma once
+
+#include "history/run_comparison.h"
+
+#include <ostream>
+
+namespace vendrik::history {
+
+/// Writes head's findings as a SARIF 2.1.0 log for code review, each result with its
+/// baselineState against base: "new", "unchanged", "updated" (kept, but on another line or
+/// with another priority) or "absent" (base's fixed findings, at their base location). The
+/// results have the converter's shape: rule id, level by priority band, message, location
+/// relative to SRCROOT, fingerprint, priority and his. `comparison` must have its findings.
+void writeBaselineLog(std::ostream& out, const Comparison& comparison);
+
+} // namespace vendrik::history

@@ -1,0 +1,134 @@
+#include "history/finding_match.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <tuple>
+
+namespace vendrik::history {
+
+namespace {
+
+auto groupOf(const TrackedFinding& finding) {
+    return std::tie(finding.file, finding.number, finding.text);
+}
+
+/// The indexes of `findings` by file, number, text, then line.
+std::vector<std::size_t> sortedIndexes(const std::vector<TrackedFinding>& findings) {
+    std::vector<std::size_t> order(findings.size());
+    for (std::size_t index = 0; index < order.size(); ++index) {
+        order[index] = index;
+    }
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::tie(findings[a].file, findings[a].number, findings[a].text, findings[a].line,
+                        a) < std::tie(findings[b].file, findings[b].number, findings[b].text,
+                                      findings[b].line, b);
+    });
+    return order;
+}
+
+/// Pairs each of the lines `fewer` (sorted) with one of `more` (sorted, at least as many)
+/// with the least total distance, in order; returns the chosen index into `more` of each.
+std::vector<std::size_t> nearestPairs(const std::vector<std::int64_t>& fewer,
+                                      const std::vector<std::int64_t>& more) {
+    const std::size_t rows = fewer.size();
+    const std::size_t columns = more.size();
+    std::vector<std::size_t> chosen(rows);
+    if (rows == columns || rows * columns > 4'000'000) {
+        for (std::size_t at = 0; at < rows; ++at) {
+            chosen[at] = at;
+        }
+        return chosen;
+    }
+    // cost[i][j]: the least distance pairing the first i of fewer within the first j of
+    // more; taken[i][j]: whether that pairs fewer[i-1] with more[j-1].
+    constexpr std::int64_t impossible = std::numeric_limits<std::int64_t>::max() / 2;
+    std::vector<std::int64_t> cost((rows + 1) * (columns + 1), impossible);
+    std::vector<bool> taken((rows + 1) * (columns + 1), false);
+    const auto at = [&](std::size_t i, std::size_t j) { return i * (columns + 1) + j; };
+    for (std::size_t j = 0; j <= columns; ++j) {
+        cost[at(0, j)] = 0;
+    }
+    for (std::size_t i = 1; i <= rows; ++i) {
+        for (std::size_t j = i; j <= columns; ++j) {
+            const std::int64_t skip = cost[at(i, j - 1)];
+            const std::int64_t distance = fewer[i - 1] > more[j - 1] ? fewer[i - 1] - more[j - 1]
+                                                                     : more[j - 1] - fewer[i - 1];
+            const std::int64_t pair = cost[at(i - 1, j - 1)] + distance;
+            // On a tie the later line of `more` is paired: a copy comes above the original.
+            taken[at(i, j)] = pair <= skip;
+            cost[at(i, j)] = std::min(pair, skip);
+        }
+    }
+    for (std::size_t i = rows, j = columns; i > 0; --j) {
+        if (taken[at(i, j)]) {
+            chosen[--i] = j - 1;
+        }
+    }
+    return chosen;
+}
+
+} // namespace
+
+FindingMatch matchFindings(const std::vector<TrackedFinding>& base,
+                           const std::vector<TrackedFinding>& head) {
+    const std::vector<std::size_t> baseOrder = sortedIndexes(base);
+    const std::vector<std::size_t> headOrder = sortedIndexes(head);
+    FindingMatch match;
+    std::size_t b = 0;
+    std::size_t h = 0;
+    while (b < baseOrder.size() || h < headOrder.size()) {
+        if (h == headOrder.size() ||
+            (b < baseOrder.size() && groupOf(base[baseOrder[b]]) < groupOf(head[headOrder[h]]))) {
+            match.fixed.push_back(baseOrder[b++]);
+            continue;
+        }
+        if (b == baseOrder.size() || groupOf(head[headOrder[h]]) < groupOf(base[baseOrder[b]])) {
+            match.added.push_back(headOrder[h++]);
+            continue;
+        }
+        // One group: the equal findings of both runs, each by line.
+        std::vector<std::size_t> baseGroup;
+        std::vector<std::size_t> headGroup;
+        const auto group = groupOf(base[baseOrder[b]]);
+        for (; b < baseOrder.size() && groupOf(base[baseOrder[b]]) == group; ++b) {
+            baseGroup.push_back(baseOrder[b]);
+        }
+        for (; h < headOrder.size() && groupOf(head[headOrder[h]]) == group; ++h) {
+            headGroup.push_back(headOrder[h]);
+        }
+        const bool headFewer = headGroup.size() < baseGroup.size();
+        const auto& fewer = headFewer ? headGroup : baseGroup;
+        const auto& more = headFewer ? baseGroup : headGroup;
+        const auto linesOf = [](const std::vector<std::size_t>& indexes,
+                                const std::vector<TrackedFinding>& findings) {
+            std::vector<std::int64_t> lines;
+            for (const std::size_t index : indexes) {
+                lines.push_back(findings[index].line);
+            }
+            return lines;
+        };
+        const std::vector<std::size_t> chosen = nearestPairs(
+            linesOf(fewer, headFewer ? head : base), linesOf(more, headFewer ? base : head));
+        std::vector<bool> paired(more.size(), false);
+        for (std::size_t at = 0; at < fewer.size(); ++at) {
+            paired[chosen[at]] = true;
+            match.kept.emplace_back(headFewer ? more[chosen[at]] : fewer[at],
+                                    headFewer ? fewer[at] : more[chosen[at]]);
+        }
+        for (std::size_t at = 0; at < more.size(); ++at) {
+            if (!paired[at]) {
+                (headFewer ? match.fixed : match.added).push_back(more[at]);
+            }
+        }
+    }
+    std::sort(match.added.begin(), match.added.end());
+    std::sort(match.fixed.begin(), match.fixed.end());
+    return match;
+}
+
+bool findingUpdated(const TrackedFinding& base, const TrackedFinding& head) {
+    return base.line != head.line || base.priority != head.priority;
+}
+
+} // namespace vendrik::history
