@@ -1,6 +1,8 @@
 #include "test_support/history_scripts.h"
 
+#include "output/sarif_log.h"
 #include "output/sql_script.h"
+#include "test_support/findings.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +22,22 @@ std::string scriptOf(const history::RunKey& run, const std::vector<history::File
         script += ");\n";
     }
     return script;
+}
+
+std::string logOf(const history::RunKey& run, const std::vector<LogFinding>& findings) {
+    std::vector<Finding> records;
+    for (const LogFinding& finding : findings) {
+        records.push_back(testFinding(finding.file, finding.line, finding.priority, finding.number,
+                                      finding.text));
+    }
+    const FindingsList list = sortedList(std::move(records));
+    std::string log;
+    writeSarifLog(list, {run.platform, run.project, run.githash, run.date, run.time},
+                  [&](std::string_view piece) {
+                      log += piece;
+                      return true;
+                  });
+    return log;
 }
 
 history::FileRow fileRow(const std::string& file, std::int64_t all, std::int64_t his,

@@ -15,6 +15,19 @@ std::string scriptOf(const history::RunKey& run, const std::vector<history::File
 history::FileRow fileRow(const std::string& file, std::int64_t all, std::int64_t his = 0,
                          std::size_t priority = 3);
 
+/// A finding of the converter's SARIF log as a test gives it: file (as the report names it,
+/// "Src\\Src_NV\\a.c"), line, priority, message number, text.
+struct LogFinding {
+    std::string file;
+    std::uint32_t line = 0;
+    std::uint32_t priority = 3;
+    std::uint32_t number = 2000;
+    std::string text = "t";
+};
+
+/// The converter's SARIF log of `run` with `findings`, as its writer makes it.
+std::string logOf(const history::RunKey& run, const std::vector<LogFinding>& findings);
+
 /// The path of a results database in a folder of its own, removed with the object.
 struct TemporaryDatabase {
     TemporaryDatabase();
