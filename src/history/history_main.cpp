@@ -287,10 +287,10 @@ int compareOrGate(HistoryStore& store, const Options& options, bool gate,
             limits.emplace_back(column, *options.limits[column]);
         }
     }
-    // A limit on head's totals needs no base run.
+    // Without a base run the gate still decides, on the limits of head's totals alone, and
+    // its outcome can be recorded.
     std::string note;
-    const std::optional<Comparison> comparison =
-        comparisonOf(store, options, gate && !limits.empty(), note);
+    const std::optional<Comparison> comparison = comparisonOf(store, options, gate, note);
     const bool sarif = options.format == "sarif";
     const Format format = formatOf(options.format);
     if (sarif && comparison && !comparison->findings) {

@@ -29,17 +29,35 @@ std::string script(const ScratchDirectory& scratch, const std::string& platform,
     for (std::size_t count = 0; count < lines && std::getline(example, line); ++count) {
         report += line + "\n";
     }
-    const std::string name = scratch.path + "/" + platform + project + hash;
+    return convertRun(scratch, platform, project, hash, report, date, time) + ".sql";
+}
+
+std::string convertRun(const ScratchDirectory& scratch, const std::string& platform,
+                       const std::string& project, const std::string& hash,
+                       const std::string& report, const std::string& date,
+                       const std::string& time) {
+    const std::string name = scratch.path + "/" + platform + project + hash + date + time;
     writeFile(name + ".txt", report);
-    const ProgramResult converted =
-        runCommand({VENDRIK_PROGRAM, "--platform=" + platform, "--input=" + name + ".txt",
-                    "--output=" + name + ".sql", "--typ_name=" + project, "--typ_var=V",
-                    "--sql_config=SQL", "--hash_value=" + hash});
+    const ProgramResult converted = runCommand(
+        {VENDRIK_PROGRAM, "--platform=" + platform, "--input=" + name + ".txt",
+         "--output=" + name + ".sql", "--typ_name=" + project, "--typ_var=V", "--sql_config=SQL",
+         "--hash_value=" + hash, "--sarif_output=" + name + ".sarif"});
     EXPECT_EQ(converted.status, 0) << converted.console;
-    static const std::regex stamp(R"("\d{4}\.\d\d\.\d\d", "\d\d:\d\d:\d\d")");
-    writeFile(name + ".sql", std::regex_replace(readFile(name + ".sql"), stamp,
+    static const std::regex sqlStamp(R"("\d{4}\.\d\d\.\d\d", "\d\d:\d\d:\d\d")");
+    writeFile(name + ".sql", std::regex_replace(readFile(name + ".sql"), sqlStamp,
                                                 "\"" + date + "\", \"" + time + "\""));
-    return name + ".sql";
+    static const std::regex logStamp(R"("date":"[^"]*","time":"[^"]*")");
+    writeFile(name + ".sarif",
+              std::regex_replace(readFile(name + ".sarif"), logStamp,
+                                 "\"date\":\"" + date + "\",\"time\":\"" + time + "\""));
+    return name;
+}
+
+std::string reportLine(const std::string& file, int line, int priority, int number,
+                       const std::string& text) {
+    return "D:\\w\\Src\\Src_NV\\" + file + " (" + std::to_string(line) + ") : warning : QAC(Prio" +
+           std::to_string(priority) + ") Msg: " + std::to_string(number) + "(" + text +
+           ".) Ref: MISRA C:2012 Rule-15.7\n";
 }
 
 bool executeSql(const std::string& path, const std::string& sql) {

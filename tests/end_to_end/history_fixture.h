@@ -16,6 +16,16 @@ std::string script(const ScratchDirectory& scratch, const std::string& platform,
                    const std::string& project, const std::string& hash, std::size_t lines,
                    const std::string& date, const std::string& time);
 
+/// The converter's SQL script and SARIF log of one run of `report` (report lines), both
+/// stamped with `date` and `time`: base + ".sql" and base + ".sarif", where base is returned.
+std::string convertRun(const ScratchDirectory& scratch, const std::string& platform,
+                       const std::string& project, const std::string& hash,
+                       const std::string& report, const std::string& date, const std::string& time);
+
+/// A report line of the project: "D:\w\Src\Src_NV\" + file, line, priority, number, text.
+std::string reportLine(const std::string& file, int line, int priority, int number,
+                       const std::string& text);
+
 /// Runs `sql` on the SQLite database at `path` as another tool would; false when it fails.
 bool executeSql(const std::string& path, const std::string& sql);
 

@@ -1,0 +1,180 @@
+#include "end_to_end/history_fixture.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace vendrik::testing {
+namespace {
+
+using nlohmann::json;
+
+/// A history of one platform and project, loaded from the converter's scripts and logs.
+struct FindingsHistory {
+    ScratchDirectory scratch;
+    std::string path = scratch.path + "/results.db";
+
+    /// Converts `report` as a run and loads its log and its script (the log first when
+    /// `logFirst`); returns the load's output.
+    ProgramResult add(const std::string& hash, const std::string& report, const std::string& date,
+                      const std::string& time = "02:00:00", std::vector<std::string> more = {},
+                      const std::string& project = "Ecu") {
+        const std::string run = convertRun(scratch, "TargetA", project, hash, report, date, time);
+        std::vector<std::string> arguments = {"load", "--database=" + path, run + ".sarif",
+                                              run + ".sql"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        const ProgramResult loaded = history(arguments);
+        EXPECT_EQ(loaded.status, 0) << loaded.errors;
+        return loaded;
+    }
+
+    ProgramResult run(const std::string& command, std::vector<std::string> more = {}) {
+        std::vector<std::string> arguments = {command, "--database=" + path, "--platform=TargetA",
+                                              "--project=Ecu"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return history(arguments);
+    }
+
+    json gateJson(std::vector<std::string> more = {}) {
+        more.push_back("--format=json");
+        const ProgramResult gated = run("gate", more);
+        EXPECT_LE(gated.status, 1) << gated.errors;
+        return json::parse(gated.console);
+    }
+};
+
+/// "file:line number" of each finding of a JSON list.
+std::vector<std::string> places(const json& findings) {
+    std::vector<std::string> found;
+    for (const json& finding : findings) {
+        found.push_back(finding["file"].get<std::string>() + ":" +
+                        std::to_string(finding["line"].get<int>()) + " " +
+                        std::to_string(finding["number"].get<int>()));
+    }
+    return found;
+}
+
+using Places = std::vector<std::string>;
+
+const std::string night1 =
+    reportLine("a.c", 10, 3, 2000, "No else") + reportLine("a.c", 20, 9, 2880, "Unreachable") +
+    reportLine("b.c", 5, 5, 2982, "Redundant") + reportLine("b.c", 9, 2, 5310, "Too deep");
+// a.c moves down by 3 and gains a copy of its finding above it; b.c loses one and gains one.
+const std::string night2 =
+    reportLine("a.c", 4, 3, 2000, "No else") + reportLine("a.c", 13, 3, 2000, "No else") +
+    reportLine("a.c", 23, 9, 2880, "Unreachable") + reportLine("b.c", 6, 8, 1503, "Unused") +
+    reportLine("b.c", 9, 2, 5310, "Too deep");
+
+TEST(HistoryFindings, GatesOnTheFindingsThatAreNew) {
+    FindingsHistory db;
+    db.add("bbb222", night2, "2026.12.02"); // loaded out of order
+    db.add("aaa111", night1, "2026.12.01");
+    const json gate = db.gateJson({"--max-new=1"});
+    EXPECT_EQ(gate["passed"], false);
+    EXPECT_EQ(gate["base"]["githash"], "aaa111");
+    EXPECT_EQ(places(gate["new"]), (Places{"Src/Src_NV/a.c:4 2000", "Src/Src_NV/b.c:6 1503"}));
+    EXPECT_EQ(places(gate["fixed"]), Places{"Src/Src_NV/b.c:5 2982"});
+    EXPECT_EQ(gate["limitsPassed"], json({"new 2 > 1"}));
+
+    // Per band, and on the growth of the total.
+    EXPECT_EQ(db.gateJson({"--watch=his", "--max-new-8-9=1", "--max-new-0-4=0"})["passed"], false);
+    EXPECT_EQ(db.gateJson({"--watch=his", "--max-new-8-9=1", "--max-new-his=0"})["passed"], true);
+    EXPECT_EQ(db.gateJson({"--watch=his", "--max-increase=1"})["passed"], true);
+    EXPECT_EQ(db.gateJson({"--watch=his", "--max-increase=0"})["limitsPassed"],
+              json({"increase 1 > 0"}));
+
+    // Text and Markdown list them too; totals come first, then the files that changed.
+    const ProgramResult text = db.run("gate", {"--max-new=0"});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.console.find("New findings: 2\n  Src/Src_NV/a.c:4 2000 (priority 3): No else."),
+              std::string::npos)
+        << text.console;
+    EXPECT_NE(text.console.find("Fixed findings: 1\n  Src/Src_NV/b.c:5 2982 (priority 5)"),
+              std::string::npos)
+        << text.console;
+    const ProgramResult compared = db.run("compare");
+    EXPECT_LT(compared.console.find("total"), compared.console.find("Files that changed: 2 of 2"))
+        << compared.console;
+
+    // For code review: head's findings with their state, and base's fixed ones.
+    const ProgramResult sarif = db.run("compare", {"--format=sarif"});
+    ASSERT_EQ(sarif.status, 0) << sarif.errors;
+    std::map<std::string, Places> states;
+    const json log = json::parse(sarif.console);
+    for (const json& result : log["runs"][0]["results"]) {
+        const json& location = result["locations"][0]["physicalLocation"];
+        states[result["baselineState"].get<std::string>()].push_back(
+            location["artifactLocation"]["uri"].get<std::string>() + ":" +
+            std::to_string(location["region"]["startLine"].get<int>()));
+    }
+    EXPECT_EQ(states["new"], (Places{"Src/Src_NV/a.c:4", "Src/Src_NV/b.c:6"}));
+    EXPECT_EQ(states["updated"], (Places{"Src/Src_NV/a.c:13", "Src/Src_NV/a.c:23"}));
+    EXPECT_EQ(states["unchanged"], Places{"Src/Src_NV/b.c:9"});
+    EXPECT_EQ(states["absent"], Places{"Src/Src_NV/b.c:5"});
+}
+
+TEST(HistoryFindings, ARetryIsGatedAgainstTheRunBeforeIt) {
+    FindingsHistory db;
+    db.add("aaa111", night1, "2026.12.01");
+    db.add("bbb222", night2, "2026.12.02");
+    db.add("bbb222", night2, "2026.12.02", "02:30:00"); // the same hash converted again
+    const json retry = db.gateJson({"--max-new=0"});
+    EXPECT_EQ(retry["passed"], false);
+    EXPECT_EQ(retry["base"]["githash"], "aaa111");
+    EXPECT_EQ(retry["head"]["time"], "02:30:00");
+    // The whole hash names its newest load.
+    const json named = db.gateJson({"--max-new=0", "--head=bbb222", "--base=aaa111"});
+    EXPECT_EQ(named["head"]["time"], "02:30:00");
+}
+
+TEST(HistoryFindings, ComparesWithTheLastRunThatPassed) {
+    FindingsHistory db;
+    db.add("aaa111", night1, "2026.12.01");
+    EXPECT_EQ(db.run("gate", {"--record"}).status, 0) << "no base: passes";
+    db.add("bbb222", night2, "2026.12.02");
+    EXPECT_EQ(db.run("gate", {"--record", "--max-new=0"}).status, 1);
+    db.add("ccc333", night2, "2026.12.03");
+    EXPECT_EQ(db.gateJson({"--max-new=0"})["passed"], true) << "nothing new since bbb222";
+    const json gate = db.gateJson({"--max-new=0", "--base=last-passing"});
+    EXPECT_EQ(gate["base"]["githash"], "aaa111");
+    EXPECT_EQ(gate["passed"], false);
+}
+
+TEST(HistoryFindings, RecordsARunWithZeroFindings) {
+    FindingsHistory db;
+    db.add("aaa111", night1, "2026.12.01");
+    const ProgramResult loaded = db.add("bbb222", "", "2026.12.02");
+    EXPECT_NE(loaded.console.find(".sarif: 0 findings added"), std::string::npos) << loaded.console;
+    const ProgramResult runs = history({"runs", "--database=" + db.path});
+    EXPECT_NE(runs.console.find("bbb222   2026.12.02 02:00:00  0      0 "), std::string::npos)
+        << runs.console;
+    const json gate = db.gateJson({"--max-new=0"});
+    EXPECT_EQ(gate["passed"], true);
+    EXPECT_EQ(gate["fixed"].size(), 4u);
+}
+
+TEST(HistoryFindings, KeepsProjectsAndBranchesApart) {
+    FindingsHistory db;
+    // Two projects of one platform converted in the same second: each keeps its findings
+    // (their scripts collide in the table, their logs do not).
+    const std::string other =
+        convertRun(db.scratch, "TargetA", "Other", "aaa111", night2, "2026.12.01", "02:00:00");
+    db.add("aaa111", night1, "2026.12.01");
+    EXPECT_EQ(history({"load", "--database=" + db.path, other + ".sarif"}).status, 0);
+    const ProgramResult compared =
+        history({"compare", "--database=" + db.path, "--platform=TargetA", "--project=Other",
+                 "--base=aaa111", "--format=json"});
+    EXPECT_EQ(json::parse(compared.console)["totals"]["head"]["all_errors"], 5)
+        << compared.console << compared.errors;
+
+    // A merge request's run on its branch does not enter the nightly trend.
+    db.add("fff999", night2, "2026.12.02", "02:00:00", {"--branch=feature/x"});
+    EXPECT_EQ(db.gateJson()["head"]["githash"], "aaa111");
+    const ProgramResult feature = db.run("compare", {"--branch=feature/x"});
+    EXPECT_NE(feature.console.find("No base run: fff999"), std::string::npos) << feature.console;
+    const ProgramResult runs = history({"runs", "--database=" + db.path, "--branch=feature/x"});
+    EXPECT_NE(runs.console.find("fff999"), std::string::npos);
+    EXPECT_EQ(runs.console.find("aaa111"), std::string::npos) << runs.console;
+}
+
+} // namespace
+} // namespace vendrik::testing
