@@ -94,3 +94,56 @@ TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
 
 } // namespace
 } // namespace vendrik::history
+
+namespace vendrik::history {
+namespace {
+
+// 4,000 files that all changed and 3,000 new findings: the Markdown for a merge-request
+// comment stays under 60,000 characters, its lists cut with "and N more"; JSON keeps all.
+TEST(HistoryMain, CutsMarkdownToFitAComment) {
+    const testing::TemporaryDatabase db;
+    const RunKey base = {"P", "Q", "h1", "2026.12.01", "02:00:00"};
+    const RunKey head = {"P", "Q", "h2", "2026.12.02", "02:00:00"};
+    std::vector<FileRow> baseRows;
+    std::vector<FileRow> headRows;
+    std::vector<testing::LogFinding> added;
+    for (int file = 0; file < 4000; ++file) {
+        const std::string name = "Src\\Src_NV\\some\\folder\\file" + std::to_string(file) + ".c";
+        baseRows.push_back(testing::fileRow(name, 1));
+        headRows.push_back(testing::fileRow(name, 2 + file % 7));
+        if (file < 3000) {
+            added.push_back({name, 7, 3, 2000, "A message of a realistic length, about this"});
+        }
+    }
+    write(db.folder + "/base.sql", testing::scriptOf(base, baseRows));
+    write(db.folder + "/head.sql", testing::scriptOf(head, headRows));
+    write(db.folder + "/base.sarif", testing::logOf(base, {}));
+    write(db.folder + "/head.sarif", testing::logOf(head, added));
+    ASSERT_EQ(
+        historyMain({"load", "--database=" + db.path, db.folder + "/base.sql",
+                     db.folder + "/head.sql", db.folder + "/base.sarif", db.folder + "/head.sarif"})
+            .status,
+        0);
+    for (const char* command : {"compare", "gate"}) {
+        const Ran markdown = historyMain(
+            {command, "--database=" + db.path, "--platform=P", "--project=Q", "--format=markdown"});
+        EXPECT_LT(markdown.out.size(), 60'000u) << command;
+        EXPECT_NE(markdown.out.find("New findings: 3000\n"), std::string::npos) << command;
+        const std::size_t cut = markdown.out.find(" more\n");
+        ASSERT_NE(cut, std::string::npos) << command;
+        EXPECT_NE(markdown.out.rfind(" more\n"), cut) << command << ": the files are cut too";
+        // The largest change first.
+        const std::size_t files = markdown.out.find("|---", markdown.out.find("Files "));
+        const std::size_t firstRow = markdown.out.find('\n', files) + 1;
+        EXPECT_NE(markdown.out.substr(firstRow, markdown.out.find('\n', firstRow) - firstRow)
+                      .find("(+7)"),
+                  std::string::npos)
+            << command;
+    }
+    const Ran json = historyMain(
+        {"compare", "--database=" + db.path, "--platform=P", "--project=Q", "--format=json"});
+    EXPECT_NE(json.out.find("file3999.c"), std::string::npos);
+}
+
+} // namespace
+} // namespace vendrik::history
