@@ -36,10 +36,17 @@ for lines in 150 300 450; do
     head -n "$lines" examples/qac_report.txt >out/partial.txt
     build/vendrik --platform=TargetA --input=out/partial.txt --output="out/run$lines.sql" \
         --typ_name=EcuNightly --typ_var=Variant1 --sql_config=SQL --hash_value="run$lines" \
-        >/dev/null
+        --sarif_output="out/run$lines.sarif" >/dev/null
 done
-build/vendrik-history load --database=out/results.db out/run150.sql out/run300.sql out/run450.sql
+build/vendrik-history load --database=out/results.db out/run150.sql out/run300.sql out/run450.sql \
+    out/run150.sarif out/run300.sarif out/run450.sarif
 build/vendrik-history runs --database=out/results.db
-build/vendrik-history gate --database=out/results.db --platform=TargetA --project=EcuNightly ||
-    echo "(the gate fails: the newest run has more findings than the one before)"
+build/vendrik-history gate --database=out/results.db --platform=TargetA --project=EcuNightly \
+    --max-new=0 --format=markdown >out/gate.md ||
+    echo "(the gate fails: the newest run has new findings; out/gate.md lists them)"
+head -n 12 out/gate.md
+build/vendrik-history compare --database=out/results.db --platform=TargetA --project=EcuNightly \
+    --format=sarif >out/new-findings.sarif
+echo "out/new-findings.sarif: $(grep -o '"baselineState":"new"' out/new-findings.sarif | wc -l)" \
+    "new findings for code review"
 build/vendrik-history page --database=out/results.db --output=out/history.html
