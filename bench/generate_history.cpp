@@ -1,92 +1,237 @@
-// Writes a results database as years of nightly converter runs would leave it: RUNS runs of
-// FILES files each for one platform and project, stamped one day apart, with counts that
-// drift from run to run, and the index and run totals that vendrik-history load keeps.
-// Deterministic.
-//   generate_history DATABASE [RUNS [FILES]]      (default 3650 runs of 4000 files)
+// Writes a results database as years of nightly runs of one project leave it when
+// vendrik-history loads each night's SQL script and SARIF log: RUNS nights of FINDINGS
+// findings over FILES files (TargetA / Nightly, stamped one day apart), of which about 1 %
+// are fixed and 1 % added each night, and whose lines move in about 0.5 % of the files. It
+// writes testresults, its index, the run totals, the runs' facts and the findings' spans as
+// load does, with the converter's own fingerprints. NEXT_REPORT receives the report of the
+// night after, to time a load into the full database. Deterministic.
+//   generate_history DATABASE NEXT_REPORT [RUNS [FILES [FINDINGS]]]
+//                                        (default 3650 runs, 4000 files, 75000 findings)
 
-#include <sqlite3.h>
+#include "analysis/finding_counts.h"
+#include "history/finding_history.h"
+#include "history/run_totals.h"
+#include "output/review_findings.h"
+#include "output/sql_script.h"
+#include "parse/report_reader.h"
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
-int main(int argc, char* argv[]) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: generate_history DATABASE [RUNS [FILES]]\n");
-        return 2;
-    }
-    const int runs = argc > 2 ? std::stoi(argv[2]) : 3650;
-    const int files = argc > 3 ? std::stoi(argv[3]) : 4000;
-    sqlite3* db = nullptr;
-    if (sqlite3_open(argv[1], &db) != SQLITE_OK) {
-        return 1;
-    }
-    sqlite3_exec(db,
-                 "pragma journal_mode = off; pragma synchronous = off; begin; create table if "
-                 "not exists testresults (platform, project, tool, githash, date, time, "
-                 "filename, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, "
-                 "misra_6, misra_7, misra_8, misra_9, his, UNIQUE (date, time, filename));",
-                 nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into testresults values ('TargetA', 'Nightly', 'QAC 8.1.2.R', ?1, "
-                       "?2, '02:00:00', ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)",
-                       -1, &insert, nullptr);
-    std::mt19937 random(2026);
-    std::vector<std::array<int, 11>> counts(static_cast<std::size_t>(files));
-    for (auto& file : counts) {
-        for (int& count : file) {
-            count = static_cast<int>(random() % 6);
+namespace {
+
+using namespace vendrik;
+using namespace vendrik::history;
+
+struct Generated {
+    int file = 0;
+    int line = 0;
+    std::uint32_t priority = 0;
+    std::uint32_t number = 0;
+    int id = 0;
+    std::string start; ///< order key of the first night of its current span
+};
+
+constexpr std::array<std::pair<std::uint32_t, const char*>, 5> messages = {
+    {{2000, "No else clause for the if statement"},
+     {2880, "This code is unreachable"},
+     {2982, "This assignment is redundant"},
+     {3200, "Function return value is not used"},
+     {5310, "HIS metric STCYC exceeds 20"}}};
+
+std::string filePath(int file) {
+    return "Src\\Src_NV\\m" + std::to_string(file / 40) + "\\file" + std::to_string(file) + ".c";
+}
+
+std::string textOf(const Generated& finding) {
+    for (const auto& [number, text] : messages) {
+        if (number == finding.number) {
+            return std::string(text) + " (#" + std::to_string(finding.id) + ")";
         }
     }
-    for (int run = 0; run < runs; ++run) {
+    return {};
+}
+
+std::string reportLine(const Generated& finding) {
+    return "D:\\w\\" + filePath(finding.file) + " (" + std::to_string(finding.line) +
+           ") : warning : QAC(Prio" + std::to_string(finding.priority) +
+           ") Msg: " + std::to_string(finding.number) + "(" + textOf(finding) +
+           ".) Ref: MISRA C:2012 Rule-15.7\n";
+}
+
+/// The converter's fingerprints of `findings`, by id: the report read and reviewed as the
+/// converter does.
+void addFingerprints(const std::vector<Generated>& findings, std::map<int, std::string>& prints) {
+    std::string report;
+    for (const Generated& finding : findings) {
+        report += reportLine(finding);
+    }
+    std::istringstream input(report);
+    FindingsList list;
+    readReport(input, list);
+    forEachReviewFinding(list, [&](const ReviewFinding& review) {
+        const std::string_view text = review.finding.messageText;
+        const std::size_t at = text.rfind("(#");
+        prints[std::stoi(std::string(text.substr(at + 2)))] = review.fingerprint;
+    });
+}
+
+void exec(const Database& db, const std::string& sql) {
+    execute(db, sql.c_str(), "generate");
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: generate_history DATABASE NEXT_REPORT [RUNS [FILES "
+                             "[FINDINGS]]]\n");
+        return 2;
+    }
+    const int runs = argc > 3 ? std::stoi(argv[3]) : 3650;
+    const int files = argc > 4 ? std::stoi(argv[4]) : 4000;
+    const int total = argc > 5 ? std::stoi(argv[5]) : 75000;
+    Database db;
+    openDatabase(db, argv[1], SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 1000);
+    exec(db, "pragma journal_mode = off; pragma synchronous = off; begin");
+    exec(db, std::string(sqlSchemaStatement));
+    createFindingTables(db);
+    Statement row(db,
+                  "insert into testresults values ('TargetA', 'Nightly', 'QAC 8.1.2.R', ?1, ?2, "
+                  "'02:00:00', ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)",
+                  "generate");
+    Statement span(db,
+                   "insert into vendrik_history_findings values ('TargetA', 'Nightly', '', ?1, "
+                   "?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, 'MISRA C:2012 Rule-15.7')",
+                   "generate");
+    Statement facts(db,
+                    "insert into vendrik_history_run_facts values ('TargetA', 'Nightly', ?1, ?2, "
+                    "'02:00:00', '', ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
+                    "?16, null)",
+                    "generate");
+
+    std::mt19937 random(2026);
+    int nextId = 0;
+    const auto fresh = [&](int file) {
+        const auto& [number, text] = messages[random() % messages.size()];
+        return Generated{file,
+                         static_cast<int>(1 + random() % 900),
+                         static_cast<std::uint32_t>(random() % 10),
+                         number,
+                         nextId++,
+                         ""};
+    };
+    std::vector<Generated> alive;
+    for (int index = 0; index < total; ++index) {
+        alive.push_back(fresh(static_cast<int>(random() % static_cast<unsigned>(files))));
+    }
+    std::map<int, std::string> prints;
+    addFingerprints(alive, prints);
+
+    const auto closeSpan = [&](const Generated& finding, const std::string& last) {
+        const std::string uri = [&] {
+            std::string path = filePath(finding.file);
+            for (char& c : path) {
+                c = c == '\\' ? '/' : c;
+            }
+            return path;
+        }();
+        span.reset().bind(1, finding.start).bind(2, last).bind(3, prints.at(finding.id));
+        span.bind(4, uri);
+        sqlite3_bind_int(span.handle(), 5, finding.line);
+        sqlite3_bind_int(span.handle(), 6, static_cast<int>(finding.number));
+        sqlite3_bind_int(span.handle(), 7, static_cast<int>(finding.priority));
+        sqlite3_bind_int(span.handle(), 8, isHisMessage(finding.number) ? 1 : 0);
+        span.bind(9, textOf(finding) + ".");
+        span.step();
+    };
+
+    std::string previousKey;
+    for (int run = 0; run <= runs; ++run) {
+        if (run > 0) { // the night's changes: some fixed, some added, lines moved in some files
+            std::vector<Generated> added;
+            for (int change = 0; change < total / 100; ++change) {
+                const std::size_t at = random() % alive.size();
+                closeSpan(alive[at], previousKey);
+                alive[at] = alive.back();
+                alive.pop_back();
+                added.push_back(fresh(static_cast<int>(random() % static_cast<unsigned>(files))));
+            }
+            addFingerprints(added, prints);
+            std::vector<int> movedFrom(static_cast<std::size_t>(files), 1 << 30);
+            for (int moved = 0; moved < std::max(1, files / 200); ++moved) {
+                movedFrom[random() % static_cast<unsigned>(files)] =
+                    static_cast<int>(random() % 900);
+            }
+            for (Generated& finding : alive) {
+                if (finding.line >= movedFrom[static_cast<std::size_t>(finding.file)]) {
+                    closeSpan(finding, previousKey);
+                    finding.line += 3;
+                    finding.start.clear();
+                }
+            }
+            alive.insert(alive.end(), added.begin(), added.end());
+        }
+        if (run == runs) {
+            break; // the night after: its report only
+        }
         const int day = run; // one run a night from 2016.01.01 on, 28 days a month for simplicity
         char date[16];
         std::snprintf(date, sizeof date, "%04d.%02d.%02d", 2016 + day / 336, 1 + day / 28 % 12,
                       1 + day % 28);
         char hash[16];
         std::snprintf(hash, sizeof hash, "%08x", static_cast<unsigned>(random()));
+        const std::string key = std::string(date) + " 02:00:00 " + hash;
+        std::vector<std::array<std::int64_t, 12>> counts(static_cast<std::size_t>(files));
+        for (Generated& finding : alive) {
+            finding.start = finding.start.empty() ? key : finding.start;
+            auto& count = counts[static_cast<std::size_t>(finding.file)];
+            ++count[0];
+            ++count[isHisMessage(finding.number) ? 11 : 1 + finding.priority];
+        }
+        std::array<std::int64_t, 12> sums{};
+        std::int64_t present = 0;
         for (int file = 0; file < files; ++file) {
-            auto& count = counts[static_cast<std::size_t>(file)];
-            count[static_cast<std::size_t>(random() % 11)] += random() % 3 == 0 ? 1 : 0;
-            int total = 0;
-            for (const int value : count) {
-                total += value;
+            const auto& count = counts[static_cast<std::size_t>(file)];
+            if (count[0] == 0) {
+                continue;
             }
-            const std::string name = "TargetA\\Src\\Src_NV\\m" + std::to_string(file / 40) +
-                                     "\\file" + std::to_string(file) + ".c";
-            sqlite3_bind_text(insert, 1, hash, -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 2, date, -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 3, name.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_bind_text(insert, 4, std::to_string(total).c_str(), -1, SQLITE_TRANSIENT);
-            for (int column = 0; column < 11; ++column) {
-                sqlite3_bind_text(insert, 5 + column,
-                                  std::to_string(count[static_cast<std::size_t>(column)]).c_str(),
-                                  -1, SQLITE_TRANSIENT);
+            ++present;
+            row.reset().bind(1, hash).bind(2, date).bind(3, "TargetA\\" + filePath(file));
+            for (std::size_t column = 0; column < 12; ++column) {
+                sqlite3_bind_int64(row.handle(), 4 + static_cast<int>(column), count[column]);
+                sums[column] += count[column];
             }
-            sqlite3_step(insert);
-            sqlite3_reset(insert);
+            row.step();
+        }
+        facts.reset().bind(1, hash).bind(2, date);
+        sqlite3_bind_int64(facts.handle(), 3, static_cast<std::int64_t>(alive.size()));
+        sqlite3_bind_int64(facts.handle(), 4, present);
+        for (std::size_t column = 0; column < 12; ++column) {
+            sqlite3_bind_int64(facts.handle(), 5 + static_cast<int>(column), sums[column]);
+        }
+        facts.step();
+        previousKey = key;
+    }
+    for (const Generated& finding : alive) {
+        if (!finding.start.empty()) {
+            closeSpan(finding, previousKey);
         }
     }
-    sqlite3_finalize(insert);
-    // The index and the run totals that vendrik-history load keeps.
-    sqlite3_exec(db,
-                 "create index if not exists vendrik_history_runs on testresults (platform, "
-                 "project, date, time, githash); create table vendrik_history_run_totals "
-                 "(platform, project, githash, date, time, files, all_errors, misra_0, misra_1, "
-                 "misra_2, misra_3, misra_4, misra_5, misra_6, misra_7, misra_8, misra_9, his, "
-                 "primary key (platform, project, date, time, githash)); insert into "
-                 "vendrik_history_run_totals select platform, project, githash, date, time, "
-                 "count(*), sum(all_errors), sum(misra_0), sum(misra_1), sum(misra_2), "
-                 "sum(misra_3), sum(misra_4), sum(misra_5), sum(misra_6), sum(misra_7), "
-                 "sum(misra_8), sum(misra_9), sum(his) from testresults group by platform, "
-                 "project, githash, date, time; create table vendrik_history_state "
-                 "(summed_rows); insert into vendrik_history_state select count(*) from "
-                 "testresults;",
-                 nullptr, nullptr, nullptr);
-    const int status = sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return status == SQLITE_OK ? 0 : 1;
+    exec(db, "create index if not exists vendrik_history_runs on testresults (platform, "
+             "project, date, time, githash)");
+    keepRunTotals(db, false);
+    exec(db, "commit");
+
+    std::ofstream next(argv[2], std::ios::binary);
+    for (const Generated& finding : alive) {
+        next << reportLine(finding);
+    }
+    return next.good() ? 0 : 1;
 }
