@@ -128,7 +128,7 @@ LoggedRun readSarifLog(std::string_view content) {
     if (log.is_discarded()) {
         refuse("it is not well-formed JSON (was it cut short?)");
     }
-    if (!log.is_object() || log.value("version", "") != "2.1.0") {
+    if (!log.is_object() || !log.contains("version") || log["version"] != "2.1.0") {
         refuse("it is not a SARIF 2.1.0 log");
     }
     const json& runs = member(log, "runs", json::value_t::array, "the log");
