@@ -53,8 +53,7 @@ std::optional<std::string> branchOf(const Database& db, const RunKey& key) {
                     "select branch from vendrik_history_run_facts where platform = ?1 and "
                     "project = ?2 and githash = ?3 and date = ?4 and time = ?5",
                     "read the run's facts");
-    query.bind(1, key.platform).bind(2, key.project).bind(3, key.githash);
-    query.bind(4, key.date).bind(5, key.time);
+    query.bindRun(key);
     return query.step() ? std::optional(query.text(0)) : std::nullopt;
 }
 
@@ -114,8 +113,7 @@ void recordLoggedFacts(const Database& db, const RunKey& key, const std::string&
                          "time, githash) do update set " +
                          update,
                      "record the run");
-    insert.bind(1, key.platform).bind(2, key.project).bind(3, key.githash);
-    insert.bind(4, key.date).bind(5, key.time).bind(6, branch);
+    insert.bindRun(key).bind(6, branch);
     insert.step();
 }
 
@@ -264,8 +262,7 @@ void recordGateOutcome(const Database& db, const RunKey& key, const std::string&
                      "time, branch, gate) values (?1, ?2, ?3, ?4, ?5, ?6, ?7) on conflict "
                      "(platform, project, date, time, githash) do update set gate = ?7",
                      "record the gate's outcome");
-    insert.bind(1, key.platform).bind(2, key.project).bind(3, key.githash);
-    insert.bind(4, key.date).bind(5, key.time).bind(6, branch);
+    insert.bindRun(key).bind(6, branch);
     insert.bind(7, std::string(passed ? "passed" : "failed")).step();
 }
 

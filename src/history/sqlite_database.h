@@ -46,6 +46,14 @@ class Statement {
                           SQLITE_TRANSIENT);
         return *this;
     }
+    /// Binds `run` as ?1 to ?5: platform, project, githash, date, time.
+    Statement& bindRun(const RunKey& run) {
+        return bind(1, run.platform)
+            .bind(2, run.project)
+            .bind(3, run.githash)
+            .bind(4, run.date)
+            .bind(5, run.time);
+    }
     /// True for a row, false at the end.
     bool step() {
         const int result = sqlite3_step(statement_);

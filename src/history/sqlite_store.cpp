@@ -162,8 +162,7 @@ class SqliteStore : public HistoryStore {
                          "project = ?2 and githash = ?3 and date = ?4 and time = ?5 and branch "
                          "= ?6 and findings is not null",
                          "read the findings");
-        logged.bind(1, run.platform).bind(2, run.project).bind(3, run.githash);
-        logged.bind(4, run.date).bind(5, run.time).bind(6, branch);
+        logged.bindRun(run).bind(6, branch);
         if (!logged.step()) {
             return std::nullopt;
         }
@@ -252,8 +251,7 @@ class SqliteStore : public HistoryStore {
                             " from testresults where date = ?4 and time = ?5 and platform = ?1 "
                             "and project = ?2 and githash = ?3 order by filename",
                         "read the files of a run");
-        query.bind(1, run.platform).bind(2, run.project).bind(3, run.githash);
-        query.bind(4, run.date).bind(5, run.time);
+        query.bindRun(run);
         std::vector<FileRow> rows = rowsOf(query);
         if (!rows.empty() || !hasFindingTables(db_)) {
             return rows;
