@@ -221,7 +221,7 @@ int main(int argc, char* argv[]) {
     }
     for (const Generated& finding : alive) {
         if (!finding.start.empty()) {
-            closeSpan(finding, previousKey);
+            closeSpan(finding, "~"); // open: present in the newest run
         }
     }
     exec(db, "create index if not exists vendrik_history_runs on testresults (platform, "

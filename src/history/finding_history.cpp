@@ -117,6 +117,94 @@ void recordLoggedFacts(const Database& db, const RunKey& key, const std::string&
     insert.step();
 }
 
+
+/// The run is the newest of its series: the open spans of the findings it lacks end at the
+/// run before it, and its findings that no span holds open start one. The others stay as
+/// they are, so a night writes only what changed.
+void appendNewest(const Database& db, const RunKey& key, const std::string& branch,
+                  const std::string& before) {
+    const std::string match = std::string(" and ") + inSeries + " and " + sameFinding;
+    if (!before.empty()) {
+        run(db,
+            std::string("update vendrik_history_findings as f set last = ?5 where ") +
+                inSeries +
+                " and f.last = '~' and not exists (select 1 from temp.staged s where " +
+                sameFinding + ")",
+            key, branch, before);
+        run(db,
+            "delete from temp.staged as s where exists (select 1 from vendrik_history_findings "
+            "f where f.last = '~'" +
+                match + ")",
+            key, branch);
+    }
+    run(db,
+        "insert into vendrik_history_findings select ?1, ?2, ?3, ?4, '~', " +
+            std::string(findingColumns) + " from temp.staged",
+        key, branch);
+}
+
+/// The run comes before a logged run of its series (`after`), and after `before` when that
+/// is not empty.
+void insertBefore(const Database& db, const RunKey& key, const std::string& branch,
+                  const std::string& before, const std::string& after) {
+    const std::string match = std::string(" and ") + inSeries + " and " + sameFinding;
+    if (!before.empty()) {
+        // A span over both neighbours covers this run: cut it in two where the run lacks its
+        // finding; where the run has it, the span covers it already.
+        const std::string straddles = std::string("select f.rowid from vendrik_history_findings f "
+                                                  "where ") +
+                                      inSeries + " and f.last >= ?6 and f.first <= ?5";
+        run(db,
+            "create temp table cut as " + straddles +
+                " and not exists (select 1 from temp.staged s where " + sameFinding + ")",
+            key, branch, before, after);
+        run(db,
+            "delete from temp.staged as s where exists (select 1 from vendrik_history_findings "
+            "f where f.last >= ?6 and f.first <= ?5" +
+                match + ")",
+            key, branch, before, after);
+        run(db,
+            "insert into vendrik_history_findings select platform, project, branch, ?6, last, " +
+                std::string(findingColumns) +
+                " from vendrik_history_findings where rowid in temp.cut",
+            key, branch, before, after);
+        run(db, "update vendrik_history_findings set last = ?5 where rowid in temp.cut", key,
+            branch, before, after);
+        execute(db, "drop table temp.cut", "store the findings");
+    }
+    // The spans that end just before the run and start just after it, of its findings: joined
+    // through the run, or stretched to it.
+    run(db,
+        "update temp.staged as s set before = (select f.rowid from vendrik_history_findings f "
+        "where f.last = ?5" +
+            match +
+            "), after = (select f.rowid from vendrik_history_findings f where f.first "
+            "= ?6" +
+            match + ")",
+        key, branch, before, after);
+    run(db,
+        "update vendrik_history_findings as f set last = a.last from temp.staged s join "
+        "vendrik_history_findings a on a.rowid = s.after where f.rowid = s.before",
+        key, branch);
+    execute(db,
+            "delete from vendrik_history_findings where rowid in (select after from "
+            "temp.staged where before is not null and after is not null)",
+            "store the findings");
+    run(db,
+        "update vendrik_history_findings set last = ?4 where rowid in (select before from "
+        "temp.staged where after is null)",
+        key, branch);
+    run(db,
+        "update vendrik_history_findings set first = ?4 where rowid in (select after from "
+        "temp.staged where before is null)",
+        key, branch);
+    run(db,
+        "insert into vendrik_history_findings select ?1, ?2, ?3, ?4, ?4, " +
+            std::string(findingColumns) +
+            " from temp.staged where before is null and after is null",
+        key, branch);
+}
+
 } // namespace
 
 std::string orderKey(const RunKey& run) {
@@ -172,61 +260,11 @@ bool storeLoggedRun(const Database& db, const LoggedRun& logged, const std::stri
     recordLoggedFacts(db, key, branch);
     const std::string before = neighbour(db, key, branch, true);
     const std::string after = neighbour(db, key, branch, false);
-    const std::string match = std::string(" and ") + inSeries + " and " + sameFinding;
-    if (!before.empty() && !after.empty()) {
-        // A span over both neighbours covers this run: cut it in two where the run lacks its
-        // finding; where the run has it, the span covers it already.
-        const std::string straddles = std::string("select f.rowid from vendrik_history_findings f "
-                                                  "where ") +
-                                      inSeries + " and f.last >= ?6 and f.first <= ?5";
-        run(db,
-            "create temp table cut as " + straddles +
-                " and not exists (select 1 from temp.staged s where " + sameFinding + ")",
-            key, branch, before, after);
-        run(db,
-            "delete from temp.staged as s where exists (select 1 from vendrik_history_findings "
-            "f where f.last >= ?6 and f.first <= ?5" +
-                match + ")",
-            key, branch, before, after);
-        run(db,
-            "insert into vendrik_history_findings select platform, project, branch, ?6, last, " +
-                std::string(findingColumns) +
-                " from vendrik_history_findings where rowid in temp.cut",
-            key, branch, before, after);
-        run(db, "update vendrik_history_findings set last = ?5 where rowid in temp.cut", key,
-            branch, before, after);
-        execute(db, "drop table temp.cut", "store the findings");
+    if (after.empty()) {
+        appendNewest(db, key, branch, before);
+    } else {
+        insertBefore(db, key, branch, before, after);
     }
-    // The spans that end just before the run and start just after it, of its findings.
-    run(db,
-        "update temp.staged as s set before = (select f.rowid from vendrik_history_findings f "
-        "where f.last = ?5" +
-            match +
-            "), after = (select f.rowid from vendrik_history_findings f where f.first "
-            "= ?6" +
-            match + ")",
-        key, branch, before, after);
-    run(db,
-        "update vendrik_history_findings as f set last = a.last from temp.staged s join "
-        "vendrik_history_findings a on a.rowid = s.after where f.rowid = s.before",
-        key, branch);
-    execute(db,
-            "delete from vendrik_history_findings where rowid in (select after from "
-            "temp.staged where before is not null and after is not null)",
-            "store the findings");
-    run(db,
-        "update vendrik_history_findings set last = ?4 where rowid in (select before from "
-        "temp.staged where after is null)",
-        key, branch);
-    run(db,
-        "update vendrik_history_findings set first = ?4 where rowid in (select after from "
-        "temp.staged where before is null)",
-        key, branch);
-    run(db,
-        "insert into vendrik_history_findings select ?1, ?2, ?3, ?4, ?4, " +
-            std::string(findingColumns) +
-            " from temp.staged where before is null and after is null",
-        key, branch);
     execute(db, "drop table temp.staged", "store the findings");
     return true;
 }

@@ -58,9 +58,12 @@ void keepRunTotals(const Database& db, bool wereCurrent) {
                     .c_str(),
                 "keep the run totals");
     }
+    // The rows summed up: counted anew only where the table was summed up anew.
     execute(db,
-            "delete from vendrik_history_state; insert into vendrik_history_state select "
-            "count(*) from main.testresults",
+            wereCurrent ? "update vendrik_history_state set summed_rows = summed_rows + (select "
+                          "count(*) from temp.testresults)"
+                        : "delete from vendrik_history_state; insert into vendrik_history_state "
+                          "select count(*) from main.testresults",
             "keep the run totals");
 }
 
