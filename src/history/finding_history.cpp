@@ -117,24 +117,21 @@ void recordLoggedFacts(const Database& db, const RunKey& key, const std::string&
     insert.step();
 }
 
-
 /// The run is the newest of its series: the open spans of the findings it lacks end at the
 /// run before it, and its findings that no span holds open start one. The others stay as
 /// they are, so a night writes only what changed.
 void appendNewest(const Database& db, const RunKey& key, const std::string& branch,
                   const std::string& before) {
-    const std::string match = std::string(" and ") + inSeries + " and " + sameFinding;
     if (!before.empty()) {
         run(db,
-            std::string("update vendrik_history_findings as f set last = ?5 where ") +
-                inSeries +
+            std::string("update vendrik_history_findings as f set last = ?5 where ") + inSeries +
                 " and f.last = '~' and not exists (select 1 from temp.staged s where " +
                 sameFinding + ")",
             key, branch, before);
         run(db,
-            "delete from temp.staged as s where exists (select 1 from vendrik_history_findings "
-            "f where f.last = '~'" +
-                match + ")",
+            std::string("delete from temp.staged as s where exists (select 1 from "
+                        "vendrik_history_findings f where ") +
+                inSeries + " and f.last = '~' and " + sameFinding + ")",
             key, branch);
     }
     run(db,
@@ -144,64 +141,67 @@ void appendNewest(const Database& db, const RunKey& key, const std::string& bran
 }
 
 /// The run comes before a logged run of its series (`after`), and after `before` when that
-/// is not empty.
+/// is not empty. A span is named by its last run and fingerprint: no two spans of a series
+/// share both, as a run has each fingerprint once.
 void insertBefore(const Database& db, const RunKey& key, const std::string& branch,
                   const std::string& before, const std::string& after) {
-    const std::string match = std::string(" and ") + inSeries + " and " + sameFinding;
+    const std::string series = inSeries;
     if (!before.empty()) {
         // A span over both neighbours covers this run: cut it in two where the run lacks its
-        // finding; where the run has it, the span covers it already.
-        const std::string straddles = std::string("select f.rowid from vendrik_history_findings f "
-                                                  "where ") +
-                                      inSeries + " and f.last >= ?6 and f.first <= ?5";
+        // finding (the first part ends before the run, the second starts after it); where
+        // the run has it, the span covers it already.
         run(db,
-            "create temp table cut as " + straddles +
-                " and not exists (select 1 from temp.staged s where " + sameFinding + ")",
+            "create temp table cut as select f.last, f.fingerprint from "
+            "vendrik_history_findings f where " +
+                series +
+                " and f.last >= ?6 and f.first <= ?5 and not exists (select 1 from "
+                "temp.staged s where " +
+                sameFinding + ")",
             key, branch, before, after);
         run(db,
             "delete from temp.staged as s where exists (select 1 from vendrik_history_findings "
-            "f where f.last >= ?6 and f.first <= ?5" +
-                match + ")",
+            "f where " +
+                series + " and f.last >= ?6 and f.first <= ?5 and " + sameFinding + ")",
             key, branch, before, after);
         run(db,
-            "insert into vendrik_history_findings select platform, project, branch, ?6, last, " +
-                std::string(findingColumns) +
-                " from vendrik_history_findings where rowid in temp.cut",
+            "update vendrik_history_findings as f set last = ?5 where " + series +
+                " and (f.last, f.fingerprint) in temp.cut",
             key, branch, before, after);
-        run(db, "update vendrik_history_findings set last = ?5 where rowid in temp.cut", key,
-            branch, before, after);
+        run(db,
+            "insert into vendrik_history_findings select f.platform, f.project, f.branch, ?6, "
+            "c.last, f.fingerprint, f.file, f.line, f.number, f.priority, f.his, f.text, "
+            "f.reference from vendrik_history_findings f join temp.cut c using (fingerprint) "
+            "where " +
+                series + " and f.last = ?5",
+            key, branch, before, after);
         execute(db, "drop table temp.cut", "store the findings");
     }
-    // The spans that end just before the run and start just after it, of its findings: joined
-    // through the run, or stretched to it.
+    // The spans of its findings that end just before the run and that start just after it:
+    // joined through the run, or stretched to it.
     run(db,
-        "update temp.staged as s set before = (select f.rowid from vendrik_history_findings f "
-        "where f.last = ?5" +
-            match +
-            "), after = (select f.rowid from vendrik_history_findings f where f.first "
-            "= ?6" +
-            match + ")",
+        "update temp.staged as s set before = exists (select 1 from vendrik_history_findings f "
+        "where " +
+            series + " and f.last = ?5 and " + sameFinding +
+            "), after = (select f.last from vendrik_history_findings f where " + series +
+            " and f.first = ?6 and " + sameFinding + ")",
         key, branch, before, after);
     run(db,
-        "update vendrik_history_findings as f set last = a.last from temp.staged s join "
-        "vendrik_history_findings a on a.rowid = s.after where f.rowid = s.before",
-        key, branch);
-    execute(db,
-            "delete from vendrik_history_findings where rowid in (select after from "
-            "temp.staged where before is not null and after is not null)",
-            "store the findings");
-    run(db,
-        "update vendrik_history_findings set last = ?4 where rowid in (select before from "
-        "temp.staged where after is null)",
+        "delete from vendrik_history_findings as f where " + series +
+            " and (f.last, f.fingerprint) in (select after, fingerprint from temp.staged where "
+            "before and after is not null)",
         key, branch);
     run(db,
-        "update vendrik_history_findings set first = ?4 where rowid in (select after from "
-        "temp.staged where before is null)",
+        "update vendrik_history_findings as f set last = coalesce(s.after, ?4) from temp.staged "
+        "s where " +
+            series + " and f.last = ?5 and f.fingerprint = s.fingerprint and s.before",
+        key, branch, before);
+    run(db,
+        "update vendrik_history_findings as f set first = ?4 from temp.staged s where " + series +
+            " and f.last = s.after and f.fingerprint = s.fingerprint and not s.before",
         key, branch);
     run(db,
         "insert into vendrik_history_findings select ?1, ?2, ?3, ?4, ?4, " +
-            std::string(findingColumns) +
-            " from temp.staged where before is null and after is null",
+            std::string(findingColumns) + " from temp.staged where not before and after is null",
         key, branch);
 }
 
@@ -232,10 +232,9 @@ void createFindingTables(const Database& db) {
              "create table if not exists vendrik_history_findings (platform, project, branch, "
              "first, last, " +
              findingColumns +
-             "); create index if not exists vendrik_history_findings_by_last on "
-             "vendrik_history_findings (platform, project, branch, last); create index if not "
-             "exists vendrik_history_findings_by_print on vendrik_history_findings (platform, "
-             "project, branch, fingerprint)")
+             ", primary key (platform, project, branch, last, fingerprint)) without rowid; "
+             "create index if not exists vendrik_history_findings_by_print on "
+             "vendrik_history_findings (platform, project, branch, fingerprint)")
                 .c_str(),
             "create the history's tables");
 }
