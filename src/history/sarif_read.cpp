@@ -3,13 +3,14 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <regex>
 
 namespace vendrik::history {
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 [[noreturn]] void refuse(const std::string& why) {
     throw StoreError("refused: not a SARIF log of the converter: " + why);
@@ -79,8 +80,7 @@ std::vector<std::pair<std::string, std::string>> referencesOf(const json& driver
     return references;
 }
 
-TrackedFinding findingOf(const json& result, std::size_t index,
-                         const std::vector<std::pair<std::string, std::string>>& references) {
+TrackedFinding findingOf(const json& result, std::size_t index) {
     const std::string where = "result " + std::to_string(index);
     TrackedFinding finding;
     const std::string& rule = textAt(result, "ruleId", where);
@@ -108,13 +108,84 @@ TrackedFinding findingOf(const json& result, std::size_t index,
     finding.priority =
         member(properties, "priority", json::value_t::number_integer, where).get<std::int64_t>();
     finding.his = member(properties, "his", json::value_t::boolean, where).get<bool>();
-    const auto reference =
-        std::lower_bound(references.begin(), references.end(), std::pair{rule, std::string()});
-    if (reference != references.end() && reference->first == rule) {
-        finding.reference = reference->second;
-    }
     return finding;
 }
+
+/// Builds the log as a document, but hands each result of a run's results to `take` as soon
+/// as it is whole and keeps none: the results are most of a log, and one result at a time
+/// takes a fraction of the memory and time of all of them as a document.
+class LogReader : public nlohmann::json_sax<json> {
+  public:
+    explicit LogReader(std::function<void(const json&)> take) : take_(std::move(take)) {}
+    json document;
+
+    bool null() override { return add(nullptr); }
+    bool boolean(bool value) override { return add(value); }
+    bool number_integer(number_integer_t value) override { return add(value); }
+    bool number_unsigned(number_unsigned_t value) override { return add(value); }
+    bool number_float(number_float_t value, const string_t&) override { return add(value); }
+    bool string(string_t& value) override { return add(std::move(value)); }
+    bool binary(binary_t& value) override { return add(std::move(value)); }
+    bool start_object(std::size_t) override { return open(json::object()); }
+    bool key(string_t& name) override {
+        key_ = std::move(name);
+        return true;
+    }
+    bool end_object() override { return close(); }
+    bool start_array(std::size_t) override { return open(json::array()); }
+    bool end_array() override { return close(); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        return false;
+    }
+
+  private:
+    /// Where the open container at the top is: in a run's results.
+    bool inResults() const {
+        return open_.size() == 4 && keys_[1] == "runs" && keys_[3] == "results";
+    }
+    /// Puts `value` in the open container, or makes it the document; a whole result goes
+    /// to `take` instead.
+    json* place(json value) {
+        if (open_.empty()) {
+            document = std::move(value);
+            return &document;
+        }
+        json& top = *open_.back();
+        if (top.is_array()) {
+            top.push_back(std::move(value));
+            return &top.back();
+        }
+        return &(top[key_] = std::move(value));
+    }
+    bool add(json value) {
+        if (inResults()) {
+            take_(value);
+        } else {
+            place(std::move(value));
+        }
+        return true;
+    }
+    bool open(json container) {
+        const bool array = open_.empty() || open_.back()->is_array();
+        keys_.push_back(array ? std::string() : key_);
+        open_.push_back(place(std::move(container)));
+        return true;
+    }
+    bool close() {
+        open_.pop_back();
+        keys_.pop_back();
+        if (inResults()) {
+            take_(open_.back()->back());
+            open_.back()->get_ref<json::array_t&>().pop_back();
+        }
+        return true;
+    }
+
+    std::function<void(const json&)> take_;
+    std::vector<json*> open_;
+    std::vector<std::string> keys_; ///< the key of each open container ("" in an array)
+    std::string key_;
+};
 
 } // namespace
 
@@ -124,10 +195,14 @@ bool looksLikeSarifLog(std::string_view content) {
 }
 
 LoggedRun readSarifLog(std::string_view content) {
-    const json log = json::parse(content, nullptr, false);
-    if (log.is_discarded()) {
+    LoggedRun logged;
+    LogReader reader([&](const json& result) {
+        logged.findings.push_back(findingOf(result, logged.findings.size() + 1));
+    });
+    if (!json::sax_parse(content, &reader)) {
         refuse("it is not well-formed JSON (was it cut short?)");
     }
+    const json& log = reader.document;
     if (!log.is_object() || !log.contains("version") || log["version"] != "2.1.0") {
         refuse("it is not a SARIF 2.1.0 log");
     }
@@ -143,7 +218,6 @@ LoggedRun readSarifLog(std::string_view content) {
         refuse("its conversion does not name Vendrik");
     }
     const json& properties = member(run, "properties", json::value_t::object, "the run");
-    LoggedRun logged;
     logged.run = {textAt(properties, "platform", "the run's properties"),
                   textAt(properties, "project", "the run's properties"),
                   textAt(properties, "githash", "the run's properties"),
@@ -162,10 +236,14 @@ LoggedRun readSarifLog(std::string_view content) {
     const auto references =
         referencesOf(member(member(run, "tool", json::value_t::object, "the run"), "driver",
                             json::value_t::object, "the run"));
-    const json& results = member(run, "results", json::value_t::array, "the run");
-    logged.findings.reserve(results.size());
-    for (std::size_t index = 0; index < results.size(); ++index) {
-        logged.findings.push_back(findingOf(results[index], index + 1, references));
+    member(run, "results", json::value_t::array, "the run"); // its results were taken
+    for (TrackedFinding& finding : logged.findings) {
+        const std::string rule = std::to_string(finding.number);
+        const auto reference =
+            std::lower_bound(references.begin(), references.end(), std::pair{rule, std::string()});
+        if (reference != references.end() && reference->first == rule) {
+            finding.reference = reference->second;
+        }
     }
     return logged;
 }
