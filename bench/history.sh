@@ -24,6 +24,7 @@ build-bench/vendrik --platform=TargetA --input="$next" --output="$work/next.sql"
     --typ_name=Nightly --typ_var=V --sql_config=SQL --hash_value=next \
     --sarif_output="$work/next.sarif" >/dev/null
 cp "$database" "$work/results.db" # load changes it; the generated one is kept
+sync "$work/results.db"            # written out: a load must not wait for the copy
 history=build-bench/vendrik-history
 one=(--platform=TargetA --project=Nightly)
 query() { sqlite3 "$work/results.db" "$1"; }
