@@ -30,6 +30,12 @@ json resultOf(const TrackedFinding& finding, const char* state, std::size_t rule
             {"properties", {{"priority", finding.priority}, {"his", finding.his}}}};
 }
 
+/// `result` without its baseline state: nothing to compare with.
+json withoutState(json result) {
+    result.erase("baselineState");
+    return result;
+}
+
 json runJson(const RunKey& run) {
     return {{"githash", run.githash}, {"date", run.date}, {"time", run.time}};
 }
@@ -68,7 +74,8 @@ void writeBaselineLog(std::ostream& out, const Comparison& comparison) {
     json results = json::array();
     for (std::size_t index = 0; index < changes.head.size(); ++index) {
         const TrackedFinding& finding = changes.head[index];
-        results.push_back(resultOf(finding, states[index], ruleIndex.at(finding.number)));
+        json result = resultOf(finding, states[index], ruleIndex.at(finding.number));
+        results.push_back(comparison.hasBase ? std::move(result) : withoutState(std::move(result)));
     }
     for (const std::size_t index : changes.match.fixed) {
         const TrackedFinding& finding = changes.base[index];
@@ -95,7 +102,7 @@ void writeBaselineLog(std::ostream& out, const Comparison& comparison) {
                  {"githash", head.githash},
                  {"date", head.date},
                  {"time", head.time},
-                 {"base", runJson(comparison.base)}}},
+                 {"base", comparison.hasBase ? runJson(comparison.base) : json()}}},
                {"results", results}}})}};
     out << log.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
 }

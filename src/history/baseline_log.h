@@ -10,7 +10,9 @@ namespace vendrik::history {
 /// baselineState against base: "new", "unchanged", "updated" (kept, but on another line or
 /// with another priority) or "absent" (base's fixed findings, at their base location). The
 /// results have the converter's shape: rule id, level by priority band, message, location
-/// relative to SRCROOT, fingerprint, priority and his. `comparison` must have its findings.
+/// relative to SRCROOT, fingerprint, priority and his. Without a base run, head's findings
+/// carry no baseline state: a missing baseline does not make them new. `comparison` must
+/// have its findings.
 void writeBaselineLog(std::ostream& out, const Comparison& comparison);
 
 } // namespace vendrik::history

@@ -95,6 +95,10 @@ std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& optio
         const std::vector<FileRow> rows = store.files(head, branch);
         Comparison alone = compareRuns(head, rows, head, rows);
         alone.hasBase = false;
+        if (auto findings = store.findings(head, branch)) {
+            FindingMatch match = matchFindings({}, *findings);
+            alone.findings = FindingChanges{{}, std::move(*findings), std::move(match)};
+        }
         return alone;
     }
     Comparison comparison =
@@ -290,8 +294,8 @@ int compareOrGate(HistoryStore& store, const Options& options, bool gate,
     // Without a base run the gate still decides, on the limits of head's totals alone, and
     // its outcome can be recorded.
     std::string note;
-    const std::optional<Comparison> comparison = comparisonOf(store, options, gate, note);
     const bool sarif = options.format == "sarif";
+    const std::optional<Comparison> comparison = comparisonOf(store, options, gate || sarif, note);
     const Format format = formatOf(options.format);
     if (sarif && comparison && !comparison->findings) {
         throw StoreError("no findings to compare: load the SARIF logs of both runs");

@@ -246,7 +246,7 @@ void printFileTable(std::ostream& out, const std::vector<const FileChange*>& fil
 void addFindingsJson(nlohmann::json& document, const Comparison& comparison) {
     document["new"] = nullptr;
     document["fixed"] = nullptr;
-    if (!comparison.findings) {
+    if (!comparison.findings || !comparison.hasBase) {
         return;
     }
     const FindingChanges& changes = *comparison.findings;
@@ -328,13 +328,15 @@ void printRuns(std::ostream& out, const std::vector<RunTotals>& runs) {
                                                    "band_8_9", "band_5_7", "band_0_4", "his"}};
     for (const RunTotals& run : runs) {
         const Values values = valuesOf(run.counters);
-        rows.push_back({shown(run.run.platform, Format::text), shown(run.run.project, Format::text),
-                        shown(run.run.githash, Format::text), stampOf(run.run),
-                        std::to_string(run.files), std::to_string(values[valueAt("all_errors")]),
-                        std::to_string(values[valueAt("band_8_9")]),
-                        std::to_string(values[valueAt("band_5_7")]),
-                        std::to_string(values[valueAt("band_0_4")]),
-                        std::to_string(values[valueAt("his")])});
+        rows.push_back(
+            {shown(run.run.platform, Format::text), shown(run.run.project, Format::text),
+             shown(run.run.githash, Format::text) +
+                 (run.branch.empty() ? "" : " (" + shown(run.branch, Format::text) + ")"),
+             stampOf(run.run), std::to_string(run.files),
+             std::to_string(values[valueAt("all_errors")]),
+             std::to_string(values[valueAt("band_8_9")]),
+             std::to_string(values[valueAt("band_5_7")]),
+             std::to_string(values[valueAt("band_0_4")]), std::to_string(values[valueAt("his")])});
     }
     printTable(out, rows, false);
 }

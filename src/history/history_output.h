@@ -18,8 +18,8 @@ std::string shown(std::string_view text, Format format);
 /// How a run's date and time read: "0000.00.00 00:00:00" is "unknown time".
 std::string stampOf(const RunKey& run);
 
-/// The runs, one per line (platform, project, hash, date and time, files, all_errors, the
-/// bands 8-9, 5-7, 0-4, his), under a heading.
+/// The runs, one per line (platform, project, hash with the branch in brackets where it has
+/// one, date and time, files, all_errors, the bands 8-9, 5-7, 0-4, his), under a heading.
 void printRuns(std::ostream& out, const std::vector<RunTotals>& runs);
 
 /// Every file of both runs with each compared column's base, head and change; the files that

@@ -172,8 +172,16 @@ TEST(HistoryFindings, KeepsProjectsAndBranchesApart) {
     const ProgramResult feature = db.run("compare", {"--branch=feature/x"});
     EXPECT_NE(feature.console.find("No base run: fff999"), std::string::npos) << feature.console;
     const ProgramResult runs = history({"runs", "--database=" + db.path, "--branch=feature/x"});
-    EXPECT_NE(runs.console.find("fff999"), std::string::npos);
+    EXPECT_NE(runs.console.find("fff999 (feature/x)"), std::string::npos) << runs.console;
     EXPECT_EQ(runs.console.find("aaa111"), std::string::npos) << runs.console;
+    // With no run to compare with, the review log holds head's findings without a state,
+    // and the gate's JSON names no new findings.
+    const ProgramResult sarif = db.run("compare", {"--branch=feature/x", "--format=sarif"});
+    ASSERT_EQ(sarif.status, 0) << sarif.errors;
+    const json log = json::parse(sarif.console);
+    EXPECT_EQ(log["runs"][0]["results"].size(), 5u);
+    EXPECT_FALSE(log["runs"][0]["results"][0].contains("baselineState"));
+    EXPECT_EQ(db.gateJson({"--branch=feature/x"})["new"], nullptr);
 }
 
 } // namespace
