@@ -281,18 +281,41 @@ Commands defineCommands(CLI::App& app, Options& options) {
     return commands;
 }
 
-/// compare, or with `gate` the gate: prints the result (a SARIF log on `out`, its note on
-/// `err`) and returns the status.
-int compareOrGate(HistoryStore& store, const Options& options, bool gate,
-                  const std::vector<std::size_t>& watched, std::ostream& out, std::ostream& err) {
+/// The gate on `comparison`: prints its verdict, records it when asked, returns the status.
+int gateOn(const Comparison& comparison, const Options& options,
+           const std::vector<std::size_t>& watched, std::ostream& out) {
     std::vector<std::pair<std::size_t, std::int64_t>> limits;
     for (std::size_t column = 0; column < options.limits.size(); ++column) {
         if (options.limits[column]) {
             limits.emplace_back(column, *options.limits[column]);
         }
     }
+    const bool onNewFindings =
+        std::any_of(options.newLimits.maxNew.begin(), options.newLimits.maxNew.end(),
+                    [](const auto& limit) { return limit.has_value(); });
+    if (onNewFindings && comparison.hasBase && !comparison.findings) {
+        throw StoreError("no findings to gate on: load the SARIF logs of " +
+                         comparison.base.githash + " (" + stampOf(comparison.base) + ") and " +
+                         comparison.head.githash + " (" + stampOf(comparison.head) + ")");
+    }
+    GateResult result = evaluateGate(comparison, watched, limits);
+    if (comparison.hasBase) {
+        applyNewFindingLimits(comparison, options.newLimits, result);
+    }
+    printGate(out, comparison, result, watched, formatOf(options.format));
+    if (options.record) {
+        recordGate(options.database, comparison.head, options.branch.value_or(""), !result.failed,
+                   options.busyMilliseconds);
+    }
+    return result.failed ? gateFailed : historyDone;
+}
+
+/// compare, or with `gate` the gate: prints the result (a SARIF log on `out`, its note on
+/// `err`) and returns the status.
+int compareOrGate(HistoryStore& store, const Options& options, bool gate,
+                  const std::vector<std::size_t>& watched, std::ostream& out, std::ostream& err) {
     // Without a base run the gate still decides, on the limits of head's totals alone, and
-    // its outcome can be recorded.
+    // the review log still lists head's findings.
     std::string note;
     const bool sarif = options.format == "sarif";
     const std::optional<Comparison> comparison = comparisonOf(store, options, gate || sarif, note);
@@ -306,32 +329,15 @@ int compareOrGate(HistoryStore& store, const Options& options, bool gate,
     if (!comparison) {
         return historyDone;
     }
+    if (gate) {
+        return gateOn(*comparison, options, watched, out);
+    }
     if (sarif) {
         writeBaselineLog(out, *comparison);
-        return historyDone;
-    }
-    if (!gate) {
+    } else {
         printComparison(out, *comparison, format);
-        return historyDone;
     }
-    const bool needFindings =
-        std::any_of(options.newLimits.maxNew.begin(), options.newLimits.maxNew.end(),
-                    [](const auto& limit) { return limit.has_value(); });
-    if (needFindings && comparison->hasBase && !comparison->findings) {
-        throw StoreError("no findings to gate on: load the SARIF logs of " +
-                         comparison->base.githash + " (" + stampOf(comparison->base) + ") and " +
-                         comparison->head.githash + " (" + stampOf(comparison->head) + ")");
-    }
-    GateResult result = evaluateGate(*comparison, watched, limits);
-    if (comparison->hasBase) {
-        applyNewFindingLimits(*comparison, options.newLimits, result);
-    }
-    printGate(out, *comparison, result, watched, format);
-    if (options.record) {
-        recordGate(options.database, comparison->head, options.branch.value_or(""), !result.failed,
-                   options.busyMilliseconds);
-    }
-    return result.failed ? gateFailed : historyDone;
+    return historyDone;
 }
 
 } // namespace
