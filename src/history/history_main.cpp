@@ -167,6 +167,13 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
             status = historyFailed;
             continue;
         }
+        if (script.find_first_not_of(" \t\r\n") == std::string::npos) {
+            // The converter writes at least the table's create statement: an empty file is
+            // a run whose output was lost, not a run without findings.
+            err << "vendrik-history: " << path << ": refused: the file is empty\n";
+            status = historyFailed;
+            continue;
+        }
         if (looksLikeSarifLog(script)) {
             if (!loadOne(path, "findings", out, err, [&] {
                     return loadLog(options.database, script, options.branch,

@@ -70,7 +70,14 @@ TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
     const testing::TemporaryDatabase db;
     write(db.folder + "/a.sql", testing::scriptOf({"P", "Q", "h1", "2026.12.01", "02:00:00"},
                                                   {testing::fileRow("a.c", 1)}));
-    ASSERT_EQ(historyMain({"load", "--database=" + db.path, db.folder + "/a.sql"}).status, 0);
+    write(db.folder + "/b.sql", testing::scriptOf({"P", "Q", "h2", "2026.12.02", "02:00:00"},
+                                                  {testing::fileRow("a.c", 2)}));
+    ASSERT_EQ(
+        historyMain({"load", "--database=" + db.path, db.folder + "/a.sql", db.folder + "/b.sql"})
+            .status,
+        0);
+    write(db.folder + "/empty.sql", " \n");
+    write(db.folder + "/cut.sarif", "{\"version\":\"2.1.0\",\"runs\":[");
     const struct {
         std::vector<std::string> arguments;
         std::string message;
@@ -84,6 +91,17 @@ TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
          "vendrik-history: no run of platform P and project R\n"},
         {{"compare", "--database=" + db.path, "--platform=P", "--project=Q", "--head=zz"},
          "vendrik-history: no run matches zz\n"},
+        {{"load", "--database=" + db.path, db.folder + "/empty.sql"},
+         "vendrik-history: " + db.folder + "/empty.sql: refused: the file is empty\n"},
+        {{"load", "--database=" + db.path, db.folder + "/cut.sarif"},
+         "vendrik-history: " + db.folder +
+             "/cut.sarif: refused: not a SARIF log of the converter: it is not well-formed JSON "
+             "(was it cut short?)\n"},
+        {{"gate", "--database=" + db.path, "--platform=P", "--project=Q", "--max-new=0"},
+         "vendrik-history: no findings to gate on: load the SARIF logs of h1 (2026.12.01 "
+         "02:00:00) and h2 (2026.12.02 02:00:00)\n"},
+        {{"compare", "--database=" + db.path, "--platform=P", "--project=Q", "--format=sarif"},
+         "vendrik-history: no findings to compare: load the SARIF logs of both runs\n"},
     };
     for (const auto& [arguments, message] : cases) {
         const Ran ran = historyMain(arguments);
