@@ -200,48 +200,36 @@ class SqliteStore : public HistoryStore {
             }
             return keys;
         }
-        // With the index, each earlier date, time and hash is one seek (max() over an index
-        // prefix is one in SQLite), instead of a pass over the runs' rows.
-        Statement earlierTime(db_,
-                              "select max(time) from testresults where platform = ?1 and "
-                              "project = ?2 and date = ?3 and time < ?4",
-                              "list the runs");
-        Statement earlierDate(db_,
-                              "select max(date) from testresults where platform = ?1 and "
-                              "project = ?2 and date < ?3",
-                              "list the runs");
-        Statement nextHash(db_,
-                           "select githash from testresults where platform = ?1 and project = "
-                           "?2 and date = ?3 and time = ?4 and githash > ?5 order by githash "
-                           "limit 1",
-                           "list the runs");
-        std::string date = "~";
-        std::string time = "~";
-        const auto earlier = [&](Statement& query, std::string& value) {
-            query.step();
-            const bool found = sqlite3_column_type(query.handle(), 0) != SQLITE_NULL;
-            value = found ? query.text(0) : value;
-            return found;
-        };
-        for (;;) {
-            earlierTime.reset().bind(1, platform).bind(2, project).bind(3, date).bind(4, time);
-            if (!earlier(earlierTime, time)) {
-                earlierDate.reset().bind(1, platform).bind(2, project).bind(3, date);
-                if (!earlier(earlierDate, date)) {
-                    return keys;
-                }
-                time = "~";
-                continue;
-            }
-            for (std::string hash;;) {
-                nextHash.reset().bind(1, platform).bind(2, project).bind(3, date).bind(4, time);
-                if (!nextHash.bind(5, hash).step()) {
-                    break;
-                }
-                hash = nextHash.text(0);
-                keys.push_back({platform, project, hash, date, time});
-            }
+        // With the index, one query that seeks: each earlier date, each earlier time of a
+        // date and each next hash of a time is one seek (max() and min() over an index prefix
+        // are one in SQLite), instead of a pass over the runs' rows.
+        const std::string of = "from testresults where platform = ?1 and project = ?2";
+        Statement query(
+            db_,
+            "with recursive dates(date) as (select max(date) " + of +
+                " union all select (select max(date) " + of +
+                " and date < dates.date) from dates where date is not null), stamps(date, time) "
+                "as (select date, (select max(time) " +
+                of +
+                " and date = dates.date) from dates where date is not null union all select "
+                "date, (select max(time) " +
+                of +
+                " and date = stamps.date and time < stamps.time) from stamps where time is "
+                "not null), runs(date, time, githash) as (select date, time, (select "
+                "min(githash) " +
+                of +
+                " and date = stamps.date and time = stamps.time) from stamps where time is "
+                "not null union all select date, time, (select min(githash) " +
+                of +
+                " and date = runs.date and time = runs.time and githash > runs.githash) from "
+                "runs where githash is not null) select ?1, ?2, githash, date, time from runs "
+                "where githash is not null order by date desc, time desc, githash",
+            "list the runs");
+        query.bind(1, platform).bind(2, project);
+        while (query.step()) {
+            keys.push_back(runAt(query, 0));
         }
+        return keys;
     }
 
   public:
