@@ -73,16 +73,20 @@ bool writeRunFiles(const RunOptions& options, const FindingsList& findings, cons
     };
     std::vector<OutputFile*> files;
     bool written = true;
+    // Both exports keep the same findings: all, or the most serious under a cap.
+    const std::optional<std::size_t> cap = reviewCap(options);
+    const ReviewSelection selection = selectReviewFindings(findings, cap);
     if (options.sarifOutputGiven) {
         files.push_back(&sarif);
-        written = writeSarifLog(
-            findings,
-            {options.platform, options.typName, options.hashValue, stamp.date, stamp.time},
-            into(sarif));
+        written = writeSarifLog(findings,
+                                {options.platform, options.typName, options.hashValue, stamp.date,
+                                 stamp.time, options.reviewCategory, options.repositoryUri,
+                                 options.branch, cap},
+                                into(sarif), selection);
     }
     if (options.codequalityOutputGiven) {
         files.push_back(&quality);
-        written = written && writeCodeQuality(findings, into(quality));
+        written = written && writeCodeQuality(findings, into(quality), selection);
     }
     files.push_back(&output);
     const auto all = [&](bool (*step)(OutputFile&)) {

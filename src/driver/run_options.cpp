@@ -14,12 +14,16 @@ struct ValuedOption {
     std::string RunOptions::*value;
 };
 
-constexpr std::array<ValuedOption, 9> valuedOptions = {{
+constexpr std::array<ValuedOption, 13> valuedOptions = {{
+    {"--branch", &RunOptions::branchGiven, &RunOptions::branch},
     {"--codequality_output", &RunOptions::codequalityOutputGiven, &RunOptions::codequalityOutput},
     {"--hash_value", &RunOptions::hashValueGiven, &RunOptions::hashValue},
     {"--input", &RunOptions::inputGiven, &RunOptions::input},
     {"--output", &RunOptions::outputGiven, &RunOptions::output},
     {"--platform", &RunOptions::platformGiven, &RunOptions::platform},
+    {"--repository_uri", &RunOptions::repositoryUriGiven, &RunOptions::repositoryUri},
+    {"--review_category", &RunOptions::reviewCategoryGiven, &RunOptions::reviewCategory},
+    {"--review_max_findings", &RunOptions::reviewMaxFindingsGiven, &RunOptions::reviewMaxFindings},
     {"--sarif_output", &RunOptions::sarifOutputGiven, &RunOptions::sarifOutput},
     {"--sql_config", &RunOptions::sqlConfigGiven, &RunOptions::sqlConfig},
     {"--typ_name", &RunOptions::typNameGiven, &RunOptions::typName},
@@ -44,6 +48,15 @@ void parseRunOptions(RunOptions& options, const std::vector<std::string>& argume
             options.*option.value = found->substr(valueStart);
         }
     }
+}
+
+std::optional<std::size_t> reviewCap(const RunOptions& options) {
+    const std::string& value = options.reviewMaxFindings;
+    if (value.empty() || value.size() > 9 ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(std::stoul(value));
 }
 
 bool sqlModeSelected(const RunOptions& options) {

@@ -66,6 +66,30 @@ TEST(RunOptions, ReadsTheExportsApartFromTheOutput) {
     EXPECT_EQ(parse({"--sarif_output"}).sarifOutput, "");
 }
 
+TEST(RunOptions, ReadsTheReviewOptionsAndTheirCap) {
+    const RunOptions options =
+        parse({"--review_category=ecu/core", "--repository_uri=https://g.example/r.git",
+               "--branch=feature/x", "--review_max_findings=25000", "--branch=other"});
+    EXPECT_EQ(options.reviewCategory, "ecu/core");
+    EXPECT_EQ(options.repositoryUri, "https://g.example/r.git");
+    EXPECT_EQ(options.branch, "feature/x") << "the first match counts";
+    EXPECT_EQ(reviewCap(options), 25000u);
+    // A cap that is not a whole number of at most nine digits is no cap: all findings.
+    const struct {
+        const char* argument;
+        std::optional<std::size_t> cap;
+    } caps[] = {{"--review_max_findings=0", 0u},
+                {"--review_max_findings=007", 7u},
+                {"--review_max_findings=", std::nullopt},
+                {"--review_max_findings=25k", std::nullopt},
+                {"--review_max_findings=-1", std::nullopt},
+                {"--review_max_findings=1234567890", std::nullopt},
+                {"--output=o.txt", std::nullopt}};
+    for (const auto& [argument, cap] : caps) {
+        EXPECT_EQ(reviewCap(parse({argument})), cap) << argument;
+    }
+}
+
 TEST(RunOptions, RecognisesHelpOnlyAsAWholeArgument) {
     EXPECT_TRUE(parse({"--help"}).helpGiven);
     EXPECT_FALSE(parse({"--HELP"}).helpGiven);

@@ -17,30 +17,34 @@ constexpr std::array<const char*, 3> severities = {"critical", "major", "minor"}
 
 } // namespace
 
-bool writeCodeQuality(const FindingsList& list, const TextSink& sink) {
+bool writeCodeQuality(const FindingsList& list, const TextSink& sink,
+                      const ReviewSelection& selection) {
     ExportText made(sink);
     std::string& out = made.text;
     out = "[";
     bool first = true;
     FileText path(appendJsonPath);
-    forEachReviewFinding(list, [&](const ReviewFinding& review) {
-        const Finding& finding = review.finding;
-        out += first ? "\n{\"description\":" : ",\n{\"description\":";
-        first = false;
-        appendJsonSentence(out, finding.messageText);
-        out += ",\"check_name\":\""sv;
-        out += numberText(finding.messageNumber);
-        out += "\",\"fingerprint\":\""sv;
-        out += review.fingerprint;
-        out += "\",\"severity\":\""sv;
-        out += bandName(finding.priority, severities);
-        out += "\",\"location\":{\"path\":"sv;
-        out += path.of(finding.file);
-        out += ",\"lines\":{\"begin\":"sv;
-        out += numberText(std::max(finding.line, std::uint32_t{1}));
-        out += "}}}"sv;
-        made.pieceMade();
-    });
+    forEachReviewFinding(
+        list,
+        [&](const ReviewFinding& review) {
+            const Finding& finding = review.finding;
+            out += first ? "\n{\"description\":" : ",\n{\"description\":";
+            first = false;
+            appendJsonSentence(out, finding.messageText);
+            out += ",\"check_name\":\""sv;
+            out += numberText(finding.messageNumber);
+            out += "\",\"fingerprint\":\""sv;
+            out += review.fingerprint;
+            out += "\",\"severity\":\""sv;
+            out += bandName(finding.priority, severities);
+            out += "\",\"location\":{\"path\":"sv;
+            out += path.of(finding.file);
+            out += ",\"lines\":{\"begin\":"sv;
+            out += numberText(std::max(finding.line, std::uint32_t{1}));
+            out += "}}}"sv;
+            made.pieceMade();
+        },
+        selection);
     out += "\n]\n"sv;
     return made.finish();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/export_text.h"
+#include "output/review_findings.h"
 #include "parse/report_reader.h"
 
 namespace vendrik {
@@ -10,7 +11,8 @@ namespace vendrik {
 /// message number as check name, the finding's fingerprint (see ReviewFinding), a severity
 /// from its priority band (8-9 critical, 5-7 major, 0-4 minor), and its file with forward
 /// slashes, relative to the folder that holds Src, from line 1 or more (line 0 gives 1).
-/// Returns false when the sink fails.
-bool writeCodeQuality(const FindingsList& list, const TextSink& sink);
+/// Only the findings that `selection` keeps are issues. Returns false when the sink fails.
+bool writeCodeQuality(const FindingsList& list, const TextSink& sink,
+                      const ReviewSelection& selection = {});
 
 } // namespace vendrik

@@ -11,14 +11,29 @@ namespace {
 using nlohmann::json;
 using testing::testFinding;
 
-json reportOf(std::vector<Finding> findings) {
+json reportOf(std::vector<Finding> findings, std::optional<std::size_t> cap = std::nullopt) {
     const FindingsList list = testing::sortedList(std::move(findings));
     std::string text;
-    EXPECT_TRUE(writeCodeQuality(list, [&](std::string_view piece) {
-        text += piece;
-        return true;
-    }));
+    EXPECT_TRUE(writeCodeQuality(
+        list,
+        [&](std::string_view piece) {
+            text += piece;
+            return true;
+        },
+        selectReviewFindings(list, cap)));
     return json::parse(text);
+}
+
+TEST(CodeQuality, KeepsTheMostSeriousUnderACap) {
+    const std::vector<Finding> findings = {testFinding("Src\\Src_NV\\a.c", 1, 2),
+                                           testFinding("Src\\Src_NV\\a.c", 2, 8),
+                                           testFinding("Src\\Src_NV\\b.c", 3, 5)};
+    const json issues = reportOf(findings, 2);
+    ASSERT_EQ(issues.size(), 2u);
+    EXPECT_EQ(issues[0]["location"]["lines"]["begin"], 2);
+    EXPECT_EQ(issues[1]["location"]["lines"]["begin"], 3);
+    EXPECT_EQ(issues[0]["fingerprint"], reportOf(findings)[1]["fingerprint"]);
+    EXPECT_TRUE(reportOf(findings, 0).empty());
 }
 
 TEST(CodeQuality, WritesOneIssuePerFinding) {

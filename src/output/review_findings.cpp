@@ -1,7 +1,9 @@
 #include "output/review_findings.h"
 
 #include "analysis/finding_counts.h"
+#include "analysis/findings_by_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <vector>
 
@@ -19,8 +21,42 @@ std::uint64_t fnv1a(std::uint64_t hash, std::string_view bytes) {
 
 } // namespace
 
+ReviewSelection selectReviewFindings(const FindingsList& list, std::optional<std::size_t> cap) {
+    ReviewSelection selection;
+    if (!cap || *cap >= list.findings.size()) {
+        return selection;
+    }
+    std::vector<std::uint32_t> fileRank(list.findings.size());
+    const std::vector<FileFindings> ranked = rankFileFindings(groupFindingsByFile(list));
+    for (std::uint32_t rank = 0; rank < ranked.size(); ++rank) {
+        for (const ListedFinding& finding : ranked[rank].findings) {
+            fileRank[static_cast<std::size_t>(&finding - list.findings.data())] = rank;
+        }
+    }
+    std::vector<std::uint32_t> order(list.findings.size());
+    for (std::uint32_t index = 0; index < order.size(); ++index) {
+        order[index] = index;
+    }
+    const auto moreSerious = [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint32_t priorityA = list.findings[a].priority;
+        const std::uint32_t priorityB = list.findings[b].priority;
+        return priorityA != priorityB       ? priorityA > priorityB
+               : fileRank[a] != fileRank[b] ? fileRank[a] < fileRank[b]
+                                            : a < b;
+    };
+    std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(*cap), order.end(),
+                     moreSerious);
+    selection.kept.assign(list.findings.size(), false);
+    for (std::size_t at = 0; at < *cap; ++at) {
+        selection.kept[order[at]] = true;
+    }
+    selection.leftOut = list.findings.size() - *cap;
+    return selection;
+}
+
 void forEachReviewFinding(const FindingsList& list,
-                          const std::function<void(const ReviewFinding&)>& visit) {
+                          const std::function<void(const ReviewFinding&)>& visit,
+                          const ReviewSelection& selection) {
     // Each identity (a hash of file, message number and text) with the finding that first had
     // it and how many have had it, in an open-addressed table at most three quarters full.
     // Another finding that meets a taken identity under a hash collision moves on to a new
@@ -80,7 +116,9 @@ void forEachReviewFinding(const FindingsList& list,
         }
         review.fingerprint += ':';
         review.fingerprint += std::to_string(occurrence);
-        visit(review);
+        if (selection.kept.empty() || selection.kept[index]) {
+            visit(review);
+        }
     }
 }
 

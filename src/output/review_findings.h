@@ -2,8 +2,11 @@
 
 #include "parse/report_reader.h"
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vendrik {
 
@@ -19,9 +22,21 @@ struct ReviewFinding {
     std::string fingerprint;
 };
 
-/// Calls `visit` with every finding of `list`, in list order (by file, line, message number
-/// and text).
+/// Which findings of a list the review exports keep. `kept` is empty when they keep all.
+struct ReviewSelection {
+    std::vector<bool> kept; ///< by index into the list
+    std::size_t leftOut = 0;
+};
+
+/// All findings of `list` without a cap; with one, the `cap` most serious: the highest
+/// priority first, then the files in the summary's order (most findings first), then list
+/// order.
+ReviewSelection selectReviewFindings(const FindingsList& list, std::optional<std::size_t> cap);
+
+/// Calls `visit` with every finding of `list` that `selection` keeps, in list order (by file,
+/// line, message number and text). Fingerprints are those of the whole list.
 void forEachReviewFinding(const FindingsList& list,
-                          const std::function<void(const ReviewFinding&)>& visit);
+                          const std::function<void(const ReviewFinding&)>& visit,
+                          const ReviewSelection& selection = {});
 
 } // namespace vendrik

@@ -107,7 +107,8 @@ void appendResult(std::string& out, const ReviewFinding& review, std::size_t rul
 
 } // namespace
 
-bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink) {
+bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink,
+                   const ReviewSelection& selection) {
     // The rules come first: the first finding of each message number describes its rule.
     std::map<std::uint32_t, std::size_t> ruleIndex;
     ExportText made(sink);
@@ -131,16 +132,29 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
            std::to_string(versionMajor) + "." + std::to_string(versionMinor) + "." +
            std::to_string(versionPatch) + "." + std::to_string(versionTweak) +
            "\"}}},\"automationDetails\":{\"id\":";
-    appendJsonString(out,
-                     "vendrik/" + std::string(run.platform) + "/" + std::string(run.project) + "/");
+    appendJsonString(out, run.category.empty() ? "vendrik/" + std::string(run.platform) + "/" +
+                                                     std::string(run.project) + "/"
+                                               : std::string(run.category) + "/");
     out += "},\"originalUriBaseIds\":{\"SRCROOT\":{\"description\":{\"text\":\"The folder that "
            "holds the source tree's Src folder; every file location is relative to it.\"}}}";
-    if (!run.hash.empty()) {
-        // The report does not name the repository; SARIF requires a URI for it.
-        out += ",\"versionControlProvenance\":[{\"repositoryUri\":\"urn:vendrik:repository\","
-               "\"revisionId\":";
-        appendJsonString(out, run.hash);
+    if (!run.repositoryUri.empty()) { // SARIF requires the repository's URI
+        out += ",\"versionControlProvenance\":[{\"repositoryUri\":"sv;
+        appendJsonString(out, run.repositoryUri);
+        for (const auto& [name, value] :
+             {std::pair{"revisionId"sv, run.hash}, {"branch"sv, run.branch}}) {
+            if (!value.empty()) {
+                out += ',';
+                appendTextProperty(out, name, value);
+            }
+        }
         out += ",\"mappedTo\":{\"uriBaseId\":\"SRCROOT\"}}]"sv;
+    }
+    if (selection.leftOut > 0) {
+        out += ",\"invocations\":[{\"executionSuccessful\":true,\"toolExecutionNotifications\":"
+               "[{\"level\":\"warning\",\"message\":{\"text\":\"" +
+               std::to_string(selection.leftOut) + " of " + std::to_string(list.findings.size()) +
+               " findings left out: --review_max_findings keeps the " + std::to_string(*run.cap) +
+               " most serious (priority, then the summary's file order).\"}}]}]";
     }
     out += ",\"properties\":{"sv;
     appendTextProperty(out, "platform", run.platform);
@@ -151,17 +165,28 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
         out += ',';
         appendTextProperty(out, name, value);
     }
+    if (!run.branch.empty()) {
+        out += ',';
+        appendTextProperty(out, "branch", run.branch);
+    }
+    if (run.cap) {
+        out += ",\"reviewMaxFindings\":" + std::to_string(*run.cap) +
+               ",\"omittedFindings\":" + std::to_string(selection.leftOut);
+    }
     out += "},\"results\":["sv;
 
     bool first = true;
     FileText uri(appendUriPath);
-    forEachReviewFinding(list, [&](const ReviewFinding& review) {
-        out += first ? "" : ",";
-        first = false;
-        appendResult(out, review, ruleIndex.at(review.finding.messageNumber),
-                     uri.of(review.finding.file));
-        made.pieceMade();
-    });
+    forEachReviewFinding(
+        list,
+        [&](const ReviewFinding& review) {
+            out += first ? "" : ",";
+            first = false;
+            appendResult(out, review, ruleIndex.at(review.finding.messageNumber),
+                         uri.of(review.finding.file));
+            made.pieceMade();
+        },
+        selection);
     out += "]}]}\n"sv;
     return made.finish();
 }

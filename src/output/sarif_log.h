@@ -1,8 +1,11 @@
 #pragma once
 
 #include "output/export_text.h"
+#include "output/review_findings.h"
 #include "parse/report_reader.h"
 
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace vendrik {
@@ -11,9 +14,13 @@ namespace vendrik {
 struct SarifRun {
     std::string_view platform;
     std::string_view project;
-    std::string_view hash; ///< empty: the log has no version-control provenance
+    std::string_view hash; ///< empty: none
     std::string_view date; ///< the run's stamp, as the SQL script of the run writes it
     std::string_view time;
+    std::string_view category = {};      ///< automationDetails.id is category + "/" when set
+    std::string_view repositoryUri = {}; ///< empty: the log has no version-control provenance
+    std::string_view branch = {};        ///< empty: none
+    std::optional<std::size_t> cap = {}; ///< --review_max_findings, when given as a number
 };
 
 /// Writes a SARIF 2.1.0 log of the findings of `list` to `sink`, in pieces: one run whose
@@ -22,7 +29,13 @@ struct SarifRun {
 /// level from its priority band (8-9 error, 5-7 warning, 0-4 note), its file as a URI
 /// relative to the base id SRCROOT (the folder that holds Src), its line when it is 1 or
 /// more, and its fingerprint (see ReviewFinding). The run's properties name it as its SQL
-/// script does: platform, project, githash, date and time. Returns false when the sink fails.
-bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink);
+/// script does: platform, project, githash, date and time, and its branch when given.
+/// automationDetails.id is "vendrik/<platform>/<project>/", or the category and "/".
+/// versionControlProvenance (repository, hash as revisionId, branch) is there only with a
+/// repository URI. Only the findings that `selection` keeps are results; with a cap, the
+/// properties reviewMaxFindings and omittedFindings say so, and when findings were left
+/// out, a warning of invocations[0] says how many. Returns false when the sink fails.
+bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink,
+                   const ReviewSelection& selection = {});
 
 } // namespace vendrik

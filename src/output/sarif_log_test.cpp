@@ -18,10 +18,13 @@ json sarifOf(std::vector<Finding> findings,
              const SarifRun& run = {"P", "T", "4f2a9c1", "2026.12.08", "23:59:07"}) {
     const FindingsList list = sortedList(std::move(findings));
     std::string text;
-    EXPECT_TRUE(writeSarifLog(list, run, [&](std::string_view piece) {
-        text += piece;
-        return true;
-    }));
+    EXPECT_TRUE(writeSarifLog(
+        list, run,
+        [&](std::string_view piece) {
+            text += piece;
+            return true;
+        },
+        selectReviewFindings(list, run.cap)));
     return json::parse(text);
 }
 
@@ -47,7 +50,8 @@ TEST(SarifLog, DescribesTheRunAndOneRulePerMessageNumber) {
                                        {"githash", "4f2a9c1"},
                                        {"date", "2026.12.08"},
                                        {"time", "23:59:07"}}));
-    EXPECT_EQ(run["versionControlProvenance"][0]["revisionId"], "4f2a9c1");
+    EXPECT_FALSE(run.contains("versionControlProvenance")) << "no repository: no placeholder";
+    EXPECT_FALSE(run.contains("invocations"));
     EXPECT_EQ(run["automationDetails"]["id"], "vendrik/P/T/");
 
     const json& rules = run["tool"]["driver"]["rules"];
@@ -93,6 +97,49 @@ TEST(SarifLog, GivesEachFindingOneResult) {
         }
         EXPECT_EQ(results[i]["properties"]["his"], i == 5);
     }
+}
+
+// A category for uploads per component, the repository and branch, and a cap that leaves
+// findings out: the most serious stay (priority, then the summary's file order), their
+// fingerprints as in the whole log, and the log says how many were left out.
+TEST(SarifLog, NamesTheUploadAndSaysWhatTheCapLeftOut) {
+    const std::vector<Finding> findings = {
+        testFinding("Src\\Src_NV\\a.c", 1, 9), testFinding("Src\\Src_NV\\a.c", 2, 3),
+        testFinding("Src\\Src_NV\\b.c", 1, 3), testFinding("Src\\Src_NV\\b.c", 2, 3),
+        testFinding("Src\\Src_NV\\b.c", 3, 1), testFinding("Src\\Src_NV\\c.c", 1, 9)};
+    const json whole = sarifOf(findings);
+    const json log = sarifOf(findings, {"P", "T", "4f2a9c1", "2026.12.08", "23:59:07", "ecu/core",
+                                        "https://git.example.com/ecu.git", "main", 4});
+    const json& run = log["runs"][0];
+    EXPECT_EQ(run["automationDetails"]["id"], "ecu/core/");
+    EXPECT_EQ(run["versionControlProvenance"],
+              json::parse(R"([{"repositoryUri":"https://git.example.com/ecu.git",
+                  "revisionId":"4f2a9c1","branch":"main","mappedTo":{"uriBaseId":"SRCROOT"}}])"));
+    EXPECT_EQ(run["properties"]["branch"], "main");
+    EXPECT_EQ(run["properties"]["reviewMaxFindings"], 4);
+    EXPECT_EQ(run["properties"]["omittedFindings"], 2);
+    EXPECT_EQ(run["invocations"][0]["executionSuccessful"], true);
+    EXPECT_EQ(run["invocations"][0]["toolExecutionNotifications"][0]["message"]["text"],
+              "2 of 6 findings left out: --review_max_findings keeps the 4 most serious "
+              "(priority, then the summary's file order).");
+    // Priority 9 twice; then priority 3, b.c (three findings) before a.c (two).
+    std::vector<std::string> kept;
+    for (const json& result : run["results"]) {
+        kept.push_back(
+            result["locations"][0]["physicalLocation"]["artifactLocation"]["uri"]
+                .get<std::string>() +
+            ":" +
+            std::to_string(
+                result["locations"][0]["physicalLocation"]["region"]["startLine"].get<int>()));
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"Src/Src_NV/a.c:1", "Src/Src_NV/b.c:1",
+                                              "Src/Src_NV/b.c:2", "Src/Src_NV/c.c:1"}));
+    EXPECT_EQ(run["results"][3]["partialFingerprints"],
+              whole["runs"][0]["results"][5]["partialFingerprints"]);
+    const json all = sarifOf(findings, {"P", "T", "", "", "", "", "", "", 6});
+    EXPECT_EQ(all["runs"][0]["results"].size(), 6u);
+    EXPECT_EQ(all["runs"][0]["properties"]["omittedFindings"], 0);
+    EXPECT_FALSE(all["runs"][0].contains("invocations"));
 }
 
 std::vector<std::string> fingerprints(const json& log) {

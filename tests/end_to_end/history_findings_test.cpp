@@ -166,8 +166,14 @@ TEST(HistoryFindings, KeepsProjectsAndBranchesApart) {
     EXPECT_EQ(json::parse(compared.console)["totals"]["head"]["all_errors"], 5)
         << compared.console << compared.errors;
 
-    // A merge request's run on its branch does not enter the nightly trend.
-    db.add("fff999", night2, "2026.12.02", "02:00:00", {"--branch=feature/x"});
+    // A merge request's run on its branch does not enter the nightly trend. The converter
+    // names the branch in the log.
+    const std::string request = convertRun(db.scratch, "TargetA", "Ecu", "fff999", night2,
+                                           "2026.12.02", "02:00:00", {"--branch=feature/x"});
+    EXPECT_EQ(history({"load", "--database=" + db.path, request + ".sarif"}).status, 0);
+    EXPECT_EQ(
+        history({"load", "--database=" + db.path, "--branch=feature/x", request + ".sql"}).status,
+        0);
     EXPECT_EQ(db.gateJson()["head"]["githash"], "aaa111");
     const ProgramResult feature = db.run("compare", {"--branch=feature/x"});
     EXPECT_NE(feature.console.find("No base run: fff999"), std::string::npos) << feature.console;

@@ -34,14 +34,21 @@ std::string script(const ScratchDirectory& scratch, const std::string& platform,
 
 std::string convertRun(const ScratchDirectory& scratch, const std::string& platform,
                        const std::string& project, const std::string& hash,
-                       const std::string& report, const std::string& date,
-                       const std::string& time) {
+                       const std::string& report, const std::string& date, const std::string& time,
+                       const std::vector<std::string>& more) {
     const std::string name = scratch.path + "/" + platform + project + hash + date + time;
     writeFile(name + ".txt", report);
-    const ProgramResult converted = runCommand(
-        {VENDRIK_PROGRAM, "--platform=" + platform, "--input=" + name + ".txt",
-         "--output=" + name + ".sql", "--typ_name=" + project, "--typ_var=V", "--sql_config=SQL",
-         "--hash_value=" + hash, "--sarif_output=" + name + ".sarif"});
+    std::vector<std::string> command = {VENDRIK_PROGRAM,
+                                        "--platform=" + platform,
+                                        "--input=" + name + ".txt",
+                                        "--output=" + name + ".sql",
+                                        "--typ_name=" + project,
+                                        "--typ_var=V",
+                                        "--sql_config=SQL",
+                                        "--hash_value=" + hash,
+                                        "--sarif_output=" + name + ".sarif"};
+    command.insert(command.end(), more.begin(), more.end());
+    const ProgramResult converted = runCommand(command);
     EXPECT_EQ(converted.status, 0) << converted.console;
     static const std::regex sqlStamp(R"("\d{4}\.\d\d\.\d\d", "\d\d:\d\d:\d\d")");
     writeFile(name + ".sql", std::regex_replace(readFile(name + ".sql"), sqlStamp,

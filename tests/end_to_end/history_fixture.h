@@ -16,11 +16,13 @@ std::string script(const ScratchDirectory& scratch, const std::string& platform,
                    const std::string& project, const std::string& hash, std::size_t lines,
                    const std::string& date, const std::string& time);
 
-/// The converter's SQL script and SARIF log of one run of `report` (report lines), both
-/// stamped with `date` and `time`: base + ".sql" and base + ".sarif", where base is returned.
+/// The converter's SQL script and SARIF log of one run of `report` (report lines), converted
+/// with the options `more` too, both stamped with `date` and `time`: base + ".sql" and base +
+/// ".sarif", where base is returned.
 std::string convertRun(const ScratchDirectory& scratch, const std::string& platform,
                        const std::string& project, const std::string& hash,
-                       const std::string& report, const std::string& date, const std::string& time);
+                       const std::string& report, const std::string& date, const std::string& time,
+                       const std::vector<std::string>& more = {});
 
 /// A report line of the project: "D:\w\Src\Src_NV\" + file, line, priority, number, text.
 std::string reportLine(const std::string& file, int line, int priority, int number,
