@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace vendrik {
 
@@ -128,9 +129,30 @@ void appendJsonSentence(std::string& out, std::string_view text) {
     out += '"';
 }
 
+std::string insideRoot(std::string_view file) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0; start <= file.size();) {
+        const std::size_t end = std::min(file.find_first_of("\\/", start), file.size());
+        const std::string_view part = file.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string path;
+    for (const std::string_view part : parts) {
+        path.append(path.empty() ? "" : "/").append(part);
+    }
+    return path;
+}
+
 void appendUriPath(std::string& out, std::string_view file) {
     std::string utf8;
-    forEachCharacter(utf8, file, [&](char c) { utf8 += c == '\\' ? '/' : c; });
+    forEachCharacter(utf8, insideRoot(file), [&](char c) { utf8 += c; });
     for (const char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
@@ -147,13 +169,7 @@ void appendUriPath(std::string& out, std::string_view file) {
 }
 
 void appendJsonPath(std::string& out, std::string_view file) {
-    std::string slashed(file);
-    for (char& c : slashed) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
-    appendJsonString(out, slashed);
+    appendJsonString(out, insideRoot(file));
 }
 
 } // namespace vendrik

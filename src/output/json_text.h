@@ -24,14 +24,20 @@ void appendJsonString(std::string& out, std::string_view bytes);
 /// stop the line grammar takes off.
 void appendJsonSentence(std::string& out, std::string_view text);
 
+/// `file` (such as Src\Src_NV\app\..\main.c) as a path inside the source root, with "/"
+/// between its parts: made lexically normal ("." and empty parts dropped, ".." taking off the
+/// part before it), and a ".." that would climb above the root dropped, so that no path
+/// points outside it ("Src/../../x.c" gives "x.c").
+std::string insideRoot(std::string_view file);
+
 /// Appends a source file name (such as Src\Src_NV\app\main.c) as a relative URI path:
-/// backslashes become slashes, the text is read as above, and every byte of its UTF-8 form
+/// the path inside the root (see insideRoot), read as above, and every byte of its UTF-8 form
 /// but the unreserved characters (letters, digits, "-", ".", "_", "~") and "/" is
 /// percent-encoded: "Src\Src_NV\my file.c" gives "Src/Src_NV/my%20file.c".
 void appendUriPath(std::string& out, std::string_view file);
 
-/// Appends a source file name as a relative path for JSON: backslashes become slashes, and
-/// the result is a JSON string as appendJsonString makes it.
+/// Appends a source file name as a relative path for JSON: the path inside the root (see
+/// insideRoot) as a JSON string as appendJsonString makes it.
 void appendJsonPath(std::string& out, std::string_view file);
 
 } // namespace vendrik

@@ -51,6 +51,12 @@ TEST(JsonText, WritesPathsAsRelativeUrisAndJsonPaths) {
         {"Src\\Src_NV\\a#b?c%d~e.h", "Src/Src_NV/a%23b%3Fc%25d~e.h"},
         {"Src\\Src_NV\\caf\xe9.c", "Src/Src_NV/caf%C3%A9.c"},
         {"Src\\Src_NV\\\"\0.c"s, "Src/Src_NV/%22%00.c"},
+        // Lexically normal, and never above the root.
+        {"Src\\Src_NV\\app\\..\\.\\main.c", "Src/Src_NV/main.c"},
+        {"Src\\\\Src_NV/x\\y.c", "Src/Src_NV/x/y.c"},
+        {"Src\\Src_NV\\..\\..\\outside.c", "outside.c"},
+        {"Src\\..\\..\\..\\etc\\passwd", "etc/passwd"},
+        {"..\\", ""},
     };
     for (const auto& [file, uri] : rows) {
         std::string out;
