@@ -81,7 +81,7 @@ bool writeRunFiles(const RunOptions& options, const FindingsList& findings, cons
         written = writeSarifLog(findings,
                                 {options.platform, options.typName, options.hashValue, stamp.date,
                                  stamp.time, options.reviewCategory, options.repositoryUri,
-                                 options.branch, cap},
+                                 options.branch, cap, stamp.utc},
                                 into(sarif), selection);
     }
     if (options.codequalityOutputGiven) {
@@ -184,8 +184,7 @@ int convert(int argc, const char* const argv[], std::ostream& console,
     input.close();
 
     // One stamp for the output and the SARIF log: a run loaded from both is one run.
-    RunStamp stamp;
-    takeRunTimestamp(stamp.date, stamp.time);
+    const RunStamp stamp = takeRunStamp();
     const std::string text = outputText(options, findings, stamp);
     if (!writeRunFiles(options, findings, stamp, text, output, sarif, quality)) {
         return fail(console, "Could not write output file", outputNotWritten);

@@ -37,7 +37,9 @@ bool writeCodeQuality(const FindingsList& list, const TextSink& sink,
             out += review.fingerprint;
             out += "\",\"severity\":\""sv;
             out += bandName(finding.priority, severities);
-            out += "\",\"location\":{\"path\":"sv;
+            // HIS findings are metrics, which the summary counts apart from the bands.
+            out += review.his ? "\",\"categories\":[\"Complexity\"],\"location\":{\"path\":"sv
+                              : "\",\"location\":{\"path\":"sv;
             out += path.of(finding.file);
             out += ",\"lines\":{\"begin\":"sv;
             out += numberText(std::max(finding.line, std::uint32_t{1}));

@@ -52,6 +52,7 @@ TEST(CodeQuality, WritesOneIssuePerFinding) {
     EXPECT_EQ(issues[1]["location"]["lines"]["begin"], 4);
     EXPECT_EQ(issues[2]["severity"], "minor");
     EXPECT_EQ(issues[2]["check_name"], "5300");
+    EXPECT_EQ(issues[2]["categories"], json({"Complexity"})) << "HIS";
     EXPECT_NE(issues[0]["fingerprint"], issues[1]["fingerprint"]);
     EXPECT_EQ(reportOf({}), json::array());
 }

@@ -36,6 +36,28 @@ void takeRunTimestamp(std::string& runDate, std::string& runTime) {
     takeRunTimestampAt(now.time_since_epoch().count(), runDate, runTime);
 }
 
+RunStamp takeRunStamp() {
+    const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    const std::int64_t seconds = now.time_since_epoch().count();
+    RunStamp stamp;
+    takeRunTimestampAt(seconds, stamp.date, stamp.time);
+    std::tm utc{};
+#ifdef _WIN32
+    const __time64_t clock = seconds;
+    const bool converted = _gmtime64_s(&utc, &clock) == 0;
+#else
+    const auto clock = static_cast<std::time_t>(seconds);
+    const bool converted = gmtime_r(&clock, &utc) != nullptr;
+#endif
+    if (converted && utc.tm_year >= 1000 - 1900 && utc.tm_year <= 9999 - 1900) {
+        std::ostringstream text;
+        text.imbue(std::locale::classic());
+        text << std::put_time(&utc, "%Y-%m-%dT%H:%M:%SZ");
+        stamp.utc = text.str();
+    }
+    return stamp;
+}
+
 void takeRunTimestampAt(std::int64_t secondsSinceEpoch, std::string& runDate,
                         std::string& runTime) {
     const std::optional<std::tm> local = toLocalTime(secondsSinceEpoch);

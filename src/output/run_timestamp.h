@@ -5,11 +5,17 @@
 
 namespace vendrik {
 
-/// A run's local date (YYYY.MM.DD) and time (HH:MM:SS), as the SQL script writes them.
+/// A run's local date (YYYY.MM.DD) and time (HH:MM:SS), as the SQL script writes them, and
+/// the same moment in UTC as ISO 8601 ("2026-12-08T23:59:07Z"; empty when the platform cannot
+/// convert it).
 struct RunStamp {
     std::string date;
     std::string time;
+    std::string utc;
 };
+
+/// The run's stamp, from one reading of the clock.
+RunStamp takeRunStamp();
 
 /// Stamps the run with the current local time: `runDate` becomes YYYY.MM.DD and `runTime`
 /// HH:MM:SS (24-hour clock, zero-padded), the fraction of the second dropped.

@@ -3,6 +3,7 @@
 #include "analysis/finding_counts.h"
 #include "output/json_text.h"
 #include "output/review_findings.h"
+#include "output/sarif_rules.h"
 #include "output/text_format.h"
 #include "parse/rule_reference.h"
 #include "version_record.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace vendrik {
@@ -39,33 +41,40 @@ void appendMessage(std::string& out, std::string_view text) {
     out += '}';
 }
 
-/// The rule of a message number, described by the first finding that has it. The MISRA
-/// reference is read from the reference text without the blanks in front of it (the
-/// analyser writes "Ref: MISRA ...").
-void appendRule(std::string& out, const Finding& finding) {
-    const bool his = isHisMessage(finding.messageNumber);
-    const std::string number = std::to_string(finding.messageNumber);
-    const std::string text = std::string(finding.messageText) + ".";
-    std::string_view reference = finding.referenceText;
-    reference.remove_prefix(std::min(reference.find_first_not_of(" \t"), reference.size()));
-    const std::optional<RuleReference> rule = parseRuleReference(reference);
-    std::string help = "QAC message " + number + ": " + text;
-    help += rule ? " MISRA reference: " + std::string(reference) + "." : "";
+/// The rule of message number `number`, from what all its findings say (see RuleFacts).
+void appendRule(std::string& out, std::uint32_t number, const RuleFacts& facts) {
+    const bool his = isHisMessage(number);
+    const std::string id = std::to_string(number);
+    std::string references;
+    for (const std::string& reference : facts.references) {
+        references += (references.empty() ? "" : "; ") + reference;
+    }
+    const std::string described = "QAC message " + id + ": " + facts.summary + ".";
+    std::string help = described;
+    help += references.empty() ? "" : " MISRA references: " + references + ".";
     help += his ? " It belongs to the HIS metric messages (5300 to 5399)." : "";
-    out += "{\"id\":\"" + number + "\",\"shortDescription\":";
-    appendMessage(out, "QAC message " + number + ".");
+    out += "{\"id\":\"" + id + "\",\"name\":\"QacMessage" + id + "\",\"shortDescription\":";
+    appendMessage(out, facts.summary + ".");
     out += ",\"fullDescription\":"sv;
-    appendMessage(out, text);
+    appendMessage(out, described);
     out += ",\"help\":"sv;
     appendMessage(out, help);
-    out += ",\"properties\":{\"tags\":["sv;
-    if (rule) {
+    out += ",\"defaultConfiguration\":{\"level\":\""sv;
+    out += bandName(mostFrequentPriority(facts), levels);
+    out += "\"},\"properties\":{\"tags\":["sv;
+    bool first = true;
+    for (const std::string& reference : facts.references) {
+        out += first ? "" : ",";
+        first = false;
         appendJsonString(out, reference);
     }
-    out += his ? (rule ? ",\"HIS\"" : "\"HIS\"") : "";
+    out += his ? (first ? "\"HIS\"" : ",\"HIS\"") : "";
     out += "],\"his\":"sv;
     out += his ? "true" : "false";
-    if (rule) {
+    // One rule reference: its standard and number, for viewers that filter on them.
+    if (const auto rule = facts.references.size() == 1
+                              ? parseRuleReference(*facts.references.begin())
+                              : std::nullopt) {
         out += ',';
         appendTextProperty(out, "misraStandard", rule->ruleStandard);
         out += ',';
@@ -101,7 +110,7 @@ void appendResult(std::string& out, const ReviewFinding& review, std::size_t rul
     out += "\"},\"properties\":{\"priority\":"sv;
     out += numberText(finding.priority);
     out += ",\"his\":"sv;
-    out += review.his ? "true" : "false";
+    out += review.his ? "true,\"tags\":[\"HIS\"]" : "false";
     out += "}}"sv;
 }
 
@@ -109,24 +118,17 @@ void appendResult(std::string& out, const ReviewFinding& review, std::size_t rul
 
 bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink,
                    const ReviewSelection& selection) {
-    // The rules come first: the first finding of each message number describes its rule.
+    // The rules come first, each from all the findings of its message number.
     std::map<std::uint32_t, std::size_t> ruleIndex;
     ExportText made(sink);
     std::string& out = made.text;
     out = "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\","
           "\"runs\":[{\"tool\":{\"driver\":{\"name\":\"" +
           std::string(toolName) + "\",\"version\":\"" + std::string(toolVersion) + "\",\"rules\":[";
-    std::map<std::uint32_t, std::string> ruleTexts;
-    for (std::size_t index = 0; index < list.findings.size(); ++index) {
-        auto [at, added] = ruleTexts.try_emplace(list.findings[index].messageNumber);
-        if (added) {
-            appendRule(at->second, findingAt(list, index));
-        }
-    }
-    for (const auto& [number, text] : ruleTexts) {
+    for (const auto& [number, facts] : gatherRuleFacts(list)) {
         out += ruleIndex.empty() ? "" : ",";
         ruleIndex.emplace(number, ruleIndex.size());
-        out += text;
+        appendRule(out, number, facts);
     }
     out += "]}},\"conversion\":{\"tool\":{\"driver\":{\"name\":\"Vendrik\",\"version\":\"" +
            std::to_string(versionMajor) + "." + std::to_string(versionMinor) + "." +
@@ -149,13 +151,18 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
         }
         out += ",\"mappedTo\":{\"uriBaseId\":\"SRCROOT\"}}]"sv;
     }
+    out += ",\"invocations\":[{\"executionSuccessful\":true"sv;
+    if (!run.startTimeUtc.empty()) {
+        out += ',';
+        appendTextProperty(out, "startTimeUtc", run.startTimeUtc);
+    }
     if (selection.leftOut > 0) {
-        out += ",\"invocations\":[{\"executionSuccessful\":true,\"toolExecutionNotifications\":"
-               "[{\"level\":\"warning\",\"message\":{\"text\":\"" +
+        out += ",\"toolExecutionNotifications\":[{\"level\":\"warning\",\"message\":{\"text\":\"" +
                std::to_string(selection.leftOut) + " of " + std::to_string(list.findings.size()) +
                " findings left out: --review_max_findings keeps the " + std::to_string(*run.cap) +
-               " most serious (priority, then the summary's file order).\"}}]}]";
+               " most serious (priority, then the summary's file order).\"}}]";
     }
+    out += "}]"sv;
     out += ",\"properties\":{"sv;
     appendTextProperty(out, "platform", run.platform);
     out += ',';
@@ -177,16 +184,24 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
 
     bool first = true;
     FileText uri(appendUriPath);
+    // The files of the results, each once (two names may come to one path inside the root).
+    std::set<std::string> files;
     forEachReviewFinding(
         list,
         [&](const ReviewFinding& review) {
             out += first ? "" : ",";
             first = false;
-            appendResult(out, review, ruleIndex.at(review.finding.messageNumber),
-                         uri.of(review.finding.file));
+            const std::string& path = uri.of(review.finding.file);
+            appendResult(out, review, ruleIndex.at(review.finding.messageNumber), path);
+            files.insert(path);
             made.pieceMade();
         },
         selection);
+    out += "],\"artifacts\":["sv;
+    for (const std::string& path : files) {
+        out += path == *files.begin() ? "" : ",";
+        out += "{\"location\":{\"uri\":\"" + path + "\",\"uriBaseId\":\"SRCROOT\"}}";
+    }
     out += "]}]}\n"sv;
     return made.finish();
 }

@@ -21,6 +21,7 @@ struct SarifRun {
     std::string_view repositoryUri = {}; ///< empty: the log has no version-control provenance
     std::string_view branch = {};        ///< empty: none
     std::optional<std::size_t> cap = {}; ///< --review_max_findings, when given as a number
+    std::string_view startTimeUtc = {};  ///< ISO 8601; empty: not known
 };
 
 /// Writes a SARIF 2.1.0 log of the findings of `list` to `sink`, in pieces: one run whose
@@ -32,9 +33,11 @@ struct SarifRun {
 /// script does: platform, project, githash, date and time, and its branch when given.
 /// automationDetails.id is "vendrik/<platform>/<project>/", or the category and "/".
 /// versionControlProvenance (repository, hash as revisionId, branch) is there only with a
-/// repository URI. Only the findings that `selection` keeps are results; with a cap, the
-/// properties reviewMaxFindings and omittedFindings say so, and when findings were left
-/// out, a warning of invocations[0] says how many. Returns false when the sink fails.
+/// repository URI. invocations[0] says the conversion succeeded, and when it started. Only
+/// the findings that `selection` keeps are results; with a cap, the properties
+/// reviewMaxFindings and omittedFindings say so, and when findings were left out, a warning
+/// of invocations[0] says how many. `artifacts` lists the files of the results. Returns false
+/// when the sink fails.
 bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink,
                    const ReviewSelection& selection = {});
 

@@ -51,22 +51,30 @@ TEST(SarifLog, DescribesTheRunAndOneRulePerMessageNumber) {
                                        {"date", "2026.12.08"},
                                        {"time", "23:59:07"}}));
     EXPECT_FALSE(run.contains("versionControlProvenance")) << "no repository: no placeholder";
-    EXPECT_FALSE(run.contains("invocations"));
+    EXPECT_EQ(run["invocations"], json::parse(R"([{"executionSuccessful":true}])"));
+    EXPECT_EQ(run["artifacts"], json::parse(R"([
+        {"location":{"uri":"Src/Src_NV/a.c","uriBaseId":"SRCROOT"}},
+        {"location":{"uri":"Src/Src_NV/b.c","uriBaseId":"SRCROOT"}},
+        {"location":{"uri":"Src/Src_NV/c.c","uriBaseId":"SRCROOT"}}])"));
     EXPECT_EQ(run["automationDetails"]["id"], "vendrik/P/T/");
 
     const json& rules = run["tool"]["driver"]["rules"];
     ASSERT_EQ(rules.size(), 2u);
     EXPECT_EQ(rules[0]["id"], "2000");
-    EXPECT_EQ(rules[0]["shortDescription"]["text"], "QAC message 2000.");
-    EXPECT_EQ(rules[0]["fullDescription"]["text"], "No else.");
+    EXPECT_EQ(rules[0]["name"], "QacMessage2000");
+    EXPECT_EQ(rules[0]["shortDescription"]["text"], "No else.");
+    EXPECT_EQ(rules[0]["fullDescription"]["text"], "QAC message 2000: No else.");
     EXPECT_EQ(rules[0]["help"]["text"],
-              "QAC message 2000: No else. MISRA reference: MISRA C:2012 Rule-15.7.");
+              "QAC message 2000: No else. MISRA references: MISRA C:2012 Rule-15.7.");
+    EXPECT_EQ(rules[0]["defaultConfiguration"]["level"], "note");
     EXPECT_EQ(rules[0]["properties"], json({{"tags", {"MISRA C:2012 Rule-15.7"}},
                                             {"his", false},
                                             {"misraStandard", "MISRA C:2012"},
                                             {"misraRule", "15.7"}}));
     EXPECT_EQ(rules[1]["id"], "5310");
     EXPECT_EQ(rules[1]["properties"], json({{"tags", {"HIS"}}, {"his", true}}));
+    EXPECT_EQ(run["results"][0]["properties"]["tags"], json({"HIS"})) << "a.c: the HIS finding";
+    EXPECT_FALSE(run["results"][1]["properties"].contains("tags"));
     for (const json& result : run["results"]) {
         EXPECT_EQ(rules[result["ruleIndex"].get<std::size_t>()]["id"], result["ruleId"]);
     }
@@ -108,8 +116,9 @@ TEST(SarifLog, NamesTheUploadAndSaysWhatTheCapLeftOut) {
         testFinding("Src\\Src_NV\\b.c", 1, 3), testFinding("Src\\Src_NV\\b.c", 2, 3),
         testFinding("Src\\Src_NV\\b.c", 3, 1), testFinding("Src\\Src_NV\\c.c", 1, 9)};
     const json whole = sarifOf(findings);
-    const json log = sarifOf(findings, {"P", "T", "4f2a9c1", "2026.12.08", "23:59:07", "ecu/core",
-                                        "https://git.example.com/ecu.git", "main", 4});
+    const json log =
+        sarifOf(findings, {"P", "T", "4f2a9c1", "2026.12.08", "23:59:07", "ecu/core",
+                           "https://git.example.com/ecu.git", "main", 4, "2026-12-08T22:59:07Z"});
     const json& run = log["runs"][0];
     EXPECT_EQ(run["automationDetails"]["id"], "ecu/core/");
     EXPECT_EQ(run["versionControlProvenance"],
@@ -119,6 +128,8 @@ TEST(SarifLog, NamesTheUploadAndSaysWhatTheCapLeftOut) {
     EXPECT_EQ(run["properties"]["reviewMaxFindings"], 4);
     EXPECT_EQ(run["properties"]["omittedFindings"], 2);
     EXPECT_EQ(run["invocations"][0]["executionSuccessful"], true);
+    EXPECT_EQ(run["invocations"][0]["startTimeUtc"], "2026-12-08T22:59:07Z");
+    EXPECT_EQ(run["artifacts"].size(), 3u);
     EXPECT_EQ(run["invocations"][0]["toolExecutionNotifications"][0]["message"]["text"],
               "2 of 6 findings left out: --review_max_findings keeps the 4 most serious "
               "(priority, then the summary's file order).");
@@ -139,7 +150,37 @@ TEST(SarifLog, NamesTheUploadAndSaysWhatTheCapLeftOut) {
     const json all = sarifOf(findings, {"P", "T", "", "", "", "", "", "", 6});
     EXPECT_EQ(all["runs"][0]["results"].size(), 6u);
     EXPECT_EQ(all["runs"][0]["properties"]["omittedFindings"], 0);
-    EXPECT_FALSE(all["runs"][0].contains("invocations"));
+    EXPECT_FALSE(all["runs"][0]["invocations"][0].contains("toolExecutionNotifications"));
+}
+
+// A rule is described by all its findings, whatever their order: every reference of a
+// compound one, a text without any finding's identifiers, the level most of them have.
+TEST(SarifLog, DescribesEachRuleFromAllItsFindings) {
+    const std::vector<Finding> findings = {
+        withReference(testFinding("Src\\Src_NV\\a.c", 1, 5, 2982, "'x' is never used"),
+                      " MISRA C:2012 Rule-2.2; MISRA C:2012 Rule-1.3"),
+        withReference(testFinding("Src\\Src_NV\\b.c", 2, 5, 2982, "'y' is never used"),
+                      " MISRA C:2012 Rule-2.2"),
+        withReference(testFinding("Src\\Src_NV\\b.c", 3, 9, 2982, "\"z\" is never used"),
+                      "MISRA C:2012 Dir-4.1 ;x"),
+    };
+    for (int turn = 0; turn < 3; ++turn) {
+        std::vector<Finding> turned = findings;
+        std::rotate(turned.begin(), turned.begin() + turn, turned.end());
+        const json log = sarifOf(turned);
+        const json& rule = log["runs"][0]["tool"]["driver"]["rules"][0];
+        EXPECT_EQ(rule["properties"]["tags"],
+                  json({"MISRA C:2012 Dir-4.1", "MISRA C:2012 Rule-1.3", "MISRA C:2012 Rule-2.2"}))
+            << turn;
+        EXPECT_FALSE(rule["properties"].contains("misraRule")) << "several rules";
+        EXPECT_EQ(rule["shortDescription"]["text"], "\"...\" is never used.") << turn;
+        EXPECT_EQ(rule["defaultConfiguration"]["level"], "warning") << "priority 5, twice";
+    }
+    // On a tie, the highest priority's level.
+    const json tie = sarifOf(
+        {testFinding("Src\\Src_NV\\a.c", 1, 2, 7), testFinding("Src\\Src_NV\\a.c", 2, 8, 7)});
+    EXPECT_EQ(tie["runs"][0]["tool"]["driver"]["rules"][0]["defaultConfiguration"]["level"],
+              "error");
 }
 
 std::vector<std::string> fingerprints(const json& log) {
