@@ -228,13 +228,14 @@ LoggedRun readSarifLog(std::string_view content) {
     if (!std::regex_match(logged.run.date, date) || !std::regex_match(logged.run.time, time)) {
         refuse("the run's date and time are not YYYY.MM.DD and HH:MM:SS");
     }
-    // The branch, from the provenance or, where the log names no repository, the properties.
-    if (const auto provenance = run.find("versionControlProvenance");
-        provenance != run.end() && provenance->is_array() && !provenance->empty() &&
-        (*provenance)[0].contains("branch") && (*provenance)[0]["branch"].is_string()) {
-        logged.branch = (*provenance)[0]["branch"].get<std::string>();
-    } else if (properties.contains("branch") && properties["branch"].is_string()) {
+    // The branch as the converter was given it (its provenance holds it as a ref), else the
+    // provenance's.
+    if (properties.contains("branch") && properties["branch"].is_string()) {
         logged.branch = properties["branch"].get<std::string>();
+    } else if (const auto provenance = run.find("versionControlProvenance");
+               provenance != run.end() && provenance->is_array() && !provenance->empty() &&
+               (*provenance)[0].contains("branch") && (*provenance)[0]["branch"].is_string()) {
+        logged.branch = (*provenance)[0]["branch"].get<std::string>();
     }
     const auto references =
         referencesOf(member(member(run, "tool", json::value_t::object, "the run"), "driver",

@@ -12,7 +12,7 @@ namespace vendrik::history {
 /// names one, and every finding.
 struct LoggedRun {
     RunKey run;
-    std::string branch; ///< versionControlProvenance[0].branch, else the run's property branch
+    std::string branch; ///< the run's property branch, else versionControlProvenance[0].branch
     std::vector<TrackedFinding> findings;
 };
 

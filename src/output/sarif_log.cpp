@@ -142,8 +142,12 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
     if (!run.repositoryUri.empty()) { // SARIF requires the repository's URI
         out += ",\"versionControlProvenance\":[{\"repositoryUri\":"sv;
         appendJsonString(out, run.repositoryUri);
+        // A branch as a fully qualified ref, as code-scanning uploads require.
+        const std::string ref = run.branch.starts_with("refs/") || run.branch.empty()
+                                    ? std::string(run.branch)
+                                    : "refs/heads/" + std::string(run.branch);
         for (const auto& [name, value] :
-             {std::pair{"revisionId"sv, run.hash}, {"branch"sv, run.branch}}) {
+             {std::pair{"revisionId"sv, run.hash}, {"branch"sv, std::string_view(ref)}}) {
             if (!value.empty()) {
                 out += ',';
                 appendTextProperty(out, name, value);

@@ -123,7 +123,8 @@ TEST(SarifLog, NamesTheUploadAndSaysWhatTheCapLeftOut) {
     EXPECT_EQ(run["automationDetails"]["id"], "ecu/core/");
     EXPECT_EQ(run["versionControlProvenance"],
               json::parse(R"([{"repositoryUri":"https://git.example.com/ecu.git",
-                  "revisionId":"4f2a9c1","branch":"main","mappedTo":{"uriBaseId":"SRCROOT"}}])"));
+                  "revisionId":"4f2a9c1","branch":"refs/heads/main",
+                  "mappedTo":{"uriBaseId":"SRCROOT"}}])"));
     EXPECT_EQ(run["properties"]["branch"], "main");
     EXPECT_EQ(run["properties"]["reviewMaxFindings"], 4);
     EXPECT_EQ(run["properties"]["omittedFindings"], 2);
