@@ -11,9 +11,9 @@ bash scripts/install-dependencies.sh g++-mingw-w64-x86-64 wine wine64 clang libc
     chromium python3 clang-format
 command -v npm >/dev/null || bash scripts/install-dependencies.sh npm
 multitool=build-tools/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool
-[ -x "$multitool" ] ||
+[ -x "$multitool" ] && [ -d build-tools/node_modules/@security-alert/sarif-to-markdown ] ||
     npm install --prefix build-tools --no-audit --no-fund --loglevel=error \
-        @microsoft/sarif-multitool@5.7.0 >/dev/null
+        @microsoft/sarif-multitool@5.7.0 @security-alert/sarif-to-markdown@1.11.1 >/dev/null
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
@@ -32,7 +32,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVENDRIK_WINDOWS_BUILD_DIR="$PWD/build-windows" \
     -DVENDRIK_SANITIZE_BUILD_DIR="$PWD/build-sanitize" \
     -DVENDRIK_FUZZ_PROGRAM="$PWD/build-fuzz/vendrik_line_matcher_fuzz" \
-    -DVENDRIK_SARIF_MULTITOOL="$PWD/$multitool" >/dev/null
+    -DVENDRIK_SARIF_MULTITOOL="$PWD/$multitool" \
+    -DVENDRIK_NODE_MODULES="$PWD/build-tools/node_modules" >/dev/null
 cmake --build build
 # Both cores: the fuzz minute and the sanitizer suite (marked costly, so they start first)
 # run beside the other tests.

@@ -2,12 +2,16 @@
 # Validates the program's SARIF logs with Microsoft's SARIF Multitool: the bundled SARIF 2.1.0
 # schema and the rules of GitHub's ingestion and of SARIF itself ("Gh;Sarif") must report no
 # error, for the example report and for a report of hostile texts. A broken log must fail, so
-# that the check itself is known to work.
-#   sarif_validation_test.sh MULTITOOL PROGRAM EXAMPLE_REPORT
+# that the check itself is known to work. A log over 25,000 findings cut to GitHub's 25,000
+# validates; a log with provenance passes the Multitool's publish-to-ghas --dry-run; the
+# Markdown viewer @security-alert/sarif-to-markdown (when NODE_MODULES holds it) shows every
+# result of the example; the Code Quality reports pass tests/code_quality_check.py.
+#   sarif_validation_test.sh MULTITOOL PROGRAM EXAMPLE_REPORT [NODE_MODULES]
 set -uo pipefail
 multitool=$1
 program=$2
 example=$3
+node_modules=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/checks.sh"
@@ -64,6 +68,59 @@ if [ "$results" -eq 6 ]; then passed=$((passed + 1)); else
     failed=$((failed + 1))
 fi
 validate "a report of hostile texts" "$work/hostile.sarif" clean
+
+# check NAME COMMAND...: passes when the command succeeds
+check() {
+    local name=$1
+    shift
+    if "$@" >"$work/check.txt" 2>&1; then passed=$((passed + 1)); else
+        echo "FAILED: $name"
+        head -20 "$work/check.txt"
+        failed=$((failed + 1))
+    fi
+}
+
+# More findings than GitHub takes in one run: the cap keeps 25,000, and the log says so.
+awk 'BEGIN { for (i = 1; i <= 30000; i++)
+    printf "D:\\w\\Src\\Src_NV\\f%d.c (%d) : warning : QAC(Prio%d) Msg: %d(Text %d.) Ref: MISRA C:2012 Rule-15.7\n", i % 700, i, i % 10, 2000 + i % 40, i % 90 }' \
+    >"$work/large.txt"
+convert "$work/large.txt" "$work/large.sarif" --review_max_findings=25000 \
+    --codequality_output="$work/large.json"
+results=$(grep -o '"ruleId"' "$work/large.sarif" | wc -l)
+if [ "$results" -eq 25000 ] && grep -q '"omittedFindings":5000' "$work/large.sarif"; then
+    passed=$((passed + 1))
+else
+    echo "FAILED: the capped log has $results results"
+    failed=$((failed + 1))
+fi
+validate "a log cut to 25,000 of 30,000 findings" "$work/large.sarif" clean
+
+# Uploads: a log with the repository, the commit and the branch passes the upload's checks.
+convert "$example" "$work/published.sarif" --repository_uri=https://github.com/example/ecu \
+    --hash_value=4f1c2e9d4f1c2e9d4f1c2e9d4f1c2e9d4f1c2e9d --branch=main --review_category=ecu
+check "publish-to-ghas --dry-run" "$multitool" publish-to-ghas --dry-run "$work/published.sarif"
+
+# GitLab's rules for Code Quality reports, on the example, the hostile report and the cap.
+convert "$example" "$work/example-unused.sarif" --codequality_output="$work/example.json"
+convert "$work/hostile.txt" "$work/hostile-unused.sarif" --codequality_output="$work/hostile.json"
+check "Code Quality rules" python3 "$(dirname "$0")/code_quality_check.py" \
+    "$work/example.json" "$work/hostile.json" "$work/large.json"
+# ... which must be able to fail: a line 0.
+sed '0,/"begin":[0-9]*}/s//"begin":0}/' "$work/example.json" >"$work/broken.json"
+if python3 "$(dirname "$0")/code_quality_check.py" "$work/broken.json" >/dev/null; then
+    echo "FAILED: the Code Quality check passes a broken report"
+    failed=$((failed + 1))
+else passed=$((passed + 1)); fi
+
+# A Markdown viewer shows every result: it needs each rule's default level.
+if [ -n "$node_modules" ]; then
+    read -r shown held < <(node "$(dirname "$0")/sarif_to_markdown_count.js" "$node_modules" \
+        "$work/example.sarif")
+    if [ "$shown" -eq "$held" ] && [ "$held" -gt 0 ]; then passed=$((passed + 1)); else
+        echo "FAILED: sarif-to-markdown shows $shown of $held results"
+        failed=$((failed + 1))
+    fi
+fi
 
 # The check must be able to fail: a log without the tool's name breaks the schema.
 sed 's/"name":"QAC",//' "$work/example.sarif" >"$work/broken.sarif"
