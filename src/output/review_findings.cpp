@@ -4,7 +4,9 @@
 #include "analysis/findings_by_file.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <charconv>
 #include <vector>
 
 namespace vendrik {
@@ -51,12 +53,29 @@ ReviewSelection selectReviewFindings(const FindingsList& list, std::optional<std
         selection.kept[order[at]] = true;
     }
     selection.leftOut = list.findings.size() - *cap;
+    forEachReviewFinding(
+        list,
+        [&](const ReviewFinding& review) { selection.fingerprints.push_back(review.fingerprint); },
+        selection);
     return selection;
 }
 
 void forEachReviewFinding(const FindingsList& list,
                           const std::function<void(const ReviewFinding&)>& visit,
                           const ReviewSelection& selection) {
+    if (!selection.fingerprints.empty()) { // worked out already
+        ReviewFinding review;
+        std::size_t kept = 0;
+        for (std::size_t index = 0; index < list.findings.size(); ++index) {
+            if (selection.kept[index]) {
+                review.finding = findingAt(list, index);
+                review.his = isHisMessage(review.finding.messageNumber);
+                review.fingerprint = selection.fingerprints[kept++];
+                visit(review);
+            }
+        }
+        return;
+    }
     // Each identity (a hash of file, message number and text) with the finding that first had
     // it and how many have had it, in an open-addressed table at most three quarters full.
     // Another finding that meets a taken identity under a hash collision moves on to a new
@@ -88,18 +107,18 @@ void forEachReviewFinding(const FindingsList& list,
     ReviewFinding review;
     for (std::size_t index = 0; index < list.findings.size(); ++index) {
         const ListedFinding& listed = list.findings[index];
-        review.finding = findingAt(list, index);
-        const Finding& finding = review.finding;
         if (index == 0 || listed.file != list.findings[index - 1].file) {
-            fileHash = fnv1a(fnv1a(0xCBF29CE484222325u, finding.file), {"", 1});
+            fileHash = fnv1a(fnv1a(0xCBF29CE484222325u, list.files[listed.file]), {"", 1});
         }
         std::uint64_t& textHash = textHashes[listed.lineEnd];
         if (textHash == 0) {
-            textHash = fnv1a(fnv1a(0xCBF29CE484222325u, {"", 1}), finding.messageText) | 1;
+            textHash = fnv1a(fnv1a(0xCBF29CE484222325u, {"", 1}), textOf(listed)) | 1;
         }
-        review.his = isHisMessage(finding.messageNumber);
-        const std::string number = std::to_string(finding.messageNumber);
-        std::uint64_t identity = fnv1a(fileHash, number);
+        std::array<char, 10> digits;
+        const auto number =
+            std::to_chars(digits.data(), digits.data() + digits.size(), listed.messageNumber);
+        std::uint64_t identity =
+            fnv1a(fileHash, {digits.data(), static_cast<std::size_t>(number.ptr - digits.data())});
         identity = fnv1a(identity ^ textHash, {"", 1}) * 0x9E3779B97F4A7C15u;
         Holder* holder = &holderOf(identity);
         while (holder->first != 0 && !sameIdentity(list.findings[holder->first - 1], listed)) {
@@ -110,15 +129,18 @@ void forEachReviewFinding(const FindingsList& list,
             *holder = {identity, static_cast<std::uint32_t>(index + 1), 0};
         }
         const std::uint32_t occurrence = ++holder->count;
+        if (!selection.kept.empty() && !selection.kept[index]) {
+            continue; // counted, as its occurrence numbers those after it
+        }
+        review.finding = findingAt(list, index);
+        review.his = isHisMessage(listed.messageNumber);
         review.fingerprint.assign(16, '0');
         for (std::size_t at = 16; at-- > 0; identity >>= 4) {
             review.fingerprint[at] = "0123456789abcdef"[identity & 0xF];
         }
         review.fingerprint += ':';
         review.fingerprint += std::to_string(occurrence);
-        if (selection.kept.empty() || selection.kept[index]) {
-            visit(review);
-        }
+        visit(review);
     }
 }
 

@@ -26,6 +26,9 @@ struct ReviewFinding {
 struct ReviewSelection {
     std::vector<bool> kept; ///< by index into the list
     std::size_t leftOut = 0;
+    /// Under a cap, the kept findings' fingerprints in list order, worked out once for both
+    /// exports.
+    std::vector<std::string> fingerprints;
 };
 
 /// All findings of `list` without a cap; with one, the `cap` most serious: the highest

@@ -118,14 +118,14 @@ void appendResult(std::string& out, const ReviewFinding& review, std::size_t rul
 
 bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink,
                    const ReviewSelection& selection) {
-    // The rules come first, each from all the findings of its message number.
+    // The rules come first, each from all the log's findings of its message number.
     std::map<std::uint32_t, std::size_t> ruleIndex;
     ExportText made(sink);
     std::string& out = made.text;
     out = "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\","
           "\"runs\":[{\"tool\":{\"driver\":{\"name\":\"" +
           std::string(toolName) + "\",\"version\":\"" + std::string(toolVersion) + "\",\"rules\":[";
-    for (const auto& [number, facts] : gatherRuleFacts(list)) {
+    for (const auto& [number, facts] : gatherRuleFacts(list, selection)) {
         out += ruleIndex.empty() ? "" : ",";
         ruleIndex.emplace(number, ruleIndex.size());
         appendRule(out, number, facts);

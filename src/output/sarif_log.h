@@ -26,18 +26,18 @@ struct SarifRun {
 
 /// Writes a SARIF 2.1.0 log of the findings of `list` to `sink`, in pieces: one run whose
 /// driver is the analyser (QAC 8.1.2.R) and whose conversion names this program; one rule
-/// per message number, in number order; one result per finding, in list order, with its
-/// level from its priority band (8-9 error, 5-7 warning, 0-4 note), its file as a URI
-/// relative to the base id SRCROOT (the folder that holds Src), its line when it is 1 or
-/// more, and its fingerprint (see ReviewFinding). The run's properties name it as its SQL
-/// script does: platform, project, githash, date and time, and its branch when given.
+/// per message number of its results, in number order, from all of them (see RuleFacts); one result
+/// per finding, in list order, with its level from its priority band (8-9 error, 5-7 warning, 0-4
+/// note), its file as a URI relative to the base id SRCROOT (the folder that holds Src), its line
+/// when it is 1 or more, and its fingerprint (see ReviewFinding). The run's properties name it as
+/// its SQL script does: platform, project, githash, date and time, and its branch when given.
 /// automationDetails.id is "vendrik/<platform>/<project>/", or the category and "/".
 /// versionControlProvenance (repository, hash as revisionId, branch as a ref: "main" gives
-/// "refs/heads/main") is there only with a repository URI. invocations[0] says the conversion succeeded, and when it started. Only
-/// the findings that `selection` keeps are results; with a cap, the properties
-/// reviewMaxFindings and omittedFindings say so, and when findings were left out, a warning
-/// of invocations[0] says how many. `artifacts` lists the files of the results. Returns false
-/// when the sink fails.
+/// "refs/heads/main") is there only with a repository URI. invocations[0] says the conversion
+/// succeeded, and when it started. Only the findings that `selection` keeps are results; with a
+/// cap, the properties reviewMaxFindings and omittedFindings say so, and when findings were left
+/// out, a warning of invocations[0] says how many. `artifacts` lists the files of the results.
+/// Returns false when the sink fails.
 bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink& sink,
                    const ReviewSelection& selection = {});
 

@@ -39,11 +39,15 @@ std::string withoutQuotedParts(std::string_view text) {
     return summary;
 }
 
-std::map<std::uint32_t, RuleFacts> gatherRuleFacts(const FindingsList& list) {
+std::map<std::uint32_t, RuleFacts> gatherRuleFacts(const FindingsList& list,
+                                                   const ReviewSelection& selection) {
     std::map<std::uint32_t, RuleFacts> rules;
     // A text and reference (a line end) is read once per message number that has it.
     std::unordered_set<std::uint64_t> read;
     for (std::size_t index = 0; index < list.findings.size(); ++index) {
+        if (!selection.kept.empty() && !selection.kept[index]) {
+            continue;
+        }
         const ListedFinding& listed = list.findings[index];
         RuleFacts& facts = rules[listed.messageNumber];
         ++facts.priorities[std::min<std::uint32_t>(listed.priority, 10)];

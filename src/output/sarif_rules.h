@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/review_findings.h"
 #include "parse/report_reader.h"
 
 #include <array>
@@ -22,8 +23,10 @@ struct RuleFacts {
     std::string summary;
 };
 
-/// The facts of every message number of `list`, by number.
-std::map<std::uint32_t, RuleFacts> gatherRuleFacts(const FindingsList& list);
+/// The facts of every message number of the findings of `list` that `selection` keeps, by
+/// number.
+std::map<std::uint32_t, RuleFacts> gatherRuleFacts(const FindingsList& list,
+                                                   const ReviewSelection& selection);
 
 /// The priority whose findings are most frequent, the highest on a tie (10: above 9).
 std::uint32_t mostFrequentPriority(const RuleFacts& facts);
