@@ -168,6 +168,24 @@ void appendUriPath(std::string& out, std::string_view file) {
     }
 }
 
+std::string uriReference(std::string_view text) {
+    std::string uri;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool allowed =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(c) != std::string_view::npos;
+        if (allowed) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += hexDigits[byte >> 4];
+            uri += hexDigits[byte & 0xF];
+        }
+    }
+    return uri;
+}
+
 void appendJsonPath(std::string& out, std::string_view file) {
     appendJsonString(out, insideRoot(file));
 }

@@ -36,6 +36,10 @@ std::string insideRoot(std::string_view file);
 /// percent-encoded: "Src\Src_NV\my file.c" gives "Src/Src_NV/my%20file.c".
 void appendUriPath(std::string& out, std::string_view file);
 
+/// `text` as a URI reference: every byte that RFC 3986 does not allow in one (not an
+/// unreserved or reserved character, nor "%") percent-encoded; a valid URI stays as it is.
+std::string uriReference(std::string_view text);
+
 /// Appends a source file name as a relative path for JSON: the path inside the root (see
 /// insideRoot) as a JSON string as appendJsonString makes it.
 void appendJsonPath(std::string& out, std::string_view file);

@@ -63,6 +63,9 @@ TEST(JsonText, WritesPathsAsRelativeUrisAndJsonPaths) {
         appendUriPath(out, file);
         EXPECT_EQ(out, uri) << file;
     }
+    EXPECT_EQ(uriReference("https://git.example.com/a/b.git?x=1#y"),
+              "https://git.example.com/a/b.git?x=1#y");
+    EXPECT_EQ(uriReference("https://x/\"a b\"/\xe9"), "https://x/%22a%20b%22/%E9");
     std::string path;
     appendJsonPath(path, "Src\\Src_NV\\a \"b\".c");
     EXPECT_EQ(path, R"("Src/Src_NV/a \"b\".c")");

@@ -141,7 +141,7 @@ bool writeSarifLog(const FindingsList& list, const SarifRun& run, const TextSink
            "holds the source tree's Src folder; every file location is relative to it.\"}}}";
     if (!run.repositoryUri.empty()) { // SARIF requires the repository's URI
         out += ",\"versionControlProvenance\":[{\"repositoryUri\":"sv;
-        appendJsonString(out, run.repositoryUri);
+        appendJsonString(out, uriReference(run.repositoryUri));
         // A branch as a fully qualified ref, as code-scanning uploads require.
         const std::string ref = run.branch.starts_with("refs/") || run.branch.empty()
                                     ? std::string(run.branch)

@@ -32,8 +32,9 @@ struct SarifRun {
 /// when it is 1 or more, and its fingerprint (see ReviewFinding). The run's properties name it as
 /// its SQL script does: platform, project, githash, date and time, and its branch when given.
 /// automationDetails.id is "vendrik/<platform>/<project>/", or the category and "/".
-/// versionControlProvenance (repository, hash as revisionId, branch as a ref: "main" gives
-/// "refs/heads/main") is there only with a repository URI. invocations[0] says the conversion
+/// versionControlProvenance (repository as a URI reference, see uriReference; hash as
+/// revisionId; branch as a ref: "main" gives "refs/heads/main") is there only with a
+/// repository URI. invocations[0] says the conversion
 /// succeeded, and when it started. Only the findings that `selection` keeps are results; with a
 /// cap, the properties reviewMaxFindings and omittedFindings say so, and when findings were left
 /// out, a warning of invocations[0] says how many. `artifacts` lists the files of the results.
