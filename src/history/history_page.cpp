@@ -1,5 +1,6 @@
 #include "history/history_page.h"
 
+#include "history/finding_match.h"
 #include "history/history_output.h"
 #include "history/run_comparison.h"
 #include "output/json_text.h"
@@ -207,15 +208,85 @@ void writeRunsTable(std::ostream& out, const std::vector<RunTotals>& runs) {
     out << "</table>";
 }
 
+/// What a section's headline and the overview say of it: the newest run's total and its
+/// change since the reference run (the newest older one with another hash, as the gate's
+/// default), in findings where both runs' logs are loaded.
+struct Headline {
+    std::int64_t total = 0;
+    std::optional<std::int64_t> change;  ///< nothing without a reference run
+    std::optional<std::size_t> newCount; ///< with both runs' findings
+    std::optional<std::size_t> fixedCount;
+};
+
+/// `runs` oldest first.
+Headline headlineOf(HistoryStore& store, const std::vector<RunTotals>& runs) {
+    const RunTotals& newest = runs.back();
+    Headline headline;
+    headline.total = newest.counters[valueAt("all_errors")];
+    const auto reference = std::find_if(runs.rbegin(), runs.rend(), [&](const RunTotals& run) {
+        return run.run.githash != newest.run.githash;
+    });
+    if (reference == runs.rend()) {
+        return headline;
+    }
+    headline.change = headline.total - reference->counters[valueAt("all_errors")];
+    const auto before = store.findings(reference->run, newest.branch);
+    const auto now = store.findings(newest.run, newest.branch);
+    if (before && now) {
+        const FindingMatch match = matchFindings(*before, *now);
+        headline.newCount = match.added.size();
+        headline.fixedCount = match.fixed.size();
+    }
+    return headline;
+}
+
+/// "+106 (3 new, 2 fixed)", or "no earlier run".
+std::string changeText(const Headline& headline) {
+    if (!headline.change) {
+        return "no earlier run";
+    }
+    std::string text = (*headline.change > 0 ? "+" : "") + std::to_string(*headline.change);
+    if (headline.newCount) {
+        text += " (" + std::to_string(*headline.newCount) + " new, " +
+                std::to_string(*headline.fixedCount) + " fixed)";
+    }
+    return text;
+}
+
+/// "TargetA / Ecu (branch)".
+std::string sectionName(const RunTotals& run) {
+    return escaped(run.run.platform) + " / " + escaped(run.run.project) +
+           (run.branch.empty() ? "" : " (" + escaped(run.branch) + ")");
+}
+
+/// One row of the overview: the section's name, linked, its total, change and trend.
+void writeOverviewRow(std::ostream& out, std::size_t section, const std::vector<RunTotals>& runs,
+                      const Headline& headline) {
+    out << "<tr class=\"overview-row\"><td><a href=\"#section-" << section << "\">"
+        << sectionName(runs.back()) << "</a></td><td>" << headline.total << "</td><td class=\""
+        << (headline.change && *headline.change > 0   ? "worse"
+            : headline.change && *headline.change < 0 ? "better"
+                                                      : "")
+        << "\">" << changeText(headline) << "</td><td>";
+    std::vector<std::int64_t> totals;
+    for (const RunTotals& run : runs) {
+        totals.push_back(run.counters[valueAt("all_errors")]);
+    }
+    writeChart(out, runs, {totals}, {{"all_errors", "#555", valueAt("all_errors")}}, 120, 24,
+               false);
+    out << "</td></tr>";
+}
+
 /// One platform, project and branch: its section of the page.
-void writeProject(std::ostream& out, HistoryStore& store, std::vector<RunTotals> runs) {
-    std::reverse(runs.begin(), runs.end()); // oldest first
+void writeProject(std::ostream& out, HistoryStore& store, const std::vector<RunTotals>& runs,
+                  std::size_t section, const Headline& headline) {
     const RunKey& newest = runs.back().run;
-    out << "<section class=\"project\" data-platform=\"" << escaped(newest.platform)
-        << "\" data-project=\"" << escaped(newest.project) << "\" data-branch=\""
-        << escaped(runs.back().branch) << "\"><h2>" << escaped(newest.platform) << " / "
-        << escaped(newest.project)
-        << (runs.back().branch.empty() ? "" : " (" + escaped(runs.back().branch) + ")") << "</h2>";
+    out << "<section class=\"project\" id=\"section-" << section << "\" data-platform=\""
+        << escaped(newest.platform) << "\" data-project=\"" << escaped(newest.project)
+        << "\" data-branch=\"" << escaped(runs.back().branch) << "\"><h2>"
+        << sectionName(runs.back()) << "</h2><p class=\"headline\"><strong>" << headline.total
+        << "</strong> findings now, " << changeText(headline)
+        << (headline.change ? " since the previous run" : "") << "</p>";
     writeTotalsChart(out, runs);
     const std::vector<FileRow> newestFiles = store.files(newest, runs.back().branch);
     writeTopFiles(out, store, runs, newestFiles);
@@ -245,8 +316,25 @@ void writeHistoryPage(std::ostream& out, HistoryStore& store,
     if (projects.empty()) {
         out << "<p>The database holds no runs.</p>";
     }
+    std::vector<Headline> headlines;
     for (auto& [key, runs] : projects) {
-        writeProject(out, store, std::move(runs));
+        std::reverse(runs.begin(), runs.end()); // oldest first
+        headlines.push_back(headlineOf(store, runs));
+    }
+    if (!projects.empty()) {
+        out << "<section class=\"overview\"><h2>Overview</h2><table><tr><th>platform / project"
+               "</th><th>findings now</th><th>change</th><th>trend</th></tr>";
+        std::size_t section = 0;
+        for (const auto& [key, runs] : projects) {
+            writeOverviewRow(out, section, runs, headlines[section]);
+            ++section;
+        }
+        out << "</table></section>";
+    }
+    std::size_t section = 0;
+    for (const auto& [key, runs] : projects) {
+        writeProject(out, store, runs, section, headlines[section]);
+        ++section;
     }
     out << "</body></html>\n";
 }

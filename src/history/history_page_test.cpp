@@ -114,6 +114,34 @@ TEST(HistoryPage, RanksFilesAndShowsWhatChanged) {
     EXPECT_NE(changed.find("<td class=\"worse\">1 &rarr; 9</td>"), std::string::npos);
 }
 
+// The overview: a row per platform and project, linked to its section, with the newest
+// total and its change since the previous run with another hash; each section's headline
+// says the same.
+TEST(HistoryPage, OpensWithAnOverviewOfEverySection) {
+    using testing::fileRow;
+    FakeStore store;
+    store.add({"P", "A", "h1", "2026.12.01", "02:00:00"}, {fileRow("a.c", 7)});
+    store.add({"P", "A", "h2", "2026.12.02", "02:00:00"}, {fileRow("a.c", 9)});
+    store.add({"P", "A", "h2", "2026.12.02", "03:00:00"}, {fileRow("a.c", 9)}); // a retry
+    store.add({"P", "B", "h3", "2026.12.02", "02:00:00"}, {fileRow("b.c", 4)});
+    const std::string page = pageOf(store);
+    const std::size_t overview = page.find("<section class=\"overview\">");
+    const std::size_t first = page.find("<section class=\"project\" id=\"section-0\"");
+    ASSERT_NE(overview, std::string::npos);
+    ASSERT_LT(overview, first);
+    const std::string rows = page.substr(overview, first - overview);
+    EXPECT_NE(rows.find("<a href=\"#section-0\">P / A</a></td><td>9</td><td class=\"worse\">+2<"),
+              std::string::npos)
+        << rows;
+    EXPECT_NE(
+        rows.find("<a href=\"#section-1\">P / B</a></td><td>4</td><td class=\"\">no earlier run<"),
+        std::string::npos)
+        << rows;
+    EXPECT_NE(page.find("<strong>9</strong> findings now, +2 since the previous run"),
+              std::string::npos);
+    EXPECT_NE(page.find("id=\"section-1\""), std::string::npos);
+}
+
 TEST(HistoryPage, EscapesEveryNameFromTheDatabase) {
     FakeStore store;
     store.add({"<P>", "Q&amp;", "<b>hash", "2026.12.01", "02:00:00"},

@@ -110,6 +110,12 @@ TEST(HistoryFindings, GatesOnTheFindingsThatAreNew) {
     EXPECT_EQ(states["updated"], (Places{"Src/Src_NV/a.c:13", "Src/Src_NV/a.c:23"}));
     EXPECT_EQ(states["unchanged"], Places{"Src/Src_NV/b.c:9"});
     EXPECT_EQ(states["absent"], Places{"Src/Src_NV/b.c:5"});
+
+    // The page's overview and headline count them too.
+    ASSERT_EQ(history({"page", "--database=" + db.path, "--output=" + db.path + ".html"}).status,
+              0);
+    EXPECT_NE(readFile(db.path + ".html").find("5</strong> findings now, +1 (2 new, 1 fixed)"),
+              std::string::npos);
 }
 
 TEST(HistoryFindings, ARetryIsGatedAgainstTheRunBeforeIt) {
