@@ -216,6 +216,7 @@ struct Headline {
     std::optional<std::int64_t> change;  ///< nothing without a reference run
     std::optional<std::size_t> newCount; ///< with both runs' findings
     std::optional<std::size_t> fixedCount;
+    std::optional<FindingChanges> findings; ///< the reference's and the newest run's
 };
 
 /// `runs` oldest first.
@@ -233,11 +234,42 @@ Headline headlineOf(HistoryStore& store, const std::vector<RunTotals>& runs) {
     const auto before = store.findings(reference->run, newest.branch);
     const auto now = store.findings(newest.run, newest.branch);
     if (before && now) {
-        const FindingMatch match = matchFindings(*before, *now);
+        FindingMatch match = matchFindings(*before, *now);
         headline.newCount = match.added.size();
         headline.fixedCount = match.fixed.size();
+        headline.findings = FindingChanges{*before, *now, std::move(match)};
     }
     return headline;
+}
+
+/// The newest run's new findings, then its fixed ones, against the reference run: the first
+/// 100 of each (file, line, number, priority, text), then "and N more".
+void writeFindingChanges(std::ostream& out, const Headline& headline) {
+    if (!headline.findings) {
+        return;
+    }
+    const FindingChanges& changes = *headline.findings;
+    for (const bool added : {true, false}) {
+        const std::vector<std::size_t>& indexes = added ? changes.match.added : changes.match.fixed;
+        const std::vector<TrackedFinding>& findings = added ? changes.head : changes.base;
+        out << "<h3>" << (added ? "New" : "Fixed")
+            << " findings in the newest run: " << indexes.size() << "</h3><table class=\""
+            << (added ? "new" : "fixed")
+            << "-findings\"><tr><th>file</th><th>line</th><th>number</th><th>priority</th>"
+               "<th>text</th></tr>";
+        constexpr std::size_t shown = 100;
+        for (std::size_t at = 0; at < std::min(indexes.size(), shown); ++at) {
+            const TrackedFinding& finding = findings[indexes[at]];
+            out << "<tr><td>" << escaped(finding.file) << "</td><td>" << finding.line << "</td><td>"
+                << finding.number << "</td><td>" << finding.priority
+                << (finding.his ? " (HIS)" : "") << "</td><td>" << escaped(finding.text)
+                << "</td></tr>";
+        }
+        out << "</table>";
+        if (indexes.size() > shown) {
+            out << "<p>and " << indexes.size() - shown << " more</p>";
+        }
+    }
 }
 
 /// "+106 (3 new, 2 fixed)", or "no earlier run".
@@ -288,6 +320,7 @@ void writeProject(std::ostream& out, HistoryStore& store, const std::vector<RunT
         << "</strong> findings now, " << changeText(headline)
         << (headline.change ? " since the previous run" : "") << "</p>";
     writeTotalsChart(out, runs);
+    writeFindingChanges(out, headline);
     const std::vector<FileRow> newestFiles = store.files(newest, runs.back().branch);
     writeTopFiles(out, store, runs, newestFiles);
     writeNewestComparison(out, store, runs, newestFiles);

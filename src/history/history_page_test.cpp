@@ -34,10 +34,12 @@ class FakeStore : public HistoryStore {
                                    const std::string&) override {
         return {};
     }
-    std::optional<std::vector<TrackedFinding>> findings(const RunKey&,
+    std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
                                                         const std::string&) override {
-        return std::nullopt;
+        const auto found = findings_.find(run.githash);
+        return found == findings_.end() ? std::nullopt : std::optional(found->second);
     }
+    std::map<std::string, std::vector<TrackedFinding>> findings_; ///< by hash
     std::vector<RunKey> runKeys(const std::string&, const std::string&,
                                 const std::string&) override {
         std::vector<RunKey> keys;
@@ -140,6 +142,27 @@ TEST(HistoryPage, OpensWithAnOverviewOfEverySection) {
     EXPECT_NE(page.find("<strong>9</strong> findings now, +2 since the previous run"),
               std::string::npos);
     EXPECT_NE(page.find("id=\"section-1\""), std::string::npos);
+}
+
+// The newest run's new and fixed findings: the first 100, then how many more; their texts
+// escaped.
+TEST(HistoryPage, ListsTheNewestRunsNewFindings) {
+    FakeStore store;
+    store.add({"P", "Q", "h1", "2026.12.01", "02:00:00"}, {testing::fileRow("a.c", 1)});
+    store.add({"P", "Q", "h2", "2026.12.02", "02:00:00"}, {testing::fileRow("a.c", 150)});
+    const TrackedFinding gone = {"f", "Src/a.c", 1, 2000, 3, false, "</svg> ]]> \"x\"", ""};
+    store.findings_["h1"] = {gone};
+    for (int line = 1; line <= 150; ++line) {
+        store.findings_["h2"].push_back(
+            {"f" + std::to_string(line), "Src/a.c", line, 2001, 9, false, "<script>y", ""});
+    }
+    const std::string page = pageOf(store);
+    EXPECT_NE(page.find("New findings in the newest run: 150</h3>"), std::string::npos);
+    EXPECT_NE(page.find("<p>and 50 more</p>"), std::string::npos);
+    EXPECT_NE(page.find("<td>&lt;/svg&gt; ]]&gt; &quot;x&quot;</td>"), std::string::npos);
+    for (const char* raw : {"<script>y", "</svg> ]]>"}) {
+        EXPECT_EQ(page.find(raw), std::string::npos) << raw;
+    }
 }
 
 TEST(HistoryPage, EscapesEveryNameFromTheDatabase) {

@@ -114,8 +114,15 @@ TEST(HistoryFindings, GatesOnTheFindingsThatAreNew) {
     // The page's overview and headline count them too.
     ASSERT_EQ(history({"page", "--database=" + db.path, "--output=" + db.path + ".html"}).status,
               0);
-    EXPECT_NE(readFile(db.path + ".html").find("5</strong> findings now, +1 (2 new, 1 fixed)"),
-              std::string::npos);
+    const std::string page = readFile(db.path + ".html");
+    EXPECT_NE(page.find("5</strong> findings now, +1 (2 new, 1 fixed)"), std::string::npos);
+    // ... and list them.
+    EXPECT_NE(page.find("New findings in the newest run: 2</h3>"), std::string::npos);
+    EXPECT_NE(page.find("<tr><td>Src/Src_NV/a.c</td><td>4</td><td>2000</td><td>3</td><td>No "
+                        "else.</td></tr>"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("Fixed findings in the newest run: 1</h3>"), std::string::npos);
 }
 
 TEST(HistoryFindings, ARetryIsGatedAgainstTheRunBeforeIt) {
