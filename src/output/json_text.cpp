@@ -150,15 +150,14 @@ std::string insideRoot(std::string_view file) {
     return path;
 }
 
-void appendUriPath(std::string& out, std::string_view file) {
-    std::string utf8;
-    forEachCharacter(utf8, insideRoot(file), [&](char c) { utf8 += c; });
-    for (const char c : utf8) {
+namespace {
+
+/// Appends `text` with every byte but letters, digits and those in `kept` percent-encoded.
+void appendPercentEncoded(std::string& out, std::string_view text, std::string_view kept) {
+    for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
-                                c == '~' || c == '/';
-        if (unreserved) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            kept.find(c) != std::string_view::npos) {
             out += c;
         } else {
             out += '%';
@@ -168,21 +167,17 @@ void appendUriPath(std::string& out, std::string_view file) {
     }
 }
 
+} // namespace
+
+void appendUriPath(std::string& out, std::string_view file) {
+    std::string utf8;
+    forEachCharacter(utf8, insideRoot(file), [&](char c) { utf8 += c; });
+    appendPercentEncoded(out, utf8, "-._~/");
+}
+
 std::string uriReference(std::string_view text) {
     std::string uri;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool allowed =
-            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(c) != std::string_view::npos;
-        if (allowed) {
-            uri += c;
-        } else {
-            uri += '%';
-            uri += hexDigits[byte >> 4];
-            uri += hexDigits[byte & 0xF];
-        }
-    }
+    appendPercentEncoded(uri, text, "-._~:/?#[]@!$&'()*+,;=%");
     return uri;
 }
 
