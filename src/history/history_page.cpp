@@ -231,13 +231,13 @@ Headline headlineOf(HistoryStore& store, const std::vector<RunTotals>& runs) {
         return headline;
     }
     headline.change = headline.total - reference->counters[valueAt("all_errors")];
-    const auto before = store.findings(reference->run, newest.branch);
-    const auto now = store.findings(newest.run, newest.branch);
+    auto before = store.findings(reference->run, newest.branch);
+    auto now = store.findings(newest.run, newest.branch);
     if (before && now) {
         FindingMatch match = matchFindings(*before, *now);
         headline.newCount = match.added.size();
         headline.fixedCount = match.fixed.size();
-        headline.findings = FindingChanges{*before, *now, std::move(match)};
+        headline.findings = FindingChanges{std::move(*before), std::move(*now), std::move(match)};
     }
     return headline;
 }
