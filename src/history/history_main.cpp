@@ -49,18 +49,17 @@ Format formatOf(const std::string& name) {
 /// passed; else a run that findRun finds. Nothing when there is none.
 const RunKey* baseOf(HistoryStore& store, const Options& options, const std::vector<RunKey>& runs,
                      std::size_t headAt, const std::string& policy) {
-    if (policy != "previous" && policy != "last-passing") {
+    if (policy == "previous") {
+        const auto at = previousRunAt(runs, headAt);
+        return at ? &runs[*at] : nullptr;
+    }
+    if (policy != "last-passing") {
         return &findRun(runs, policy);
     }
     const std::vector<RunKey> passed =
-        policy == "last-passing"
-            ? store.passedRuns(*options.platform, *options.project, options.branch.value_or(""))
-            : std::vector<RunKey>();
+        store.passedRuns(*options.platform, *options.project, options.branch.value_or(""));
     for (std::size_t at = headAt + 1; at < runs.size(); ++at) {
-        const bool chosen = policy == "previous"
-                                ? runs[at].githash != runs[headAt].githash
-                                : std::find(passed.begin(), passed.end(), runs[at]) != passed.end();
-        if (chosen) {
+        if (std::find(passed.begin(), passed.end(), runs[at]) != passed.end()) {
             return &runs[at];
         }
     }

@@ -134,50 +134,11 @@ std::vector<std::size_t> allColumns() {
     return columns;
 }
 
-/// The largest change first (all_errors, then every value), then by name.
-std::vector<const FileChange*> byLargestChange(std::vector<const FileChange*> files) {
-    const auto size = [](const FileChange* file) {
-        const Values change = file->change();
-        std::int64_t all = 0;
-        for (const std::int64_t value : change) {
-            all += value < 0 ? -value : value;
-        }
-        const std::int64_t errors = change[valueAt("all_errors")];
-        return std::pair(errors < 0 ? -errors : errors, all);
-    };
-    std::stable_sort(files.begin(), files.end(),
-                     [&](const FileChange* a, const FileChange* b) { return size(a) > size(b); });
-    return files;
-}
-
-std::vector<const FileChange*> changedFiles(const Comparison& comparison) {
-    std::vector<const FileChange*> files;
-    for (const FileChange& file : comparison.files) {
-        const Values change = file.change();
-        if (!file.base || !file.head ||
-            std::any_of(change.begin(), change.end(), [](std::int64_t v) { return v != 0; })) {
-            files.push_back(&file);
-        }
-    }
-    return byLargestChange(std::move(files));
-}
-
 /// "Src/a.c:12 2982 (priority 3): text", or with "HIS" for a HIS finding.
 std::string findingText(const TrackedFinding& finding, Format format) {
     return shown(finding.file, format) + ":" + std::to_string(finding.line) + " " +
            std::to_string(finding.number) + " (priority " + std::to_string(finding.priority) +
            (finding.his ? ", HIS" : "") + "): " + shown(finding.text, format);
-}
-
-nlohmann::json findingJson(const TrackedFinding& finding) {
-    return {{"fingerprint", utf8Text(finding.fingerprint)},
-            {"file", utf8Text(finding.file)},
-            {"line", finding.line},
-            {"number", finding.number},
-            {"priority", finding.priority},
-            {"his", finding.his},
-            {"text", utf8Text(finding.text)},
-            {"reference", utf8Text(finding.reference)}};
 }
 
 /// Markdown is cut to stay within a merge-request comment: each list within its share.
@@ -261,6 +222,40 @@ void addFindingsJson(nlohmann::json& document, const Comparison& comparison) {
 }
 
 } // namespace
+
+nlohmann::json findingJson(const TrackedFinding& finding) {
+    return {{"fingerprint", utf8Text(finding.fingerprint)},
+            {"file", utf8Text(finding.file)},
+            {"line", finding.line},
+            {"number", finding.number},
+            {"priority", finding.priority},
+            {"his", finding.his},
+            {"text", utf8Text(finding.text)},
+            {"reference", utf8Text(finding.reference)}};
+}
+
+std::string htmlText(std::string_view bytes) {
+    std::string html;
+    for (const char c : utf8Text(bytes)) {
+        switch (c) {
+        case '&':
+            html += "&amp;";
+            break;
+        case '<':
+            html += "&lt;";
+            break;
+        case '>':
+            html += "&gt;";
+            break;
+        case '"':
+            html += "&quot;";
+            break;
+        default:
+            html += c;
+        }
+    }
+    return html;
+}
 
 std::string shown(std::string_view text, Format format) {
     if (format == Format::json) {

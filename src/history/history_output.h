@@ -2,6 +2,8 @@
 
 #include "history/run_comparison.h"
 
+#include <nlohmann/json.hpp>
+
 #include <ostream>
 
 namespace vendrik::history {
@@ -14,6 +16,13 @@ enum class Format { text, markdown, json };
 /// character references, so no name can end a table cell, make a link or carry HTML. JSON
 /// takes the text as it is (its writer escapes).
 std::string shown(std::string_view text, Format format);
+
+/// `bytes` as HTML text, in an element or a quoted attribute: read as UTF-8, other bytes as
+/// Windows-1252 (as the converter's exports read them), with &, <, > and " as references.
+std::string htmlText(std::string_view bytes);
+
+/// A finding as JSON: fingerprint, file, line, number, priority, his, text, reference.
+nlohmann::json findingJson(const TrackedFinding& finding);
 
 /// How a run's date and time read: "0000.00.00 00:00:00" is "unknown time".
 std::string stampOf(const RunKey& run);

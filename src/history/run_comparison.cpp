@@ -150,4 +150,40 @@ void applyNewFindingLimits(const Comparison& comparison, const NewFindingLimits&
     }
 }
 
+std::vector<const FileChange*> byLargestChange(std::vector<const FileChange*> files) {
+    const auto size = [](const FileChange* file) {
+        const Values change = file->change();
+        std::int64_t all = 0;
+        for (const std::int64_t value : change) {
+            all += value < 0 ? -value : value;
+        }
+        const std::int64_t errors = change[valueAt("all_errors")];
+        return std::pair(errors < 0 ? -errors : errors, all);
+    };
+    std::stable_sort(files.begin(), files.end(),
+                     [&](const FileChange* a, const FileChange* b) { return size(a) > size(b); });
+    return files;
+}
+
+std::vector<const FileChange*> changedFiles(const Comparison& comparison) {
+    std::vector<const FileChange*> files;
+    for (const FileChange& file : comparison.files) {
+        const Values change = file.change();
+        if (!file.base || !file.head ||
+            std::any_of(change.begin(), change.end(), [](std::int64_t v) { return v != 0; })) {
+            files.push_back(&file);
+        }
+    }
+    return byLargestChange(std::move(files));
+}
+
+std::optional<std::size_t> previousRunAt(const std::vector<RunKey>& runs, std::size_t headAt) {
+    for (std::size_t at = headAt + 1; at < runs.size(); ++at) {
+        if (runs[at].githash != runs[headAt].githash) {
+            return at;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace vendrik::history

@@ -62,6 +62,17 @@ struct Comparison {
 Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
                        const std::vector<FileRow>& headRows);
 
+/// The files of `comparison` that changed (a count, or a side that lacks the file), the
+/// largest change of all_errors first, then the largest of all values together, then by name.
+std::vector<const FileChange*> changedFiles(const Comparison& comparison);
+
+/// `files` in the order of changedFiles.
+std::vector<const FileChange*> byLargestChange(std::vector<const FileChange*> files);
+
+/// The index in `runs` (newest first) of the run that --base=previous compares the run at
+/// `headAt` with: the newest older run with another hash. Nothing when there is none.
+std::optional<std::size_t> previousRunAt(const std::vector<RunKey>& runs, std::size_t headAt);
+
 /// Finds a run of `runs` (newest first) by `wanted`: a whole hash, or a date and time
 /// ("2026.12.08 11:57:41"); else a unique prefix of a hash ("abc" is not ambiguous beside
 /// "abcdef" when one run's hash is "abc"). Runs of one hash (a retry) mean the newest. Throws
