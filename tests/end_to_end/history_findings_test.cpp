@@ -117,12 +117,14 @@ TEST(HistoryFindings, GatesOnTheFindingsThatAreNew) {
     const std::string page = readFile(db.path + ".html");
     EXPECT_NE(page.find("5</strong> findings now, +1 (2 new, 1 fixed)"), std::string::npos);
     // ... and list them.
-    EXPECT_NE(page.find("New findings in the newest run: 2</h3>"), std::string::npos);
-    EXPECT_NE(page.find("<tr><td>Src/Src_NV/a.c</td><td>4</td><td>2000</td><td>3</td><td>No "
-                        "else.</td></tr>"),
-              std::string::npos)
+    EXPECT_NE(page.find("New findings in the newest run: 2</h4>"), std::string::npos);
+    EXPECT_NE(
+        page.find(
+            "<tr><td>Src/Src_NV/a.c</td><td>4</td><td>2000</td><td>3</td><td class=\"text\">No "
+            "else.</td></tr>"),
+        std::string::npos)
         << page;
-    EXPECT_NE(page.find("Fixed findings in the newest run: 1</h3>"), std::string::npos);
+    EXPECT_NE(page.find("Fixed findings in the newest run: 1</h4>"), std::string::npos);
 }
 
 TEST(HistoryFindings, ARetryIsGatedAgainstTheRunBeforeIt) {
