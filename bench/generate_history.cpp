@@ -4,8 +4,10 @@
 // are fixed and 1 % added each night, and whose lines move in about 0.5 % of the files. It
 // writes testresults, its index, the run totals, the runs' facts and the findings' spans as
 // load does, with the converter's own fingerprints. NEXT_REPORT receives the report of the
-// night after, to time a load into the full database. Deterministic.
-//   generate_history DATABASE NEXT_REPORT [RUNS [FILES [FINDINGS]]]
+// night after, to time a load into the full database. With "steps", the findings grow slowly,
+// fall by a clean-up every 50 nights and jump by about 4 % half-way, as a page's trend shows them.
+// Deterministic.
+//   generate_history DATABASE NEXT_REPORT [RUNS [FILES [FINDINGS [steps]]]]
 //                                        (default 3650 runs, 4000 files, 75000 findings)
 
 #include "analysis/finding_counts.h"
@@ -91,12 +93,13 @@ void exec(const Database& db, const std::string& sql) {
 int main(int argc, char* argv[]) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: generate_history DATABASE NEXT_REPORT [RUNS [FILES "
-                             "[FINDINGS]]]\n");
+                             "[FINDINGS [steps]]]]\n");
         return 2;
     }
     const int runs = argc > 3 ? std::stoi(argv[3]) : 3650;
     const int files = argc > 4 ? std::stoi(argv[4]) : 4000;
     const int total = argc > 5 ? std::stoi(argv[5]) : 75000;
+    const bool steps = argc > 6 && std::string(argv[6]) == "steps";
     Database db;
     openDatabase(db, argv[1], SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 1000);
     exec(db, "pragma journal_mode = off; pragma synchronous = off; begin");
@@ -155,13 +158,24 @@ int main(int argc, char* argv[]) {
     std::string previousKey;
     for (int run = 0; run <= runs; ++run) {
         if (run > 0) { // the night's changes: some fixed, some added, lines moved in some files
+            int fixes = total / 100;
+            int additions = total / 100;
+            if (steps) { // slow growth, a clean-up every 50 nights, a jump half-way
+                additions += total / 1500 + (run == runs / 2 + 25 ? total / 25 : 0);
+                fixes += run % 50 == 0 ? total * 3 / 100 : 0;
+            }
             std::vector<Generated> added;
-            for (int change = 0; change < total / 100; ++change) {
-                const std::size_t at = random() % alive.size();
-                closeSpan(alive[at], previousKey);
-                alive[at] = alive.back();
-                alive.pop_back();
-                added.push_back(fresh(static_cast<int>(random() % static_cast<unsigned>(files))));
+            for (int change = 0; change < std::max(fixes, additions); ++change) {
+                if (change < fixes && !alive.empty()) {
+                    const std::size_t at = random() % alive.size();
+                    closeSpan(alive[at], previousKey);
+                    alive[at] = alive.back();
+                    alive.pop_back();
+                }
+                if (change < additions) {
+                    added.push_back(
+                        fresh(static_cast<int>(random() % static_cast<unsigned>(files))));
+                }
             }
             addFingerprints(added, prints);
             std::vector<int> movedFrom(static_cast<std::size_t>(files), 1 << 30);

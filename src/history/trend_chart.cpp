@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -241,24 +242,57 @@ void writeLines(std::ostream& out, const Frame& frame, const std::vector<Values>
     }
 }
 
+/// A jump of the total that the chart labels, at the point that holds its run.
+struct Jump {
+    std::size_t run;
+    std::size_t point;
+    friend bool operator<(const Jump& a, const Jump& b) { return a.run < b.run; }
+};
+
+/// The jumps to label: rises before falls, the larger first (the later of equal ones), none
+/// nearer than 100 pixels to one taken, at most eight; in run order.
+std::vector<Jump> labelledJumps(const std::vector<std::size_t>& jumps,
+                                const std::vector<Values>& values,
+                                const std::vector<TrendPoint>& points, const Frame& frame) {
+    constexpr std::size_t total = valueAt("all_errors");
+    const auto size = [&](std::size_t at) {
+        const std::int64_t step = values[at][total] - values[at - 1][total];
+        return std::pair(step > 0, step < 0 ? -step : step);
+    };
+    std::vector<std::size_t> largest(jumps.rbegin(), jumps.rend());
+    std::stable_sort(largest.begin(), largest.end(),
+                     [&](std::size_t a, std::size_t b) { return size(a) > size(b); });
+    std::vector<Jump> chosen;
+    for (const std::size_t run : largest) {
+        const auto point = static_cast<std::size_t>(
+            std::partition_point(points.begin(), points.end(),
+                                 [&](const TrendPoint& p) { return p.last < run; }) -
+            points.begin());
+        const bool apart = std::none_of(chosen.begin(), chosen.end(), [&](const Jump& jump) {
+            return std::abs(frame.x(jump.point) - frame.x(point)) < 100;
+        });
+        if (apart && chosen.size() < 8) {
+            chosen.push_back({run, point});
+        }
+    }
+    std::sort(chosen.begin(), chosen.end());
+    return chosen;
+}
+
 /// The marker and label of each jump, the labels on three rows so that near ones stay apart.
 void writeJumps(std::ostream& out, const Frame& frame, const std::vector<RunTotals>& runs,
                 const std::vector<Values>& values, const std::vector<TrendPoint>& points,
-                const std::vector<std::size_t>& jumps) {
+                const std::vector<Jump>& jumps) {
     constexpr std::size_t total = valueAt("all_errors");
     double lastX = -1000;
     int row = 0;
-    for (const std::size_t jump : jumps) {
-        const auto point = static_cast<std::size_t>(
-            std::partition_point(points.begin(), points.end(),
-                                 [&](const TrendPoint& p) { return p.last < jump; }) -
-            points.begin());
-        const double x = frame.x(point);
-        row = x - lastX < 150 ? (row + 1) % 3 : 0;
+    for (const Jump& jump : jumps) {
+        const double x = frame.x(jump.point);
+        row = x - lastX < 220 ? (row + 1) % 3 : 0;
         lastX = x;
         const double labelY = 14 + 13 * row;
-        const double lineY = frame.y(values[points[point].last][total]);
-        out << "<g class=\"jump\" data-run=\"" << htmlText(runs[jump].run.githash)
+        const double lineY = frame.y(values[points[jump.point].last][total]);
+        out << "<g class=\"jump\" data-run=\"" << htmlText(runs[jump.run].run.githash)
             << "\"><line x1=\"" << x << "\" x2=\"" << x << "\" y1=\"" << labelY + 3 << "\" y2=\""
             << lineY - 8 << "\" stroke=\"#666\" stroke-dasharray=\"1 2\"/><path d=\"M" << x - 5
             << ' ' << lineY - 12 << "h10l-5 8z\" fill=\"#000\"/><text x=\"" << x << "\" y=\""
@@ -266,9 +300,9 @@ void writeJumps(std::ostream& out, const Frame& frame, const std::vector<RunTota
             << (x < 160                  ? "start"
                 : x > Frame::width - 160 ? "end"
                                          : "middle")
-            << "\">" << jumpText(values[jump - 1][total], values[jump][total]) << ' '
-            << htmlText(runs[jump].run.githash.substr(0, 8)) << ' ' << htmlText(runs[jump].run.date)
-            << "</text></g>";
+            << "\">" << jumpText(values[jump.run - 1][total], values[jump.run][total]) << ' '
+            << htmlText(runs[jump.run].run.githash.substr(0, 8)) << ' '
+            << htmlText(runs[jump.run].run.date) << "</text></g>";
     }
 }
 
@@ -288,22 +322,15 @@ std::vector<TrendPoint> trendPoints(const std::vector<RunTotals>& runs, std::siz
     return points;
 }
 
-std::vector<std::size_t> totalJumps(const std::vector<RunTotals>& runs, std::size_t most) {
+std::vector<std::size_t> totalJumps(const std::vector<RunTotals>& runs) {
     constexpr std::size_t total = valueAt("all_errors");
-    const auto change = [&](std::size_t at) {
-        const std::int64_t step = runs[at].counters[total] - runs[at - 1].counters[total];
-        return step < 0 ? -step : step;
-    };
     std::vector<std::size_t> jumps;
     for (std::size_t at = 1; at < runs.size(); ++at) {
-        if (change(at) >= 1 && change(at) * 50 >= runs[at - 1].counters[total]) {
+        const std::int64_t step = runs[at].counters[total] - runs[at - 1].counters[total];
+        if (step != 0 && (step < 0 ? -step : step) * 50 >= runs[at - 1].counters[total]) {
             jumps.push_back(at);
         }
     }
-    std::stable_sort(jumps.begin(), jumps.end(),
-                     [&](std::size_t a, std::size_t b) { return change(a) > change(b); });
-    jumps.resize(std::min(jumps.size(), most));
-    std::sort(jumps.begin(), jumps.end());
     return jumps;
 }
 
@@ -338,7 +365,8 @@ void writeTotalsChart(std::ostream& out, const std::vector<RunTotals>& runs, con
     const std::vector<TrendPoint> points = trendPoints(runs);
     const ValueScale scale = valueScale(highest);
     const Frame frame{points.size(), scale.top};
-    const std::vector<std::size_t> jumps = totalJumps(runs);
+    const std::vector<std::size_t> allJumps = totalJumps(runs);
+    const std::vector<Jump> jumps = labelledJumps(allJumps, values, points, frame);
 
     out << "<div class=\"legend\">";
     for (const ChartLine& line : totalLines) {
@@ -369,13 +397,18 @@ void writeTotalsChart(std::ostream& out, const std::vector<RunTotals>& runs, con
     }
     out << "</svg>";
     if (!jumps.empty()) {
-        out << "<p>Jumps in the total:</p><ul class=\"jumps\">";
-        for (const std::size_t jump : jumps) {
-            const std::int64_t before = values[jump - 1][valueAt("all_errors")];
-            const std::int64_t after = values[jump][valueAt("all_errors")];
-            out << "<li>" << htmlText(runs[jump].run.githash) << " ("
-                << htmlText(stampOf(runs[jump].run)) << "): " << groupedNumber(before) << " &rarr; "
-                << groupedNumber(after) << ", " << jumpText(before, after) << "</li>";
+        out << "<p>Jumps in the total";
+        if (jumps.size() < allJumps.size()) {
+            out << ", " << jumps.size() << " of " << allJumps.size()
+                << " (the rises, then the largest falls)";
+        }
+        out << ":</p><ul class=\"jumps\">";
+        for (const Jump& jump : jumps) {
+            const std::int64_t before = values[jump.run - 1][valueAt("all_errors")];
+            const std::int64_t after = values[jump.run][valueAt("all_errors")];
+            out << "<li>" << htmlText(runs[jump.run].run.githash) << " ("
+                << htmlText(stampOf(runs[jump.run].run)) << "): " << groupedNumber(before)
+                << " &rarr; " << groupedNumber(after) << ", " << jumpText(before, after) << "</li>";
         }
         out << "</ul>";
     }

@@ -30,9 +30,8 @@ struct TrendPoint {
 std::vector<TrendPoint> trendPoints(const std::vector<RunTotals>& runs, std::size_t most = 130);
 
 /// The runs (indexes, oldest first) whose total all_errors differs from the run before by at
-/// least 2 % of that run's total, and by one finding at least: the `most` largest changes,
-/// earlier runs first among equal changes, in run order.
-std::vector<std::size_t> totalJumps(const std::vector<RunTotals>& runs, std::size_t most = 8);
+/// least 2 % of that run's total, and by one finding at least, in run order.
+std::vector<std::size_t> totalJumps(const std::vector<RunTotals>& runs);
 
 /// A value axis: from 0 to `top` in steps of `step`, which is 1, 2 or 5 times a power of ten,
 /// with at most five steps, `top` the least multiple of `step` that reaches the highest value
@@ -49,7 +48,8 @@ std::string groupedNumber(std::int64_t value);
 /// Writes the chart of the totals of `runs` (oldest first, at least one) as SVG: all_errors,
 /// the bands and HIS as lines told apart by colour and dash pattern, a value axis with its
 /// grid, a time axis labelled with dates, the range of each point that stands for several
-/// runs, the total's jumps (see totalJumps) marked and labelled, and for each point a
+/// runs, the total's jumps (see totalJumps) marked and labelled (rises before falls, larger
+/// first, at most eight, apart from each other), and for each point a
 /// focusable title with its runs, date, time and values. A legend comes before it and a list
 /// of the jumps after it; its text alternative describes the trend in words. `id` is unique
 /// in the page; `name` is HTML text.

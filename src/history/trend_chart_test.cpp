@@ -74,20 +74,18 @@ TEST(TrendChart, ShowsManyRunsAsPeriods) {
 TEST(TrendChart, FindsTheJumpsOfTheTotal) {
     struct Case {
         std::vector<std::int64_t> totals;
-        std::size_t most;
         std::vector<std::size_t> jumps;
     };
     const Case cases[] = {
-        {{100, 101, 103, 100, 150}, 8, {3, 4}}, // +2 from 101 is under 2 %, -3 from 103 not
-        {{1000, 1020, 1039}, 8, {1}},           // 2 % exactly, then 1.9 %
-        {{0, 0, 1, 1}, 8, {2}},                 // from none
-        {{50, 50, 50}, 8, {}},
-        {{100, 200, 100, 130, 160, 100}, 2, {1, 2}}, // the largest two, earlier first on a tie
-        {{7}, 8, {}},
+        {{100, 101, 103, 100, 150}, {3, 4}}, // +2 from 101 is under 2 %, -3 from 103 not
+        {{1000, 1020, 1039}, {1}},           // 2 % exactly, then 1.9 %
+        {{0, 0, 1, 1}, {2}},                 // from none
+        {{50, 50, 50}, {}},
+        {{7}, {}},
     };
     for (const Case& test : cases) {
         const auto runs = nightlyRuns(test.totals.size(), monday2026_11_02, true, test.totals);
-        EXPECT_EQ(totalJumps(runs, test.most), test.jumps) << ::testing::PrintToString(test.totals);
+        EXPECT_EQ(totalJumps(runs), test.jumps) << ::testing::PrintToString(test.totals);
     }
 }
 
@@ -145,6 +143,33 @@ TEST(TrendChart, DrawsAxesRangesAndJumps) {
     for (const char* dashes : {"9 3", "4 3", "12 3 3 3", "2 2"}) {
         EXPECT_EQ(count(std::string("stroke-dasharray=\"") + dashes + "\""), 2u) << dashes;
     }
+}
+
+// Of many jumps, the rises and then the largest falls are labelled, apart from each other; the
+// list under the chart says how many there are.
+TEST(TrendChart, LabelsTheLargestJumpsApart) {
+    std::vector<std::int64_t> totals = {10000}; // a clean-up of 3 % every 50 nights, a jump
+    for (std::size_t run = 1; run < 3000; ++run) {
+        totals.push_back(run % 50 == 0 ? totals.back() * 97 / 100 : totals.back());
+        totals.back() += run == 1500 ? 500 : run == 2925 ? totals.back() / 40 : 0;
+    }
+    std::ostringstream out;
+    writeTotalsChart(out, nightlyRuns(3000, monday2026_11_02, true, totals), "c", "P / Q");
+    const std::string chart = out.str();
+    std::vector<double> labels;
+    for (auto at = chart.find("<g class=\"jump\""); at != std::string::npos;
+         at = chart.find("<g class=\"jump\"", at + 1)) {
+        labels.push_back(std::stod(chart.substr(chart.find("x1=\"", at) + 4)));
+    }
+    ASSERT_EQ(labels.size(), 7u); // as many as fit 100 pixels apart
+    for (std::size_t at = 1; at < labels.size(); ++at) {
+        EXPECT_GE(labels[at] - labels[at - 1], 100) << at;
+    }
+    EXPECT_NE(chart.find("<g class=\"jump\" data-run=\"h1500\">"), std::string::npos);
+    EXPECT_NE(chart.find("<g class=\"jump\" data-run=\"h2925\">"), std::string::npos); // a rise
+    EXPECT_NE(chart.find("<g class=\"jump\" data-run=\"h50\">"), std::string::npos);
+    EXPECT_NE(chart.find("<p>Jumps in the total, 7 of 60 (the rises, then the largest falls):</p>"),
+              std::string::npos);
 }
 
 } // namespace
