@@ -78,7 +78,8 @@ constexpr ChartLine totalLines[] = {{"total", "#000000", "", valueAt("all_errors
 
 /// The change of a jump: "+106 (+4.9 %)", or "+3 (from 0)".
 std::string jumpText(std::int64_t before, std::int64_t after) {
-    std::string text = (after > before ? "+" : "") + groupedNumber(after - before);
+    std::string text = after > before ? "+" : "";
+    text += groupedNumber(after - before);
     if (before == 0) {
         return text + " (from 0)";
     }
@@ -166,7 +167,7 @@ std::string chartDescription(const std::vector<RunTotals>& runs, const std::vect
             lowest = std::min(lowest, run[line.column]);
             highest = std::max(highest, run[line.column]);
         }
-        text += " " + std::string(line.name) + " from " +
+        text += std::string(" ") + line.name + " from " +
                 std::to_string(values.front()[line.column]) + " to " +
                 std::to_string(values.back()[line.column]) + " (lowest " + std::to_string(lowest) +
                 ", highest " + std::to_string(highest) + ").";
@@ -223,7 +224,7 @@ void writeLines(std::ostream& out, const Frame& frame, const std::vector<Values>
                 highest = std::max(highest, values[at][line.column]);
             }
             if (lowest != highest) {
-                ranges += "M" + std::to_string(frame.x(point)) + " " +
+                ranges += std::string("M") + std::to_string(frame.x(point)) + " " +
                           std::to_string(frame.y(lowest)) + "V" + std::to_string(frame.y(highest));
             }
         }
@@ -345,11 +346,16 @@ ValueScale valueScale(std::int64_t highest) {
 }
 
 std::string groupedNumber(std::int64_t value) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), ",");
+    const std::string digits = std::to_string(value);
+    const std::size_t sign = value < 0 ? 1 : 0;
+    std::string text = digits.substr(0, sign);
+    for (std::size_t at = sign; at < digits.size(); ++at) {
+        if (at > sign && (digits.size() - at) % 3 == 0) {
+            text += ',';
+        }
+        text += digits[at];
     }
-    return (value < 0 ? "-" : "") + digits;
+    return text;
 }
 
 void writeTotalsChart(std::ostream& out, const std::vector<RunTotals>& runs, const std::string& id,
