@@ -100,16 +100,7 @@ std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& optio
         }
         return alone;
     }
-    Comparison comparison =
-        compareRuns(*base, store.files(*base, branch), head, store.files(head, branch));
-    auto baseFindings = store.findings(*base, branch);
-    auto headFindings = store.findings(head, branch);
-    if (baseFindings && headFindings) {
-        FindingMatch match = matchFindings(*baseFindings, *headFindings);
-        comparison.findings =
-            FindingChanges{std::move(*baseFindings), std::move(*headFindings), std::move(match)};
-    }
-    return comparison;
+    return compareStoredRuns(store, *base, head, store.files(head, branch), branch);
 }
 
 /// Reads the whole file at `path` into `script`: "" when it was read to its end, else what

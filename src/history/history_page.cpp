@@ -1,6 +1,5 @@
 #include "history/history_page.h"
 
-#include "history/finding_match.h"
 #include "history/history_output.h"
 #include "history/run_comparison.h"
 #include "history/trend_chart.h"
@@ -43,16 +42,8 @@ Section sectionOf(HistoryStore& store, std::vector<RunTotals> runs) {
     if (!reference) {
         return section;
     }
-    const RunKey& base = newestFirst[*reference];
-    section.comparison =
-        compareRuns(base, store.files(base, newest.branch), newest.run, section.newestFiles);
-    auto before = store.findings(base, newest.branch);
-    auto now = store.findings(newest.run, newest.branch);
-    if (before && now) {
-        FindingMatch match = matchFindings(*before, *now);
-        section.comparison->findings =
-            FindingChanges{std::move(*before), std::move(*now), std::move(match)};
-    }
+    section.comparison = compareStoredRuns(store, newestFirst[*reference], newest.run,
+                                           section.newestFiles, newest.branch);
     return section;
 }
 

@@ -150,6 +150,19 @@ void applyNewFindingLimits(const Comparison& comparison, const NewFindingLimits&
     }
 }
 
+Comparison compareStoredRuns(HistoryStore& store, const RunKey& base, const RunKey& head,
+                             const std::vector<FileRow>& headRows, const std::string& branch) {
+    Comparison comparison = compareRuns(base, store.files(base, branch), head, headRows);
+    auto baseFindings = store.findings(base, branch);
+    auto headFindings = store.findings(head, branch);
+    if (baseFindings && headFindings) {
+        FindingMatch match = matchFindings(*baseFindings, *headFindings);
+        comparison.findings =
+            FindingChanges{std::move(*baseFindings), std::move(*headFindings), std::move(match)};
+    }
+    return comparison;
+}
+
 std::vector<const FileChange*> byLargestChange(std::vector<const FileChange*> files) {
     const auto size = [](const FileChange* file) {
         const Values change = file->change();

@@ -62,6 +62,11 @@ struct Comparison {
 Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
                        const std::vector<FileRow>& headRows);
 
+/// `base` and `head` (whose rows are `headRows`) of `branch` compared as `store` holds them,
+/// finding by finding where both SARIF logs are loaded.
+Comparison compareStoredRuns(HistoryStore& store, const RunKey& base, const RunKey& head,
+                             const std::vector<FileRow>& headRows, const std::string& branch);
+
 /// The files of `comparison` that changed (a count, or a side that lacks the file), the
 /// largest change of all_errors first, then the largest of all values together, then by name.
 std::vector<const FileChange*> changedFiles(const Comparison& comparison);
