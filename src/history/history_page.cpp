@@ -54,7 +54,7 @@ std::string changeText(const Section& section) {
     }
     const std::int64_t change = section.comparison->headTotal[valueAt("all_errors")] -
                                 section.comparison->baseTotal[valueAt("all_errors")];
-    std::string text = (change > 0 ? "+" : "") + groupedNumber(change);
+    std::string text = signedNumber(change);
     if (const auto& findings = section.comparison->findings) {
         text += " (" + groupedNumber(static_cast<std::int64_t>(findings->match.added.size())) +
                 " new, " + groupedNumber(static_cast<std::int64_t>(findings->match.fixed.size())) +
@@ -124,7 +124,7 @@ void writeChangedFiles(std::ostream& out, const Comparison& comparison) {
             out << "<td class=\"" << changeClass(change) << "\">"
                 << (file.base ? std::to_string((*file.base)[column]) : "-") << " &rarr; "
                 << (file.head ? std::to_string((*file.head)[column]) : "-") << " ("
-                << (change > 0 ? "+" : "") << change << ")</td>";
+                << signedNumber(change) << ")</td>";
         }
         out << "</tr>";
     }
@@ -220,7 +220,7 @@ void writeDrivingFiles(std::ostream& out, HistoryStore& store, const Section& se
             const std::int64_t change = file.now - file.before;
             out << "<tr><td>" << htmlText(file.row->filename) << "</td><td>" << file.now
                 << "</td><td class=\"" << changeClass(change) << "\">" << file.before << " &rarr; "
-                << file.now << " (" << (change > 0 ? "+" : "") << change << ")</td><td>";
+                << file.now << " (" << signedNumber(change) << ")</td><td>";
             writeSparkline(out, trends[at], top,
                            htmlText(file.row->filename) + ": " + std::to_string(file.before) +
                                " to " + std::to_string(file.now) + span);

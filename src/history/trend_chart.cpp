@@ -78,8 +78,7 @@ constexpr ChartLine totalLines[] = {{"total", "#000000", "", valueAt("all_errors
 
 /// The change of a jump: "+106 (+4.9 %)", or "+3 (from 0)".
 std::string jumpText(std::int64_t before, std::int64_t after) {
-    std::string text = after > before ? "+" : "";
-    text += groupedNumber(after - before);
+    std::string text = signedNumber(after - before);
     if (before == 0) {
         return text + " (from 0)";
     }
@@ -224,8 +223,12 @@ void writeLines(std::ostream& out, const Frame& frame, const std::vector<Values>
                 highest = std::max(highest, values[at][line.column]);
             }
             if (lowest != highest) {
-                ranges += std::string("M") + std::to_string(frame.x(point)) + " " +
-                          std::to_string(frame.y(lowest)) + "V" + std::to_string(frame.y(highest));
+                ranges.append("M")
+                    .append(std::to_string(frame.x(point)))
+                    .append(" ")
+                    .append(std::to_string(frame.y(lowest)))
+                    .append("V")
+                    .append(std::to_string(frame.y(highest)));
             }
         }
         if (!ranges.empty()) {
@@ -356,6 +359,10 @@ std::string groupedNumber(std::int64_t value) {
         text += digits[at];
     }
     return text;
+}
+
+std::string signedNumber(std::int64_t change) {
+    return (change > 0 ? std::string("+") : std::string()).append(groupedNumber(change));
 }
 
 void writeTotalsChart(std::ostream& out, const std::vector<RunTotals>& runs, const std::string& id,

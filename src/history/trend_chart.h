@@ -45,6 +45,9 @@ ValueScale valueScale(std::int64_t highest);
 /// `value` with a comma between groups of three digits: "-12,345".
 std::string groupedNumber(std::int64_t value);
 
+/// A change as groupedNumber writes it, with "+" before a rise: "+1,234", "-5", "0".
+std::string signedNumber(std::int64_t change);
+
 /// Writes the chart of the totals of `runs` (oldest first, at least one) as SVG: all_errors,
 /// the bands and HIS as lines told apart by colour and dash pattern, a value axis with its
 /// grid, a time axis labelled with dates, the range of each point that stands for several

@@ -103,6 +103,9 @@ TEST(TrendChart, ScalesAndGroupsNumbers) {
     for (const auto& [value, text] : numbers) {
         EXPECT_EQ(groupedNumber(value), text) << value;
     }
+    EXPECT_EQ(signedNumber(1234), "+1,234");
+    EXPECT_EQ(signedNumber(0), "0");
+    EXPECT_EQ(signedNumber(-5), "-5");
 }
 
 // The chart of 300 nights: a point a week with its range, the dates on the time axis, the
