@@ -3,8 +3,8 @@
 # 4,000-file project with 75,000 findings, about 1 % fixed and 1 % added each night (kept in
 # bench/data): load of the night after (its SQL script and SARIF log, converted by vendrik),
 # then runs, compare and gate --max-new=0 of the newest two runs, and page, each with its
-# wall time (the median of five runs but for load) and peak memory; and what the findings'
-# history stores.
+# wall time (the median of five runs but for load), peak memory and number of queries; and
+# what the findings' history stores.
 #   bench/history.sh [RUNS [FILES [FINDINGS]]]     (default 3650 runs, 4000 files, 75000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,7 +31,7 @@ one=(--platform=TargetA --project=Nightly)
 query() { sqlite3 "$work/results.db" "$1"; }
 echo "Database: $database, $(query 'select count(*) from testresults') rows of testresults," \
     "$(du -m "$database" | cut -f1) MiB"
-printf '| %-8s | %8s | %14s |\n' command "wall (s)" "peak RSS (MiB)"
+printf '| %-8s | %8s | %14s | %7s |\n' command "wall (s)" "peak RSS (MiB)" queries
 for command in load runs compare gate page; do
     arguments=("$command" --database="$work/results.db")
     case $command in
@@ -49,7 +49,11 @@ for command in load runs compare gate page; do
         times+=("$seconds")
     done
     median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")
-    printf '| %-8s | %8s | %14s |\n' "$command" "$median" "$((kib / 1024))"
+    # The queries on the database, counted by the same command run again in-process (load
+    # then finds its run present and stages nothing).
+    queries=$(build-bench/bench/count_queries "${arguments[@]}" 2>&1 >/dev/null | tail -n 1 |
+        sed 's/queries: //')
+    printf '| %-8s | %8s | %14s | %7s |\n' "$command" "$median" "$((kib / 1024))" "$queries"
 done
 spans=$(query 'select count(*) from vendrik_history_findings')
 bytes=$(query "select sum(pgsize) from dbstat where name like 'vendrik_history_findings%'")

@@ -1,5 +1,7 @@
 #include "history/history_main.h"
 
+#include "history/script_load.h"
+#include "history/sqlite_database.h"
 #include "test_support/history_scripts.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +109,53 @@ TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
         const Ran ran = historyMain(arguments);
         EXPECT_EQ(ran.status, historyFailed) << arguments[0];
         EXPECT_EQ(ran.err, message) << arguments[0];
+    }
+}
+
+// Each reading command makes as many queries on a database of 3 runs of 2 files as on one of
+// 40 runs of 30 files: set-based, not one per run or file.
+TEST(HistoryMain, MakesAsManyQueriesWhateverTheNumberOfRunsAndFiles) {
+    const auto fill = [](const std::string& path, int runs, int files) {
+        for (int run = 1; run <= runs; ++run) {
+            const RunKey key = {"P", "Q", "h" + std::to_string(run),
+                                "2026.10." + std::to_string(10 + run / 2),
+                                run % 2 == 0 ? "02:00:00" : "14:00:00"};
+            std::vector<FileRow> rows;
+            std::vector<testing::LogFinding> findings;
+            for (int file = 0; file < files; ++file) {
+                const std::string name = "f" + std::to_string(file) + ".c";
+                rows.push_back(testing::fileRow("P\\Src\\" + name, 1 + (file + run) % 3));
+                findings.push_back({"Src\\" + name, static_cast<std::uint32_t>(run)});
+            }
+            loadScript(path, testing::scriptOf(key, rows));
+            loadLog(path, testing::logOf(key, findings), std::nullopt);
+        }
+    };
+    const testing::TemporaryDatabase small;
+    const testing::TemporaryDatabase large;
+    fill(small.path, 3, 2);
+    fill(large.path, 40, 30);
+    const std::vector<std::vector<std::string>> commands = {
+        {"runs"},
+        {"compare", "--platform=P", "--project=Q"},
+        {"gate", "--platform=P", "--project=Q", "--max-new=0", "--format=json"},
+        {"page", "--output=PAGE"}};
+    for (const auto& command : commands) {
+        std::vector<std::size_t> counts;
+        for (const testing::TemporaryDatabase* db : {&small, &large}) {
+            std::vector<std::string> arguments = command;
+            arguments.push_back("--database=" + db->path);
+            for (std::string& argument : arguments) {
+                argument =
+                    argument == "--output=PAGE" ? "--output=" + db->path + ".html" : argument;
+            }
+            const std::size_t before = queriesRun();
+            const Ran ran = historyMain(arguments);
+            EXPECT_NE(ran.status, 2) << command[0] << ": " << ran.err;
+            counts.push_back(queriesRun() - before);
+        }
+        EXPECT_EQ(counts[0], counts[1]) << command[0];
+        EXPECT_LT(counts[1], 40u) << command[0];
     }
 }
 

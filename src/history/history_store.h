@@ -92,8 +92,9 @@ class HistoryStore {
     virtual std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
                                                                 const std::string& branch) = 0;
 
-    /// The all_errors count of each of `filenames` in every run of `runs`, oldest run first:
-    /// one vector per file name, one value per run of `runs` (0 where the file has no row).
+    /// The all_errors count of each of `filenames` in every run of `runs`: one vector per
+    /// file name, one value per run of `runs` in its order (0 where the file has no row). One
+    /// query, whatever the number of runs.
     virtual std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs, const std::vector<std::string>& filenames) = 0;
 };

@@ -13,7 +13,20 @@ void Database::fail(const std::string& doing) const {
     throw StoreError("could not " + doing + " in " + path + ": " + sqlite3_errmsg(handle));
 }
 
+namespace {
+std::size_t queries = 0;
+} // namespace
+
+std::size_t queriesRun() {
+    return queries;
+}
+
+void countQuery() {
+    ++queries;
+}
+
 void execute(const Database& db, const char* sql, const std::string& doing) {
+    countQuery();
     if (sqlite3_exec(db.handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
         db.fail(doing);
     }

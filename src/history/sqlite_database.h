@@ -23,6 +23,11 @@ struct Database {
     [[noreturn]] void fail(const std::string& doing) const;
 };
 
+/// The number of queries that this process ran through Statement and execute: each execution
+/// of a statement counts once. A converter script's own statements do not count.
+std::size_t queriesRun();
+void countQuery();
+
 /// A prepared statement that is finalised with the object.
 class Statement {
   public:
@@ -56,6 +61,9 @@ class Statement {
     }
     /// True for a row, false at the end.
     bool step() {
+        if (sqlite3_stmt_busy(statement_) == 0) {
+            countQuery(); // a new execution
+        }
         const int result = sqlite3_step(statement_);
         if (result != SQLITE_ROW && result != SQLITE_DONE) {
             db_.fail(doing_);

@@ -263,21 +263,41 @@ class SqliteStore : public HistoryStore {
     std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs,
                const std::vector<std::string>& filenames) override {
-        // One lookup in the table's UNIQUE (date, time, filename) index per run and file.
-        Statement query(db_,
-                        "select all_errors from testresults where date = ?1 and time = ?2 and "
-                        "filename = ?3 and platform = ?4 and project = ?5 and githash = ?6",
-                        "read the trend of a file");
-        std::vector<std::vector<std::int64_t>> trends;
-        for (const std::string& filename : filenames) {
-            std::vector<std::int64_t> trend;
-            for (const RunTotals& totals : runs) {
-                const RunKey& run = totals.run;
-                query.reset().bind(1, run.date).bind(2, run.time).bind(3, filename);
-                query.bind(4, run.platform).bind(5, run.project).bind(6, run.githash);
-                trend.push_back(query.step() ? query.number(0) : 0);
+        std::vector<std::vector<std::int64_t>> trends(filenames.size(),
+                                                      std::vector<std::int64_t>(runs.size()));
+        if (runs.empty() || filenames.empty()) {
+            return trends;
+        }
+        // One query: the files' rows from the first run's date to the last's, by the table's
+        // UNIQUE (date, time, filename) index; then each row to its run.
+        std::map<std::tuple<std::string, std::string, std::string, std::string, std::string>,
+                 std::size_t>
+            runAt;
+        auto [first, last] = std::minmax_element(
+            runs.begin(), runs.end(),
+            [](const RunTotals& a, const RunTotals& b) { return a.run.date < b.run.date; });
+        for (std::size_t at = 0; at < runs.size(); ++at) {
+            const RunKey& run = runs[at].run;
+            runAt[{run.date, run.time, run.platform, run.project, run.githash}] = at;
+        }
+        std::string sql = "select filename, date, time, platform, project, githash, all_errors "
+                          "from testresults where date >= ?1 and date <= ?2 and filename in (";
+        for (std::size_t at = 0; at < filenames.size(); ++at) {
+            sql += (at == 0 ? "?" : ", ?") + std::to_string(at + 3);
+        }
+        Statement query(db_, sql + ")", "read the trends of files");
+        query.bind(1, first->run.date).bind(2, last->run.date);
+        std::map<std::string, std::size_t> fileAt;
+        for (std::size_t at = 0; at < filenames.size(); ++at) {
+            query.bind(static_cast<int>(at + 3), filenames[at]);
+            fileAt[filenames[at]] = at;
+        }
+        while (query.step()) {
+            const auto run = runAt.find(
+                {query.text(1), query.text(2), query.text(3), query.text(4), query.text(5)});
+            if (run != runAt.end()) {
+                trends[fileAt.at(query.text(0))][run->second] = query.number(6);
             }
-            trends.push_back(std::move(trend));
         }
         return trends;
     }

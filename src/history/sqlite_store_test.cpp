@@ -46,7 +46,10 @@ TEST(SqliteStore, ReadsRunsFilesAndTrendsAsLoaded) {
     EXPECT_EQ(files[0].filename, "a.c") << "by name";
     EXPECT_EQ(files[1].counters, fileRow("b.c", 5, 2).counters);
 
-    // Oldest run first; 0 where a file has no row, whatever the file before it had.
+    // Oldest run first; 0 where a file has no row, whatever the file before it had; the rows
+    // of another project in those days are not theirs.
+    loadScript(db.path,
+               scriptOf({"P", "other", "o1", "2026.12.02", "03:00:00"}, {fileRow("a.c", 40)}));
     const std::vector<RunTotals> oldestFirst(runs.rbegin(), runs.rend());
     const auto trends = store->fileTrends(oldestFirst, {"b.c", "a.c", "none.c"});
     EXPECT_EQ(trends, (std::vector<std::vector<std::int64_t>>{{0, 5, 0}, {1, 2, 3}, {0, 0, 0}}));
