@@ -26,7 +26,6 @@ build-bench/vendrik --platform=TargetA --input="$next" --output="$work/next.sql"
     --sarif_output="$work/next.sarif" >/dev/null
 cp "$database" "$work/results.db" # load changes it; the generated one is kept
 sync "$work/results.db"            # written out: a load must not wait for the copy
-history=build-bench/vendrik-history
 one=(--platform=TargetA --project=Nightly)
 query() { sqlite3 "$work/results.db" "$1"; }
 echo "Database: $database, $(query 'select count(*) from testresults') rows of testresults," \
@@ -42,17 +41,17 @@ for command in load runs compare gate page; do
     esac
     # load once (it changes the database); the others the median of five runs. The gate's
     # status says pass or fail; the time is what counts here.
+    # Run by count_queries: vendrik-history's entry point in a program that then prints the
+    # number of queries it made.
     times=()
     for _ in $([ "$command" = load ] && echo 1 || echo 1 2 3 4 5); do
-        out=$(build-bench/bench/measure "$history" "${arguments[@]}" 2>&1 >/dev/null | tail -n 1 || true)
-        read -r seconds kib <<<"$out"
+        out=$(build-bench/bench/measure build-bench/bench/count_queries "${arguments[@]}" 2>&1 \
+            >/dev/null || true)
+        read -r seconds kib <<<"$(tail -n 1 <<<"$out")"
+        queries=$(sed -n 's/^queries: //p' <<<"$out")
         times+=("$seconds")
     done
     median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")
-    # The queries on the database, counted by the same command run again in-process (load
-    # then finds its run present and stages nothing).
-    queries=$(build-bench/bench/count_queries "${arguments[@]}" 2>&1 >/dev/null | tail -n 1 |
-        sed 's/queries: //')
     printf '| %-8s | %8s | %14s | %7s |\n' "$command" "$median" "$((kib / 1024))" "$queries"
 done
 spans=$(query 'select count(*) from vendrik_history_findings')
