@@ -113,15 +113,21 @@ struct Frame {
     }
 };
 
+/// The lowest and the highest value of `column` in the runs from `first` to `last`.
+std::pair<std::int64_t, std::int64_t> rangeOf(const std::vector<Values>& values, std::size_t column,
+                                              std::size_t first, std::size_t last) {
+    std::pair<std::int64_t, std::int64_t> range(values[first][column], values[first][column]);
+    for (std::size_t at = first; at <= last; ++at) {
+        range.first = std::min(range.first, values[at][column]);
+        range.second = std::max(range.second, values[at][column]);
+    }
+    return range;
+}
+
 /// "name 12", or "name 12 (10 to 14)" where the point's runs differ.
 std::string valueText(const ChartLine& line, const std::vector<Values>& values,
                       const TrendPoint& point) {
-    std::int64_t lowest = values[point.first][line.column];
-    std::int64_t highest = lowest;
-    for (std::size_t at = point.first; at <= point.last; ++at) {
-        lowest = std::min(lowest, values[at][line.column]);
-        highest = std::max(highest, values[at][line.column]);
-    }
+    const auto [lowest, highest] = rangeOf(values, line.column, point.first, point.last);
     std::string text =
         std::string(line.name) + " " + std::to_string(values[point.last][line.column]);
     return lowest == highest
@@ -160,12 +166,7 @@ std::string chartDescription(const std::vector<RunTotals>& runs, const std::vect
     }
     text += ".";
     for (const ChartLine& line : totalLines) {
-        std::int64_t lowest = values.front()[line.column];
-        std::int64_t highest = lowest;
-        for (const Values& run : values) {
-            lowest = std::min(lowest, run[line.column]);
-            highest = std::max(highest, run[line.column]);
-        }
+        const auto [lowest, highest] = rangeOf(values, line.column, 0, values.size() - 1);
         text += std::string(" ") + line.name + " from " +
                 std::to_string(values.front()[line.column]) + " to " +
                 std::to_string(values.back()[line.column]) + " (lowest " + std::to_string(lowest) +
@@ -216,12 +217,8 @@ void writeLines(std::ostream& out, const Frame& frame, const std::vector<Values>
     for (const ChartLine& line : totalLines) {
         std::string ranges;
         for (std::size_t point = 0; point < points.size(); ++point) {
-            std::int64_t lowest = values[points[point].first][line.column];
-            std::int64_t highest = lowest;
-            for (std::size_t at = points[point].first; at <= points[point].last; ++at) {
-                lowest = std::min(lowest, values[at][line.column]);
-                highest = std::max(highest, values[at][line.column]);
-            }
+            const auto [lowest, highest] =
+                rangeOf(values, line.column, points[point].first, points[point].last);
             if (lowest != highest) {
                 ranges.append("M")
                     .append(std::to_string(frame.x(point)))
