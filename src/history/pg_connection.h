@@ -1,0 +1,71 @@
+#pragma once
+
+#include "history/history_store.h"
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vendrik::history {
+
+/// `target` as messages may show it: a libpq connection URI or key=value string with its
+/// password, wherever it stands, written as "***".
+std::string shownTarget(const std::string& target);
+
+/// The rows of one query, text in each column; freed with the object.
+class PgRows {
+  public:
+    explicit PgRows(PGresult* result) : result_(result, PQclear) {}
+    int size() const { return PQntuples(result_.get()); }
+    bool isNull(int row, int column) const { return PQgetisnull(result_.get(), row, column) != 0; }
+    std::string text(int row, int column) const {
+        return {PQgetvalue(result_.get(), row, column),
+                static_cast<std::size_t>(PQgetlength(result_.get(), row, column))};
+    }
+    std::int64_t number(int row, int column) const { return std::stoll(text(row, column)); }
+    PGresult* handle() const { return result_.get(); }
+
+  private:
+    std::unique_ptr<PGresult, void (*)(PGresult*)> result_;
+};
+
+/// A connection to a PostgreSQL server, closed with the object (which rolls back what it did
+/// not commit).
+class PgConnection {
+  public:
+    /// Connects to `target`: a libpq connection URI ("postgresql://[user@]host[:port]/db")
+    /// or key=value string ("service=NAME"); the password comes as libpq users give it (in
+    /// the target, PGPASSWORD, ~/.pgpass, a service file). Throws StoreError, naming the
+    /// target without its password.
+    explicit PgConnection(const std::string& target);
+
+    /// Runs `sql` with the parameters $1, $2, ... of `parameters` (nothing for NULL), as
+    /// text; throws PgError saying what it was `doing`, with the server's message and its
+    /// SQLSTATE. A parameter with a NUL byte, which the server's text cannot hold, is refused
+    /// before anything is sent (code "22021").
+    PgRows run(const std::string& sql, const std::vector<std::optional<std::string>>& parameters,
+               const std::string& doing);
+    PgRows run(const std::string& sql, const std::string& doing) { return run(sql, {}, doing); }
+
+    /// The queries run on this connection so far.
+    std::size_t queries() const { return queries_; }
+
+  private:
+    std::unique_ptr<PGconn, void (*)(PGconn*)> connection_;
+    std::string shown_;
+    std::size_t queries_ = 0;
+};
+
+/// A failed statement: its SQLSTATE ("23505" for a unique violation, "22021" for bytes
+/// that are not valid in the server's encoding) beside the message.
+struct PgError : StoreError {
+    PgError(const std::string& message, std::string sqlState)
+        : StoreError(message), code(std::move(sqlState)) {}
+    std::string code;
+};
+
+} // namespace vendrik::history
