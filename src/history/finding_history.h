@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/sarif_read.h"
+#include "history/sql_session.h"
 #include "history/sqlite_database.h"
 
 #include <optional>
@@ -29,19 +30,20 @@ bool hasFindingTables(const Database& db);
 /// Creates the tables and their indexes when missing.
 void createFindingTables(const Database& db);
 
-/// Stores the run and its findings on `branch` within the caller's transaction: the spans
-/// of its neighbours in the series are extended, joined or cut so that each finding's spans
-/// cover exactly the logged runs it is present in, whatever order runs are loaded in. False,
-/// with nothing changed, when the run's findings are stored already. Throws StoreError when
-/// the run is recorded on another branch, or two of its findings share a fingerprint.
-bool storeLoggedRun(const Database& db, const LoggedRun& logged, const std::string& branch);
+/// Stores the run and its findings on `branch` within the caller's transaction on
+/// `session`, whose database has the tables: the spans of its neighbours in the series are
+/// extended, joined or cut so that each finding's spans cover exactly the logged runs it is
+/// present in, whatever order runs are loaded in. False, with nothing changed, when the
+/// run's findings are stored already. Throws StoreError when the run is recorded on another
+/// branch, or two of its findings share a fingerprint.
+bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::string& branch);
 
-/// Records the runs of the staged rows (temp.testresults) on `branch`; throws StoreError
+/// Records the runs of the rows staged in the table `staged` on `branch`; throws StoreError
 /// when one is recorded on another branch.
-void recordScriptRuns(const Database& db, const std::string& branch);
+void recordScriptRuns(SqlSession& session, const std::string& staged, const std::string& branch);
 
 /// Records the gate's outcome for `run` on `branch`.
-void recordGateOutcome(const Database& db, const RunKey& run, const std::string& branch,
+void recordGateOutcome(SqlSession& session, const RunKey& run, const std::string& branch,
                        bool passed);
 
 } // namespace vendrik::history

@@ -177,7 +177,9 @@ LoadResult loadScript(const std::string& path, const std::string& script, const 
     execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
     result.rowsAdded = sqlite3_changes64(db.handle);
     keepRunTotals(db, totalsCurrent);
-    recordScriptRuns(db, branch);
+    createFindingTables(db);
+    SqliteSession session(db);
+    recordScriptRuns(session, "temp.testresults", branch);
     execute(db, "drop table temp.testresults", "finish the load");
     // The program's own index: the runs of a platform and project, newest first, without
     // reading the table's rows. The first load into a large table builds it once.
@@ -198,7 +200,9 @@ LoadResult loadLog(const std::string& path, std::string_view log,
     // The results table, empty, where the log comes first: the reading commands need it.
     execute(db, std::string(sqlSchemaStatement).c_str(), "create the results table");
     LoadResult result;
-    if (!storeLoggedRun(db, logged, branch.value_or(logged.branch))) {
+    createFindingTables(db);
+    SqliteSession session(db);
+    if (!storeLoggedRun(session, logged, branch.value_or(logged.branch))) {
         result.runsPresent.push_back(logged.run);
         return result; // closing rolls back
     }
@@ -212,7 +216,9 @@ void recordGate(const std::string& path, const RunKey& run, const std::string& b
     Database db;
     openDatabase(db, path, SQLITE_OPEN_READWRITE, busyMilliseconds);
     execute(db, "begin immediate", "start a transaction");
-    recordGateOutcome(db, run, branch, passed);
+    createFindingTables(db);
+    SqliteSession session(db);
+    recordGateOutcome(session, run, branch, passed);
     execute(db, "commit", "record the gate's outcome");
 }
 

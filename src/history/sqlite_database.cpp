@@ -57,4 +57,71 @@ std::string counterList(bool summed) {
     return list;
 }
 
+namespace {
+
+/// `sql` prepared with `values` bound to ?1, ?2, ...
+void bindAll(Statement& statement, const std::vector<SqlValue>& values) {
+    const int parameters = sqlite3_bind_parameter_count(statement.handle());
+    for (int at = 0; at < static_cast<int>(values.size()) && at < parameters; ++at) {
+        const SqlValue& value = values[static_cast<std::size_t>(at)];
+        if (const auto* text = std::get_if<std::string>(&value)) {
+            statement.bind(at + 1, *text);
+        } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
+            sqlite3_bind_int64(statement.handle(), at + 1, *number);
+        }
+    }
+}
+
+} // namespace
+
+void SqliteSession::execute(const std::string& sql, const std::vector<SqlValue>& values) {
+    Statement statement(db_, sql, "store the findings");
+    bindAll(statement, values);
+    while (statement.step()) {
+    }
+}
+
+std::vector<SqlRow> SqliteSession::query(const std::string& sql,
+                                         const std::vector<SqlValue>& values) {
+    Statement statement(db_, sql, "store the findings");
+    bindAll(statement, values);
+    std::vector<SqlRow> rows;
+    while (statement.step()) {
+        SqlRow& row = rows.emplace_back();
+        for (int column = 0; column < sqlite3_column_count(statement.handle()); ++column) {
+            row.push_back(sqlite3_column_type(statement.handle(), column) == SQLITE_NULL
+                              ? std::nullopt
+                              : std::optional(statement.text(column)));
+        }
+    }
+    return rows;
+}
+
+void SqliteSession::stageFindings(const std::vector<TrackedFinding>& findings) {
+    vendrik::history::execute(db_,
+                              "create temp table staged (fingerprint text unique, file text, line "
+                              "integer, number integer, priority integer, his integer, text text, "
+                              "reference text, before integer, after text)",
+                              "stage the findings");
+    Statement insert(db_,
+                     "insert into staged (fingerprint, file, line, number, priority, his, text, "
+                     "reference) values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
+                     "stage the findings");
+    for (const TrackedFinding& finding : findings) {
+        insert.reset().bind(1, finding.fingerprint).bind(2, finding.file);
+        sqlite3_bind_int64(insert.handle(), 3, finding.line);
+        sqlite3_bind_int64(insert.handle(), 4, finding.number);
+        sqlite3_bind_int64(insert.handle(), 5, finding.priority);
+        sqlite3_bind_int(insert.handle(), 6, finding.his ? 1 : 0);
+        insert.bind(7, finding.text).bind(8, finding.reference);
+        if (sqlite3_step(insert.handle()) != SQLITE_DONE) {
+            if ((sqlite3_extended_errcode(db_.handle) & 0xFF) == SQLITE_CONSTRAINT) {
+                throw StoreError("refused: two findings of the log share the fingerprint " +
+                                 finding.fingerprint);
+            }
+            db_.fail("stage the findings");
+        }
+    }
+}
+
 } // namespace vendrik::history

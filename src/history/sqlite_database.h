@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/history_store.h"
+#include "history/sql_session.h"
 
 #include <sqlite3.h>
 
@@ -99,5 +100,18 @@ RunKey runAt(const Statement& row, int first);
 
 /// "sum(all_errors), sum(misra_0), ..." or "all_errors, misra_0, ...".
 std::string counterList(bool summed);
+
+/// The statements of the findings' history on a SQLite connection.
+class SqliteSession : public SqlSession {
+  public:
+    explicit SqliteSession(const Database& db) : db_(db) {}
+    void execute(const std::string& sql, const std::vector<SqlValue>& values = {}) override;
+    std::vector<SqlRow> query(const std::string& sql,
+                              const std::vector<SqlValue>& values = {}) override;
+    void stageFindings(const std::vector<TrackedFinding>& findings) override;
+
+  private:
+    const Database& db_;
+};
 
 } // namespace vendrik::history
