@@ -1,4 +1,5 @@
 #include "history/finding_history.h"
+#include "history/pg_session.h"
 #include "history/script_load.h"
 #include "history/sqlite_store.h"
 
@@ -7,9 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
 #include <map>
 #include <random>
 #include <set>
+#include <unistd.h>
 
 namespace vendrik::history {
 namespace {
@@ -39,10 +45,91 @@ std::int64_t spanRows(const std::string& path) {
     return count.number(0);
 }
 
-// Runs whose findings come and go and move, loaded in random orders: every run reads back
-// exactly its log's findings, and each finding is stored once per stretch of consecutive
-// runs it is present in, whatever the order.
-TEST(FindingHistory, KeepsEveryRunsFindingsInAnyLoadOrder) {
+/// Where a test keeps the findings' history: load a log (returning the findings added, or
+/// nothing when the run is present), read a run's findings, count the stored spans.
+struct Backend {
+    std::function<std::optional<std::int64_t>(const std::string& log)> load;
+    std::function<std::vector<TrackedFinding>(const RunKey& run)> findings;
+    std::function<std::int64_t()> spans;
+};
+
+/// A fresh SQLite database as loadLog and the store use it.
+struct SqliteBackend {
+    testing::TemporaryDatabase db;
+    Backend backend() {
+        return {[this](const std::string& log) -> std::optional<std::int64_t> {
+                    const LoadResult result = loadLog(db.path, log, std::nullopt);
+                    return result.runsPresent.empty() ? std::optional(result.rowsAdded)
+                                                      : std::nullopt;
+                },
+                [this](const RunKey& run) { return *openSqliteStore(db.path)->findings(run, ""); },
+                [this] { return spanRows(db.path); }};
+    }
+};
+
+/// A fresh database on the tests' PostgreSQL server, the log stored through PgSession.
+struct PgBackend {
+    std::string url =
+        std::getenv("VENDRIK_TEST_POSTGRES") ? std::getenv("VENDRIK_TEST_POSTGRES") : "";
+    std::unique_ptr<PgConnection> server;
+    std::string name;
+    std::unique_ptr<PgConnection> connection;
+    PgBackend() {
+        if (url.empty()) {
+            return;
+        }
+        static int created = 0;
+        server = std::make_unique<PgConnection>(url);
+        name = "findings_" + std::to_string(::getpid()) + "_" + std::to_string(++created);
+        server->run("create database " + name, "create a database");
+        std::string target = url;
+        target.replace(target.find("/postgres?"), 10, "/" + name + "?");
+        connection = std::make_unique<PgConnection>(target);
+        createPgTables(*connection);
+    }
+    ~PgBackend() {
+        if (connection) {
+            connection.reset();
+            server->run("drop database " + name, "drop a database");
+        }
+    }
+    Backend backend() {
+        return {[this](const std::string& log) -> std::optional<std::int64_t> {
+                    const LoggedRun logged = readSarifLog(log);
+                    PgSession session(*connection);
+                    connection->run("begin", "load");
+                    const bool stored = storeLoggedRun(session, logged, logged.branch);
+                    connection->run("commit", "load");
+                    return stored ? std::optional(static_cast<std::int64_t>(logged.findings.size()))
+                                  : std::nullopt;
+                },
+                [this](const RunKey& run) {
+                    const PgRows rows = connection->run(
+                        "select fingerprint, file, line, number, priority, his, text, reference "
+                        "from vendrik_history_findings where platform = $1 and project = $2 and "
+                        "branch = '' and last >= $3 and first <= $3 order by file, line, number, "
+                        "text",
+                        {run.platform, run.project, orderKey(run)}, "read the findings");
+                    std::vector<TrackedFinding> found;
+                    for (int row = 0; row < rows.size(); ++row) {
+                        found.push_back({rows.text(row, 0), rows.text(row, 1), rows.number(row, 2),
+                                         rows.number(row, 3), rows.number(row, 4),
+                                         rows.number(row, 5) != 0, rows.text(row, 6),
+                                         rows.text(row, 7)});
+                    }
+                    return found;
+                },
+                [this] {
+                    return connection->run("select count(*) from vendrik_history_findings", "count")
+                        .number(0, 0);
+                }};
+    }
+};
+
+/// Runs whose findings come and go and move, loaded in random orders: every run reads back
+/// exactly its log's findings, and each finding is stored once per stretch of consecutive
+/// runs it is present in, whatever the order.
+template <class Store> void keepsEveryRunsFindingsInAnyLoadOrder() {
     constexpr int nights = 9;
     for (unsigned seed = 1; seed <= 6; ++seed) {
         std::mt19937 random(seed);
@@ -71,21 +158,19 @@ TEST(FindingHistory, KeepsEveryRunsFindingsInAnyLoadOrder) {
             order[static_cast<std::size_t>(night)] = night;
         }
         std::shuffle(order.begin(), order.end(), random);
-        const testing::TemporaryDatabase db;
+        Store store;
+        const Backend backend = store.backend();
         for (const int night : order) {
-            ASSERT_EQ(
-                loadLog(db.path, logs[static_cast<std::size_t>(night)], std::nullopt).rowsAdded,
-                static_cast<std::int64_t>(expected[static_cast<std::size_t>(night)].size()));
+            ASSERT_EQ(backend.load(logs[static_cast<std::size_t>(night)]),
+                      static_cast<std::int64_t>(expected[static_cast<std::size_t>(night)].size()));
         }
-        const auto again = loadLog(db.path, logs[3], std::nullopt);
-        EXPECT_EQ(again.runsPresent, std::vector<RunKey>{nightly(3)}) << "seed " << seed;
+        EXPECT_EQ(backend.load(logs[3]), std::nullopt) << "seed " << seed;
 
-        const auto store = openSqliteStore(db.path);
         std::int64_t stretches = 0;
         std::set<std::tuple<std::string, std::string, std::int64_t>> before;
         for (int night = 0; night < nights; ++night) {
             const auto& findings = expected[static_cast<std::size_t>(night)];
-            EXPECT_EQ(store->findings(nightly(night), ""), findings)
+            EXPECT_EQ(backend.findings(nightly(night)), findings)
                 << "seed " << seed << ", night " << night;
             std::set<std::tuple<std::string, std::string, std::int64_t>> now;
             for (const TrackedFinding& finding : findings) {
@@ -95,8 +180,19 @@ TEST(FindingHistory, KeepsEveryRunsFindingsInAnyLoadOrder) {
             }
             before = std::move(now);
         }
-        EXPECT_EQ(spanRows(db.path), stretches) << "seed " << seed;
+        EXPECT_EQ(backend.spans(), stretches) << "seed " << seed;
     }
+}
+
+TEST(FindingHistory, KeepsEveryRunsFindingsInAnyLoadOrder) {
+    keepsEveryRunsFindingsInAnyLoadOrder<SqliteBackend>();
+}
+
+TEST(FindingHistory, KeepsEveryRunsFindingsInAnyLoadOrderOnPostgreSql) {
+    if (!std::getenv("VENDRIK_TEST_POSTGRES")) {
+        GTEST_SKIP() << "VENDRIK_TEST_POSTGRES is not set";
+    }
+    keepsEveryRunsFindingsInAnyLoadOrder<PgBackend>();
 }
 
 TEST(FindingHistory, RecordsZeroFindingsBranchesAndRefusesWhatDoesNotFit) {

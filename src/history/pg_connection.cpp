@@ -30,7 +30,7 @@ PgConnection::PgConnection(const std::string& target)
 
 PgRows PgConnection::run(const std::string& sql,
                          const std::vector<std::optional<std::string>>& parameters,
-                         const std::string& doing) {
+                         const std::string& doing, bool typedAsText) {
     std::vector<const char*> values;
     for (const auto& parameter : parameters) {
         if (parameter && parameter->find('\0') != std::string::npos) {
@@ -40,9 +40,12 @@ PgRows PgConnection::run(const std::string& sql,
         }
         values.push_back(parameter ? parameter->c_str() : nullptr);
     }
+    constexpr Oid textType = 25;
+    const std::vector<Oid> types(values.size(), textType);
     ++queries_;
     PgRows rows(PQexecParams(connection_.get(), sql.c_str(), static_cast<int>(values.size()),
-                             nullptr, values.data(), nullptr, nullptr, 0));
+                             typedAsText ? types.data() : nullptr, values.data(), nullptr, nullptr,
+                             0));
     const ExecStatusType status = rows.handle() ? PQresultStatus(rows.handle()) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
         return rows;

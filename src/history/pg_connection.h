@@ -47,8 +47,9 @@ class PgConnection {
     /// text; throws PgError saying what it was `doing`, with the server's message and its
     /// SQLSTATE. A parameter with a NUL byte, which the server's text cannot hold, is refused
     /// before anything is sent (code "22021").
+    /// With `typedAsText`, every parameter is of type text, also one that `sql` does not use.
     PgRows run(const std::string& sql, const std::vector<std::optional<std::string>>& parameters,
-               const std::string& doing);
+               const std::string& doing, bool typedAsText = false);
     PgRows run(const std::string& sql, const std::string& doing) { return run(sql, {}, doing); }
 
     /// The queries run on this connection so far.

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "history/pg_connection.h"
+#include "history/sql_session.h"
+
+namespace vendrik::history {
+
+/// The statements of the findings' history on a PostgreSQL connection: ?N becomes $N, and
+/// the findings are staged with one statement.
+class PgSession : public SqlSession {
+  public:
+    explicit PgSession(PgConnection& connection) : connection_(connection) {}
+    void execute(const std::string& sql, const std::vector<SqlValue>& values = {}) override;
+    std::vector<SqlRow> query(const std::string& sql,
+                              const std::vector<SqlValue>& values = {}) override;
+    void stageFindings(const std::vector<TrackedFinding>& findings) override;
+
+  private:
+    PgConnection& connection_;
+};
+
+/// Creates the results table and the program's tables on the server when missing, safely
+/// when several loads start at once. Text sorts and compares by bytes (collation "C"), as
+/// in SQLite.
+void createPgTables(PgConnection& connection);
+
+} // namespace vendrik::history
