@@ -4,6 +4,9 @@
 #include "history/baseline_log.h"
 #include "history/history_output.h"
 #include "history/history_page.h"
+#include "history/pg_connection.h"
+#include "history/pg_load.h"
+#include "history/pg_store.h"
 #include "history/sarif_read.h"
 #include "history/script_load.h"
 #include "history/sqlite_store.h"
@@ -166,8 +169,10 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
         }
         if (looksLikeSarifLog(script)) {
             if (!loadOne(path, "findings", out, err, [&] {
-                    return loadLog(options.database, script, options.branch,
-                                   options.busyMilliseconds);
+                    return isServerTarget(options.database)
+                               ? loadLogToServer(options.database, script, options.branch)
+                               : loadLog(options.database, script, options.branch,
+                                         options.busyMilliseconds);
                 })) {
                 status = historyFailed;
             }
@@ -179,8 +184,11 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
             continue;
         }
         if (!loadOne(path, "rows", out, err, [&] {
-                return loadScript(options.database, script, options.branch.value_or(""),
-                                  options.busyMilliseconds);
+                return isServerTarget(options.database)
+                           ? loadScriptToServer(options.database, script,
+                                                options.branch.value_or(""))
+                           : loadScript(options.database, script, options.branch.value_or(""),
+                                        options.busyMilliseconds);
             })) {
             status = historyFailed;
         }
@@ -211,7 +219,11 @@ struct Commands {
 Commands defineCommands(CLI::App& app, Options& options) {
     app.require_subcommand(1);
     const auto addDatabase = [&](CLI::App* command) {
-        command->add_option("--database", options.database, "the SQLite results database")
+        command
+            ->add_option("--database", options.database,
+                         "the results database: a SQLite file, or a PostgreSQL server as a "
+                         "libpq URI (postgresql://[user@]host[:port]/dbname) or key=value "
+                         "string (service=NAME)")
             ->required();
         command->add_option("--busy-timeout", options.busyMilliseconds,
                             "how long to wait for a locked database, in milliseconds (5000)");
@@ -301,8 +313,13 @@ int gateOn(const Comparison& comparison, const Options& options,
     }
     printGate(out, comparison, result, watched, formatOf(options.format));
     if (options.record) {
-        recordGate(options.database, comparison.head, options.branch.value_or(""), !result.failed,
-                   options.busyMilliseconds);
+        if (isServerTarget(options.database)) {
+            recordGateOnServer(options.database, comparison.head, options.branch.value_or(""),
+                               !result.failed);
+        } else {
+            recordGate(options.database, comparison.head, options.branch.value_or(""),
+                       !result.failed, options.busyMilliseconds);
+        }
     }
     return result.failed ? gateFailed : historyDone;
 }
@@ -369,10 +386,12 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
         if (commands.load->parsed()) {
             return loadScripts(options, out, err);
         }
-        if (commands.page->parsed() && namesOneFile(options.output, options.database)) {
+        const bool server = isServerTarget(options.database);
+        if (commands.page->parsed() && !server && namesOneFile(options.output, options.database)) {
             throw StoreError("refused: --output names the database " + options.database);
         }
-        const auto store = openSqliteStore(options.database, options.busyMilliseconds);
+        const auto store = server ? openPgStore(options.database)
+                                  : openSqliteStore(options.database, options.busyMilliseconds);
         if (commands.runs->parsed()) {
             printRuns(out, store->runs(options.platform, options.project, options.branch));
             return historyDone;

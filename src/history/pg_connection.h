@@ -12,6 +12,11 @@
 
 namespace vendrik::history {
 
+/// True when `database` names a PostgreSQL server: a libpq connection URI ("postgresql://"
+/// or "postgres://") or a key=value string ("service=NAME", "host=... dbname=..."); else it is
+/// the path of a SQLite file.
+bool isServerTarget(const std::string& database);
+
 /// `target` as messages may show it: a libpq connection URI or key=value string with its
 /// password, wherever it stands, written as "***".
 std::string shownTarget(const std::string& target);

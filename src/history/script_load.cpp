@@ -128,14 +128,7 @@ void refuseCollisions(const Database& db) {
                         "n.githash limit 1",
                         "compare the script with the table");
     if (collision.step()) {
-        const RunKey loaded = runAt(collision, 0);
-        const RunKey stored = runAt(collision, 5);
-        throw StoreError("refused: the run " + loaded.githash + " of " + loaded.platform + " / " +
-                         loaded.project + " has a row for " + collision.text(10) + " at " +
-                         loaded.date + " " + loaded.time + ", where the run " + stored.githash +
-                         " of " + stored.platform + " / " + stored.project +
-                         " has one; the table keeps one row per date, time and file "
-                         "(convert the run again, in another second)");
+        refuseCollision(runAt(collision, 0), runAt(collision, 5), collision.text(10));
     }
 }
 
@@ -153,11 +146,9 @@ std::vector<RunKey> runsPresent(const Database& db) {
     return runs;
 }
 
-} // namespace
-
-LoadResult loadScript(const std::string& path, const std::string& script, const std::string& branch,
-                      int busyMilliseconds) {
-    Database db;
+/// A connection to a new database that `script` has run on: its rows in temp.testresults.
+void stageScript(Database& db, const std::string& path, const std::string& script,
+                 int busyMilliseconds) {
     openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
     execute(db, "begin immediate", "start a transaction");
     // The script's rows land in a table of this connection's own, which its inserts name
@@ -167,6 +158,37 @@ LoadResult loadScript(const std::string& path, const std::string& script, const 
         std::string(sqlSchemaStatement.substr(sqlSchemaStatement.find(" testresults")));
     execute(db, staging.c_str(), "prepare the load");
     runScript(db, script); // a failure closes the connection, which rolls back
+}
+
+} // namespace
+
+void refuseCollision(const RunKey& loaded, const RunKey& stored, const std::string& filename) {
+    throw StoreError("refused: the run " + loaded.githash + " of " + loaded.platform + " / " +
+                     loaded.project + " has a row for " + filename + " at " + loaded.date + " " +
+                     loaded.time + ", where the run " + stored.githash + " of " + stored.platform +
+                     " / " + stored.project +
+                     " has one; the table keeps one row per date, time and file "
+                     "(convert the run again, in another second)");
+}
+
+std::vector<std::vector<std::string>> scriptRows(const std::string& script) {
+    Database db;
+    stageScript(db, ":memory:", script, 0);
+    Statement rows(db, "select * from temp.testresults", "read the script's rows");
+    std::vector<std::vector<std::string>> found;
+    while (rows.step()) {
+        auto& row = found.emplace_back();
+        for (int column = 0; column < sqlite3_column_count(rows.handle()); ++column) {
+            row.push_back(rows.text(column));
+        }
+    }
+    return found;
+}
+
+LoadResult loadScript(const std::string& path, const std::string& script, const std::string& branch,
+                      int busyMilliseconds) {
+    Database db;
+    stageScript(db, path, script, busyMilliseconds);
     refuseCollisions(db);
     LoadResult result;
     result.runsPresent = runsPresent(db);

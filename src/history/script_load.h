@@ -28,6 +28,16 @@ struct LoadResult {
 LoadResult loadScript(const std::string& path, const std::string& script,
                       const std::string& branch = {}, int busyMilliseconds = 5000);
 
+/// The rows of a converter SQL script, run and checked as loadScript runs it but in a
+/// database held in memory: each row's columns as the results table orders them (platform,
+/// project, tool, githash, date, time, filename, the counters), as text.
+std::vector<std::vector<std::string>> scriptRows(const std::string& script);
+
+/// Throws StoreError: the run `loaded` has a row for `filename` at its date and time, where
+/// the run `stored` has one.
+[[noreturn]] void refuseCollision(const RunKey& loaded, const RunKey& stored,
+                                  const std::string& filename);
+
 /// Loads a converter SARIF log (see readSarifLog) into the database at `path` (created when
 /// missing) in one transaction: the run, on `branch` when given, else on the log's own
 /// branch, and its findings (see storeLoggedRun). `rowsAdded` counts the findings; a run

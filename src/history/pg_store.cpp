@@ -1,0 +1,213 @@
+#include "history/pg_store.h"
+
+#include "history/finding_history.h"
+#include "history/pg_connection.h"
+#include "history/sqlite_database.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace vendrik::history {
+
+namespace {
+
+RunKey runAt(const PgRows& rows, int row, int first) {
+    return {rows.text(row, first), rows.text(row, first + 1), rows.text(row, first + 2),
+            rows.text(row, first + 3), rows.text(row, first + 4)};
+}
+
+std::vector<FileRow> rowsOf(const PgRows& rows) {
+    std::vector<FileRow> found;
+    for (int row = 0; row < rows.size(); ++row) {
+        FileRow& file = found.emplace_back(FileRow{rows.text(row, 0), {}});
+        for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+            file.counters[column] = rows.number(row, 1 + static_cast<int>(column));
+        }
+    }
+    return found;
+}
+
+/// `values` as a PostgreSQL array literal of text.
+std::string textArray(const std::vector<std::string>& values) {
+    std::string array = "{";
+    for (const std::string& value : values) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (const char c : value) {
+            if (c == '"' || c == '\\') {
+                array += '\\';
+            }
+            array += c;
+        }
+        array += '"';
+    }
+    return array + "}";
+}
+
+class PgStore : public HistoryStore {
+  public:
+    explicit PgStore(const std::string& target) : connection_(target) {
+        connection_.run("begin transaction isolation level repeatable read, read only",
+                        "start a transaction");
+        const PgRows tables =
+            connection_.run("select count(*) from pg_tables where tablename in ('testresults', "
+                            "'vendrik_history_run_totals', 'vendrik_history_run_facts', "
+                            "'vendrik_history_findings') and schemaname = current_schema()",
+                            "read the schema");
+        if (tables.number(0, 0) != 4) {
+            throw StoreError("the database " + shownTarget(target) +
+                             " has no table testresults (load a script into it first)");
+        }
+    }
+
+    std::vector<RunTotals> runs(const std::optional<std::string>& platform,
+                                const std::optional<std::string>& project,
+                                const std::optional<std::string>& branch) override {
+        std::string totalsColumns;
+        for (const std::string_view column : counterColumns) {
+            totalsColumns += ", t." + std::string(column);
+        }
+        const PgRows rows = connection_.run(
+            "select * from (select t.platform, t.project, t.githash, t.date, t.time, t.files" +
+                totalsColumns +
+                ", coalesce(f.branch, '') as branch from vendrik_history_run_totals t left join "
+                "vendrik_history_run_facts f using (platform, project, githash, date, time) union "
+                "all select platform, project, githash, date, time, files, " +
+                counterList(false) +
+                ", branch from vendrik_history_run_facts f where findings is not null and not "
+                "exists (select 1 from vendrik_history_run_totals r where r.date = f.date and "
+                "r.time = f.time and r.platform = f.platform and r.project = f.project and "
+                "r.githash = f.githash)) a where ($1::text is null or platform = $1) and "
+                "($2::text is null or project = $2) and ($3::text is null or branch = $3) order "
+                "by date desc, time desc, platform, project, githash",
+            {platform, project, branch}, "list the runs");
+        std::vector<RunTotals> found;
+        for (int row = 0; row < rows.size(); ++row) {
+            RunTotals& totals =
+                found.emplace_back(RunTotals{runAt(rows, row, 0),
+                                             rows.number(row, 5),
+                                             {},
+                                             rows.text(row, 6 + counterColumns.size())});
+            for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+                totals.counters[column] = rows.number(row, 6 + static_cast<int>(column));
+            }
+        }
+        return found;
+    }
+
+    std::vector<RunKey> runKeys(const std::string& platform, const std::string& project,
+                                const std::string& branch) override {
+        std::vector<RunKey> keys;
+        for (RunTotals& run : runs(platform, project, branch)) {
+            keys.push_back(std::move(run.run));
+        }
+        return keys;
+    }
+
+    std::vector<RunKey> passedRuns(const std::string& platform, const std::string& project,
+                                   const std::string& branch) override {
+        const PgRows rows = connection_.run(
+            "select platform, project, githash, date, time from vendrik_history_run_facts where "
+            "platform = $1 and project = $2 and branch = $3 and gate = 'passed' order by date "
+            "desc, time desc, githash",
+            {platform, project, branch}, "read the gate's outcomes");
+        std::vector<RunKey> keys;
+        for (int row = 0; row < rows.size(); ++row) {
+            keys.push_back(runAt(rows, row, 0));
+        }
+        return keys;
+    }
+
+    std::vector<FileRow> files(const RunKey& run, const std::string& branch) override {
+        std::vector<FileRow> rows = rowsOf(connection_.run(
+            "select filename, " + counterList(false) +
+                " from testresults where date = $4 and time = $5 and platform = $1 and project = "
+                "$2 and githash = $3 order by filename",
+            {run.platform, run.project, run.githash, run.date, run.time},
+            "read the files of a run"));
+        if (!rows.empty()) {
+            return rows;
+        }
+        std::string counters = "count(*)";
+        for (int priority = 0; priority <= 9; ++priority) {
+            counters += ", sum(case when his = 0 and priority = " + std::to_string(priority) +
+                        " then 1 else 0 end)";
+        }
+        return rowsOf(connection_.run(
+            "select $1 || '\\' || replace(file, '/', '\\') as filename, " + counters +
+                ", sum(his) from vendrik_history_findings where platform = $1 and project = $2 "
+                "and branch = $3 and last >= $4 and first <= $4 group by file order by filename",
+            {run.platform, run.project, branch, orderKey(run)}, "count the findings of a run"));
+    }
+
+    std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
+                                                        const std::string& branch) override {
+        const PgRows logged = connection_.run(
+            "select 1 from vendrik_history_run_facts where platform = $1 and project = $2 and "
+            "githash = $3 and date = $4 and time = $5 and branch = $6 and findings is not null",
+            {run.platform, run.project, run.githash, run.date, run.time, branch},
+            "read the findings");
+        if (logged.size() == 0) {
+            return std::nullopt;
+        }
+        const PgRows rows = connection_.run(
+            "select fingerprint, file, line, number, priority, his, text, reference from "
+            "vendrik_history_findings where platform = $1 and project = $2 and branch = $3 and "
+            "last >= $4 and first <= $4 order by file, line, number, text",
+            {run.platform, run.project, branch, orderKey(run)}, "read the findings");
+        std::vector<TrackedFinding> found;
+        for (int row = 0; row < rows.size(); ++row) {
+            found.push_back({rows.text(row, 0), rows.text(row, 1), rows.number(row, 2),
+                             rows.number(row, 3), rows.number(row, 4), rows.number(row, 5) != 0,
+                             rows.text(row, 6), rows.text(row, 7)});
+        }
+        return found;
+    }
+
+    std::vector<std::vector<std::int64_t>>
+    fileTrends(const std::vector<RunTotals>& runs,
+               const std::vector<std::string>& filenames) override {
+        std::vector<std::vector<std::int64_t>> trends(filenames.size(),
+                                                      std::vector<std::int64_t>(runs.size()));
+        if (runs.empty() || filenames.empty()) {
+            return trends;
+        }
+        std::map<std::tuple<std::string, std::string, std::string, std::string, std::string>,
+                 std::size_t>
+            runAt;
+        auto [first, last] = std::minmax_element(
+            runs.begin(), runs.end(),
+            [](const RunTotals& a, const RunTotals& b) { return a.run.date < b.run.date; });
+        for (std::size_t at = 0; at < runs.size(); ++at) {
+            const RunKey& run = runs[at].run;
+            runAt[{run.date, run.time, run.platform, run.project, run.githash}] = at;
+        }
+        std::map<std::string, std::size_t> fileAt;
+        for (std::size_t at = 0; at < filenames.size(); ++at) {
+            fileAt[filenames[at]] = at;
+        }
+        const PgRows rows = connection_.run(
+            "select filename, date, time, platform, project, githash, all_errors from "
+            "testresults where date >= $1 and date <= $2 and filename = any($3::text[])",
+            {first->run.date, last->run.date, textArray(filenames)}, "read the trends of files");
+        for (int row = 0; row < rows.size(); ++row) {
+            const auto run = runAt.find({rows.text(row, 1), rows.text(row, 2), rows.text(row, 3),
+                                         rows.text(row, 4), rows.text(row, 5)});
+            if (run != runAt.end()) {
+                trends[fileAt.at(rows.text(row, 0))][run->second] = rows.number(row, 6);
+            }
+        }
+        return trends;
+    }
+
+  private:
+    PgConnection connection_;
+};
+
+} // namespace
+
+std::unique_ptr<HistoryStore> openPgStore(const std::string& target) {
+    return std::make_unique<PgStore>(target);
+}
+
+} // namespace vendrik::history
