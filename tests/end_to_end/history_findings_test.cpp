@@ -10,8 +10,10 @@ using nlohmann::json;
 
 /// A history of one platform and project, loaded from the converter's scripts and logs.
 struct FindingsHistory {
-    ScratchDirectory scratch;
-    std::string path = scratch.path + "/results.db";
+    explicit FindingsHistory(const std::string& backend) : database(backend) {}
+    ResultsDatabase database;
+    ScratchDirectory& scratch = database.scratch;
+    std::string path = database.target;
 
     /// Converts `report` as a run and loads its log and its script (the log first when
     /// `logFirst`); returns the load's output.
@@ -42,6 +44,8 @@ struct FindingsHistory {
     }
 };
 
+using HistoryFindings = OnEachBackend;
+
 /// "file:line number" of each finding of a JSON list.
 std::vector<std::string> places(const json& findings) {
     std::vector<std::string> found;
@@ -64,8 +68,8 @@ const std::string night2 =
     reportLine("a.c", 23, 9, 2880, "Unreachable") + reportLine("b.c", 6, 8, 1503, "Unused") +
     reportLine("b.c", 9, 2, 5310, "Too deep");
 
-TEST(HistoryFindings, GatesOnTheFindingsThatAreNew) {
-    FindingsHistory db;
+TEST_P(HistoryFindings, GatesOnTheFindingsThatAreNew) {
+    FindingsHistory db(GetParam());
     db.add("bbb222", night2, "2026.12.02"); // loaded out of order
     db.add("aaa111", night1, "2026.12.01");
     const json gate = db.gateJson({"--max-new=1"});
@@ -112,9 +116,9 @@ TEST(HistoryFindings, GatesOnTheFindingsThatAreNew) {
     EXPECT_EQ(states["absent"], Places{"Src/Src_NV/b.c:5"});
 
     // The page's overview and headline count them too.
-    ASSERT_EQ(history({"page", "--database=" + db.path, "--output=" + db.path + ".html"}).status,
-              0);
-    const std::string page = readFile(db.path + ".html");
+    const std::string output = db.scratch.path + "/page.html";
+    ASSERT_EQ(history({"page", "--database=" + db.path, "--output=" + output}).status, 0);
+    const std::string page = readFile(output);
     EXPECT_NE(page.find("5</strong> findings now, +1 (2 new, 1 fixed)"), std::string::npos);
     // ... and list them.
     EXPECT_NE(page.find("New findings in the newest run: 2</h4>"), std::string::npos);
@@ -127,8 +131,8 @@ TEST(HistoryFindings, GatesOnTheFindingsThatAreNew) {
     EXPECT_NE(page.find("Fixed findings in the newest run: 1</h4>"), std::string::npos);
 }
 
-TEST(HistoryFindings, ARetryIsGatedAgainstTheRunBeforeIt) {
-    FindingsHistory db;
+TEST_P(HistoryFindings, ARetryIsGatedAgainstTheRunBeforeIt) {
+    FindingsHistory db(GetParam());
     db.add("aaa111", night1, "2026.12.01");
     db.add("bbb222", night2, "2026.12.02");
     db.add("bbb222", night2, "2026.12.02", "02:30:00"); // the same hash converted again
@@ -141,8 +145,8 @@ TEST(HistoryFindings, ARetryIsGatedAgainstTheRunBeforeIt) {
     EXPECT_EQ(named["head"]["time"], "02:30:00");
 }
 
-TEST(HistoryFindings, ComparesWithTheLastRunThatPassed) {
-    FindingsHistory db;
+TEST_P(HistoryFindings, ComparesWithTheLastRunThatPassed) {
+    FindingsHistory db(GetParam());
     db.add("aaa111", night1, "2026.12.01");
     EXPECT_EQ(db.run("gate", {"--record"}).status, 0) << "no base: passes";
     db.add("bbb222", night2, "2026.12.02");
@@ -154,8 +158,8 @@ TEST(HistoryFindings, ComparesWithTheLastRunThatPassed) {
     EXPECT_EQ(gate["passed"], false);
 }
 
-TEST(HistoryFindings, RecordsARunWithZeroFindings) {
-    FindingsHistory db;
+TEST_P(HistoryFindings, RecordsARunWithZeroFindings) {
+    FindingsHistory db(GetParam());
     db.add("aaa111", night1, "2026.12.01");
     const ProgramResult loaded = db.add("bbb222", "", "2026.12.02");
     EXPECT_NE(loaded.console.find(".sarif: 0 findings added"), std::string::npos) << loaded.console;
@@ -167,8 +171,8 @@ TEST(HistoryFindings, RecordsARunWithZeroFindings) {
     EXPECT_EQ(gate["fixed"].size(), 4u);
 }
 
-TEST(HistoryFindings, KeepsProjectsAndBranchesApart) {
-    FindingsHistory db;
+TEST_P(HistoryFindings, KeepsProjectsAndBranchesApart) {
+    FindingsHistory db(GetParam());
     // Two projects of one platform converted in the same second: each keeps its findings
     // (their scripts collide in the table, their logs do not).
     const std::string other =
@@ -204,6 +208,9 @@ TEST(HistoryFindings, KeepsProjectsAndBranchesApart) {
     EXPECT_FALSE(log["runs"][0]["results"][0].contains("baselineState"));
     EXPECT_EQ(db.gateJson({"--branch=feature/x"})["new"], nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryFindings, ::testing::ValuesIn(historyBackends()),
+                         [](const auto& backend) { return backend.param; });
 
 } // namespace
 } // namespace vendrik::testing

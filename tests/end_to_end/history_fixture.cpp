@@ -1,5 +1,12 @@
 #include "end_to_end/history_fixture.h"
 
+#include "history/pg_connection.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -85,6 +92,48 @@ HistoryDatabase::HistoryDatabase() {
     load.insert(load.end(), scripts.begin(), scripts.end());
     const ProgramResult loaded = history(load);
     EXPECT_EQ(loaded.status, 0) << loaded.errors;
+}
+
+namespace {
+
+std::string testServer() {
+    const char* url = std::getenv("VENDRIK_TEST_POSTGRES");
+    return url ? url : "";
+}
+
+} // namespace
+
+std::vector<std::string> historyBackends() {
+    return {"sqlite", "postgresql"};
+}
+
+void OnEachBackend::SetUp() {
+    if (GetParam() == "postgresql" && testServer().empty()) {
+        GTEST_SKIP() << "VENDRIK_TEST_POSTGRES is not set";
+    }
+}
+
+ResultsDatabase::ResultsDatabase(const std::string& backend) {
+    if (backend == "sqlite") {
+        target = scratch.path + "/results.db";
+        return;
+    }
+    static std::atomic<int> created = 0;
+    serverDatabase_ = "results_" + std::to_string(::getpid()) + "_" + std::to_string(++created);
+    history::PgConnection(testServer()).run("create database " + serverDatabase_, "create");
+    target = testServer();
+    target.replace(target.find("/postgres?"), 10, "/" + serverDatabase_ + "?");
+}
+
+ResultsDatabase::~ResultsDatabase() {
+    if (!serverDatabase_.empty()) {
+        try {
+            history::PgConnection(testServer())
+                .run("drop database " + serverDatabase_ + " with (force)", "drop");
+        } catch (const history::StoreError&) {
+            // the server goes with the tests
+        }
+    }
 }
 
 } // namespace vendrik::testing

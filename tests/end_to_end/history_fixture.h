@@ -2,6 +2,8 @@
 
 #include "end_to_end/program_run.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -30,6 +32,31 @@ std::string reportLine(const std::string& file, int line, int priority, int numb
 
 /// Runs `sql` on the SQLite database at `path` as another tool would; false when it fails.
 bool executeSql(const std::string& path, const std::string& sql);
+
+/// The backends that a history test runs on: "sqlite" and "postgresql".
+std::vector<std::string> historyBackends();
+
+/// A test on each backend; on "postgresql" it needs the tests' server (VENDRIK_TEST_POSTGRES,
+/// a libpq URI of its database postgres), which CTest starts, and is skipped without it.
+class OnEachBackend : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override;
+};
+
+/// A fresh, empty results database of `backend` as --database takes it (a SQLite file's
+/// path, or a database of its own on the tests' PostgreSQL server), removed with the object;
+/// with a scratch folder for the files a test makes.
+struct ResultsDatabase {
+    explicit ResultsDatabase(const std::string& backend);
+    ~ResultsDatabase();
+    ResultsDatabase(const ResultsDatabase&) = delete;
+    ResultsDatabase& operator=(const ResultsDatabase&) = delete;
+    ScratchDirectory scratch;
+    std::string target;
+
+  private:
+    std::string serverDatabase_;
+};
 
 struct HistoryDatabase {
     ScratchDirectory scratch;
