@@ -82,7 +82,7 @@ bool executeSql(const std::string& path, const std::string& sql) {
     return done;
 }
 
-HistoryDatabase::HistoryDatabase() {
+HistoryDatabase::HistoryDatabase(const std::string& backend) : database(backend) {
     scripts = {script(scratch, "TargetA", "Ecu", "aaa111", 100, "2026.12.01", "02:00:00"),
                script(scratch, "TargetA", "Ecu", "bbb222", 60, "2026.12.02", "02:00:00"),
                script(scratch, "TargetA", "Ecu", "ccc333", 200, "2026.12.03", "02:00:00"),

@@ -59,13 +59,14 @@ struct ResultsDatabase {
 };
 
 struct HistoryDatabase {
-    ScratchDirectory scratch;
-    std::string path = scratch.path + "/results.db";
+    ResultsDatabase database;
+    ScratchDirectory& scratch = database.scratch;
+    std::string path = database.target;
     std::vector<std::string> scripts;
 
     /// Three runs of TargetA / Ecu (the last one larger), one of TargetB / Ecu, one of
-    /// TargetA / Other with an unknown time.
-    HistoryDatabase();
+    /// TargetA / Other with an unknown time, in a database of `backend`.
+    explicit HistoryDatabase(const std::string& backend = "sqlite");
 };
 
 } // namespace vendrik::testing

@@ -9,8 +9,10 @@ namespace {
 
 using nlohmann::json;
 
-TEST(History, LoadsScriptsAndListsRunsNewestFirst) {
-    const HistoryDatabase db;
+using HistoryOnEachBackend = OnEachBackend;
+
+TEST_P(HistoryOnEachBackend, LoadsScriptsAndListsRunsNewestFirst) {
+    const HistoryDatabase db(GetParam());
     const ProgramResult runs = history({"runs", "--database=" + db.path});
     EXPECT_EQ(runs.status, 0) << runs.errors;
     const std::vector<std::string> order = {"ddd444", "ccc333", "bbb222", "aaa111", "eee555"};
@@ -33,8 +35,8 @@ TEST(History, LoadsScriptsAndListsRunsNewestFirst) {
         << again.console;
 }
 
-TEST(History, ComparesAndGatesTheNewestRuns) {
-    const HistoryDatabase db;
+TEST_P(HistoryOnEachBackend, ComparesAndGatesTheNewestRuns) {
+    const HistoryDatabase db(GetParam());
     const std::vector<std::string> ecu = {"--database=" + db.path, "--platform=TargetA",
                                           "--project=Ecu"};
     auto with = [&](std::string command, std::vector<std::string> more) {
@@ -132,8 +134,8 @@ TEST(History, ListsRunsThatAnotherToolAdded) {
     EXPECT_NE(runs.console.find("hhh888"), std::string::npos) << runs.console;
 }
 
-TEST(History, RefusesTamperedScriptsWhole) {
-    const HistoryDatabase db;
+TEST_P(HistoryOnEachBackend, RefusesTamperedScriptsWhole) {
+    const HistoryDatabase db(GetParam());
     const std::string tampered = db.scratch.path + "/tampered.sql";
     const std::string good =
         readFile(script(db.scratch, "TargetC", "Ecu", "fff666", 40, "2026.12.04", "02:00:00"));
@@ -200,6 +202,9 @@ TEST(History, WaitsForALockAndReadsWithoutChanging) {
     }
     EXPECT_EQ(page.find("http"), std::string::npos) << "the page loads from elsewhere";
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryOnEachBackend, ::testing::ValuesIn(historyBackends()),
+                         [](const auto& backend) { return backend.param; });
 
 } // namespace
 } // namespace vendrik::testing
