@@ -3,12 +3,13 @@
 # target (clang), then runs the whole test suite through CTest: unit and end-to-end tests,
 # the Windows program under wine, the suite again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, a one-minute fuzz run of the matcher, the SARIF logs checked
-# by Microsoft's SARIF Multitool (from npm), vendrik-history's page in headless Chromium, and
-# the sources checked against .clang-format.
+# by Microsoft's SARIF Multitool (from npm), vendrik-history's page in headless Chromium, its
+# tests on a throwaway PostgreSQL server as well as on SQLite, and the sources checked against
+# .clang-format.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-dependencies.sh g++-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev strace \
-    chromium python3 clang-format
+    chromium python3 clang-format postgresql
 command -v npm >/dev/null || bash scripts/install-dependencies.sh npm
 multitool=build-tools/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool
 [ -x "$multitool" ] && [ -d build-tools/node_modules/@security-alert/sarif-to-markdown ] ||

@@ -1,7 +1,9 @@
 #include "history/history_main.h"
 
+#include "end_to_end/history_fixture.h"
+#include "history/pg_connection.h"
+#include "history/pg_load.h"
 #include "history/script_load.h"
-#include "history/sqlite_database.h"
 #include "test_support/history_scripts.h"
 
 #include <gtest/gtest.h>
@@ -114,8 +116,10 @@ TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
 
 // Each reading command makes as many queries on a database of 3 runs of 2 files as on one of
 // 40 runs of 30 files: set-based, not one per run or file.
-TEST(HistoryMain, MakesAsManyQueriesWhateverTheNumberOfRunsAndFiles) {
-    const auto fill = [](const std::string& path, int runs, int files) {
+using HistoryQueries = testing::OnEachBackend;
+
+TEST_P(HistoryQueries, AsManyWhateverTheNumberOfRunsAndFiles) {
+    const auto fill = [](const std::string& target, int runs, int files) {
         for (int run = 1; run <= runs; ++run) {
             const RunKey key = {"P", "Q", "h" + std::to_string(run),
                                 "2026.10." + std::to_string(10 + run / 2),
@@ -127,14 +131,21 @@ TEST(HistoryMain, MakesAsManyQueriesWhateverTheNumberOfRunsAndFiles) {
                 rows.push_back(testing::fileRow("P\\Src\\" + name, 1 + (file + run) % 3));
                 findings.push_back({"Src\\" + name, static_cast<std::uint32_t>(run)});
             }
-            loadScript(path, testing::scriptOf(key, rows));
-            loadLog(path, testing::logOf(key, findings), std::nullopt);
+            const std::string script = testing::scriptOf(key, rows);
+            const std::string log = testing::logOf(key, findings);
+            if (isServerTarget(target)) {
+                loadScriptToServer(target, script, "");
+                loadLogToServer(target, log, std::nullopt);
+            } else {
+                loadScript(target, script);
+                loadLog(target, log, std::nullopt);
+            }
         }
     };
-    const testing::TemporaryDatabase small;
-    const testing::TemporaryDatabase large;
-    fill(small.path, 3, 2);
-    fill(large.path, 40, 30);
+    const testing::ResultsDatabase small(GetParam());
+    const testing::ResultsDatabase large(GetParam());
+    fill(small.target, 3, 2);
+    fill(large.target, 40, 30);
     const std::vector<std::vector<std::string>> commands = {
         {"runs"},
         {"compare", "--platform=P", "--project=Q"},
@@ -142,12 +153,12 @@ TEST(HistoryMain, MakesAsManyQueriesWhateverTheNumberOfRunsAndFiles) {
         {"page", "--output=PAGE"}};
     for (const auto& command : commands) {
         std::vector<std::size_t> counts;
-        for (const testing::TemporaryDatabase* db : {&small, &large}) {
+        for (const testing::ResultsDatabase* db : {&small, &large}) {
             std::vector<std::string> arguments = command;
-            arguments.push_back("--database=" + db->path);
+            arguments.push_back("--database=" + db->target);
             for (std::string& argument : arguments) {
-                argument =
-                    argument == "--output=PAGE" ? "--output=" + db->path + ".html" : argument;
+                argument = argument == "--output=PAGE" ? "--output=" + db->scratch.path + "/p.html"
+                                                       : argument;
             }
             const std::size_t before = queriesRun();
             const Ran ran = historyMain(arguments);
@@ -158,6 +169,9 @@ TEST(HistoryMain, MakesAsManyQueriesWhateverTheNumberOfRunsAndFiles) {
         EXPECT_LT(counts[1], 40u) << command[0];
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryQueries, ::testing::ValuesIn(testing::historyBackends()),
+                         [](const auto& backend) { return backend.param; });
 
 } // namespace
 } // namespace vendrik::history

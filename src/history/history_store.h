@@ -61,6 +61,12 @@ struct StoreError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+/// The number of queries that this process made on its stores, SQLite's or PostgreSQL's:
+/// each execution of a statement counts once. A converter script's own statements, run in
+/// SQLite to check them, do not count.
+std::size_t queriesRun();
+void countQuery();
+
 /// Where the history is kept. Every query throws StoreError when the store fails. A series
 /// is the runs of one platform, project and branch ('' for none); runs that load has not
 /// recorded (rows that another tool added) have none.

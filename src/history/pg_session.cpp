@@ -111,6 +111,15 @@ void PgSession::stageFindings(const std::vector<TrackedFinding>& findings) {
         "stage the findings");
 }
 
+bool hasPgTables(PgConnection& connection) {
+    return connection
+               .run("select count(*) from pg_tables where schemaname = current_schema() and "
+                    "tablename in ('testresults', 'vendrik_history_run_totals', "
+                    "'vendrik_history_run_facts', 'vendrik_history_findings')",
+                    "read the schema")
+               .number(0, 0) == 4;
+}
+
 void createPgTables(PgConnection& connection) {
     const std::string text = textColumn;
     std::string counters;
@@ -119,6 +128,9 @@ void createPgTables(PgConnection& connection) {
     }
     const std::string run = "platform " + text + ", project " + text + ", githash " + text +
                             ", date " + text + ", time " + text;
+    if (hasPgTables(connection)) {
+        return; // a loader role needs no right to create
+    }
     connection.run("begin", "create the tables");
     // One creator at a time: CREATE ... IF NOT EXISTS is not safe against itself.
     connection.run("select pg_advisory_xact_lock(5046226)", "create the tables");

@@ -20,8 +20,12 @@ class PgSession : public SqlSession {
 };
 
 /// Creates the results table and the program's tables on the server when missing, safely
-/// when several loads start at once. Text sorts and compares by bytes (collation "C"), as
+/// when several loads start at once; when all are there, it only looks (a role that may not
+/// create tables can load). Text sorts and compares by bytes (collation "C"), as
 /// in SQLite.
 void createPgTables(PgConnection& connection);
+
+/// True when the server has the results table and the program's tables.
+bool hasPgTables(PgConnection& connection);
 
 } // namespace vendrik::history

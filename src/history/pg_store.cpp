@@ -2,6 +2,7 @@
 
 #include "history/finding_history.h"
 #include "history/pg_connection.h"
+#include "history/pg_session.h"
 #include "history/sqlite_database.h"
 
 #include <algorithm>
@@ -49,12 +50,7 @@ class PgStore : public HistoryStore {
     explicit PgStore(const std::string& target) : connection_(target) {
         connection_.run("begin transaction isolation level repeatable read, read only",
                         "start a transaction");
-        const PgRows tables =
-            connection_.run("select count(*) from pg_tables where tablename in ('testresults', "
-                            "'vendrik_history_run_totals', 'vendrik_history_run_facts', "
-                            "'vendrik_history_findings') and schemaname = current_schema()",
-                            "read the schema");
-        if (tables.number(0, 0) != 4) {
+        if (!hasPgTables(connection_)) {
             throw StoreError("the database " + shownTarget(target) +
                              " has no table testresults (load a script into it first)");
         }

@@ -24,11 +24,6 @@ struct Database {
     [[noreturn]] void fail(const std::string& doing) const;
 };
 
-/// The number of queries that this process ran through Statement and execute: each execution
-/// of a statement counts once. A converter script's own statements do not count.
-std::size_t queriesRun();
-void countQuery();
-
 /// A prepared statement that is finalised with the object.
 class Statement {
   public:

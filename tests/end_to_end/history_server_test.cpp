@@ -1,0 +1,91 @@
+#include "end_to_end/history_fixture.h"
+
+#include "history/pg_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include <unistd.h>
+
+namespace vendrik::testing {
+namespace {
+
+/// The tests that only a PostgreSQL server has: roles, and values its text cannot hold.
+class HistoryServer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("VENDRIK_TEST_POSTGRES")) {
+            GTEST_SKIP() << "VENDRIK_TEST_POSTGRES is not set";
+        }
+    }
+};
+
+/// `target` as user `role`.
+std::string as(const std::string& target, const std::string& role) {
+    std::string url = target;
+    return url.replace(url.find("postgres@"), 9, role + "@");
+}
+
+// A role that may only select runs every reading command, and its load is refused; a loader
+// role loads.
+TEST_F(HistoryServer, ReadsWithSelectAloneAndLoadsWithItsRole) {
+    HistoryDatabase db("postgresql");
+    const std::string suffix = std::to_string(::getpid());
+    history::PgConnection owner(db.path);
+    for (const char* role : {"reader_", "loader_"}) {
+        owner.run(std::string("drop role if exists ") + role + suffix, "drop");
+        owner.run(std::string("create role ") + role + suffix + " login", "create");
+    }
+    owner.run("grant select on all tables in schema public to reader_" + suffix, "grant");
+    owner.run("grant select, insert, update, delete on all tables in schema public to loader_" +
+                  suffix,
+              "grant");
+    const std::string reader = as(db.path, "reader_" + suffix);
+    const std::string loader = as(db.path, "loader_" + suffix);
+    EXPECT_EQ(history({"runs", "--database=" + reader}).status, 0);
+    EXPECT_EQ(
+        history({"gate", "--database=" + reader, "--platform=TargetA", "--project=Ecu"}).status, 1);
+    EXPECT_EQ(
+        history({"page", "--database=" + reader, "--output=" + db.scratch.path + "/p.html"}).status,
+        0);
+    const std::string next =
+        script(db.scratch, "TargetA", "Ecu", "fff666", 30, "2026.12.04", "02:00:00");
+    const ProgramResult refused = history({"load", "--database=" + reader, next});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.errors.find("permission denied"), std::string::npos) << refused.errors;
+    const ProgramResult loaded = history({"load", "--database=" + loader, next});
+    EXPECT_EQ(loaded.status, 0) << loaded.errors << loaded.console;
+    EXPECT_NE(history({"runs", "--database=" + reader}).console.find("fff666"), std::string::npos);
+    owner.run("drop owned by reader_" + suffix + ", loader_" + suffix, "drop");
+    owner.run("drop role reader_" + suffix, "drop");
+    owner.run("drop role loader_" + suffix, "drop");
+}
+
+// A NUL byte (that the converter writes as || char(0) ||) or bytes that are not UTF-8 refuse
+// the file whole, with status 2, and nothing is added.
+TEST_F(HistoryServer, RefusesValuesItsTextCannotHold) {
+    HistoryDatabase db("postgresql");
+    for (const std::string& file : {std::string("a\0b.c", 5), std::string("a\xE4.c")}) {
+        const std::string report = db.scratch.path + "/odd.txt";
+        writeFile(report, "D:\\w\\Src\\Src_NV\\" + file +
+                              " (1) : warning : QAC(Prio3) Msg: 2000(t.) Ref: R\n");
+        const std::string sql = db.scratch.path + "/odd.sql";
+        ASSERT_EQ(
+            runCommand({VENDRIK_PROGRAM, "--platform=P", "--input=" + report, "--output=" + sql,
+                        "--typ_name=T", "--typ_var=V", "--sql_config=SQL", "--hash_value=odd1"})
+                .status,
+            0);
+        const ProgramResult refused = history({"load", "--database=" + db.path, sql});
+        EXPECT_EQ(refused.status, 2) << file;
+        EXPECT_NE(refused.errors.find("refused: a name or text holds bytes that the server's "
+                                      "text cannot hold"),
+                  std::string::npos)
+            << refused.errors;
+        EXPECT_EQ(history({"runs", "--database=" + db.path, "--platform=P"}).console.find("odd1"),
+                  std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace vendrik::testing
