@@ -131,4 +131,11 @@ bool findingUpdated(const TrackedFinding& base, const TrackedFinding& head) {
     return base.line != head.line || base.priority != head.priority;
 }
 
+void sortFindings(std::vector<TrackedFinding>& findings) {
+    std::sort(findings.begin(), findings.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.file, a.line, a.number, a.text, a.fingerprint) <
+               std::tie(b.file, b.line, b.number, b.text, b.fingerprint);
+    });
+}
+
 } // namespace vendrik::history

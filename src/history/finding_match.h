@@ -22,6 +22,10 @@ struct FindingMatch {
 FindingMatch matchFindings(const std::vector<TrackedFinding>& base,
                            const std::vector<TrackedFinding>& head);
 
+/// Puts `findings` in the order that stores give them: by file, line, message number and
+/// text (bytes compared), then fingerprint.
+void sortFindings(std::vector<TrackedFinding>& findings);
+
 /// A kept finding whose line or priority differ: "updated" rather than "unchanged".
 bool findingUpdated(const TrackedFinding& base, const TrackedFinding& head);
 

@@ -93,8 +93,8 @@ class HistoryStore {
     /// converter's SQL script names it).
     virtual std::vector<FileRow> files(const RunKey& run, const std::string& branch) = 0;
 
-    /// The findings of `run` by file, line, message number and text, or nothing when its SARIF
-    /// log was not loaded.
+    /// The findings of `run` in the order of sortFindings, or nothing when its SARIF log was
+    /// not loaded.
     virtual std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
                                                                 const std::string& branch) = 0;
 

@@ -1,6 +1,7 @@
 #include "history/pg_store.h"
 
 #include "history/finding_history.h"
+#include "history/finding_match.h"
 #include "history/pg_connection.h"
 #include "history/pg_session.h"
 #include "history/sqlite_database.h"
@@ -48,6 +49,10 @@ std::string textArray(const std::vector<std::string>& values) {
 class PgStore : public HistoryStore {
   public:
     explicit PgStore(const std::string& target) : connection_(target) {
+        // Sorting a run's findings in memory, and no compiling of queries that run once.
+        connection_.run("select set_config('work_mem', '64MB', false), set_config('jit', 'off', "
+                        "false)",
+                        "set up the session");
         connection_.run("begin transaction isolation level repeatable read, read only",
                         "start a transaction");
         if (!hasPgTables(connection_)) {
@@ -149,7 +154,7 @@ class PgStore : public HistoryStore {
         const PgRows rows = connection_.run(
             "select fingerprint, file, line, number, priority, his, text, reference from "
             "vendrik_history_findings where platform = $1 and project = $2 and branch = $3 and "
-            "last >= $4 and first <= $4 order by file, line, number, text",
+            "last >= $4 and first <= $4",
             {run.platform, run.project, branch, orderKey(run)}, "read the findings");
         std::vector<TrackedFinding> found;
         for (int row = 0; row < rows.size(); ++row) {
@@ -157,6 +162,7 @@ class PgStore : public HistoryStore {
                              rows.number(row, 3), rows.number(row, 4), rows.number(row, 5) != 0,
                              rows.text(row, 6), rows.text(row, 7)});
         }
+        sortFindings(found);
         return found;
     }
 

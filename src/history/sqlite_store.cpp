@@ -1,6 +1,7 @@
 #include "history/sqlite_store.h"
 
 #include "history/finding_history.h"
+#include "history/finding_match.h"
 #include "history/run_totals.h"
 #include "history/sqlite_database.h"
 
@@ -169,8 +170,7 @@ class SqliteStore : public HistoryStore {
         Statement query(db_,
                         "select fingerprint, file, line, number, priority, his, text, reference "
                         "from vendrik_history_findings where platform = ?1 and project = ?2 and "
-                        "branch = ?3 and last >= ?4 and first <= ?4 order by file, line, number, "
-                        "text",
+                        "branch = ?3 and last >= ?4 and first <= ?4",
                         "read the findings");
         query.bind(1, run.platform).bind(2, run.project).bind(3, branch).bind(4, orderKey(run));
         std::vector<TrackedFinding> found;
@@ -178,6 +178,7 @@ class SqliteStore : public HistoryStore {
             found.push_back({query.text(0), query.text(1), query.number(2), query.number(3),
                              query.number(4), query.number(5) != 0, query.text(6), query.text(7)});
         }
+        sortFindings(found);
         return found;
     }
 
