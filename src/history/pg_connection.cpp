@@ -20,6 +20,21 @@ std::string shownTarget(const std::string& target) {
     return std::regex_replace(shown, keyword, "$1password=***");
 }
 
+std::string arrayLiteral(const std::vector<std::string>& values) {
+    std::string array = "{";
+    for (const std::string& value : values) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (const char c : value) {
+            if (c == '"' || c == '\\') {
+                array += '\\';
+            }
+            array += c;
+        }
+        array += '"';
+    }
+    return array + "}";
+}
+
 PgConnection::PgConnection(const std::string& target)
     : connection_(PQconnectdb(target.c_str()), PQfinish), shown_(shownTarget(target)) {
     if (!connection_) {

@@ -21,6 +21,10 @@ bool isServerTarget(const std::string& database);
 /// password, wherever it stands, written as "***".
 std::string shownTarget(const std::string& target);
 
+/// `values` as a PostgreSQL array literal of text ({"a","b\"c"}), for one parameter that
+/// carries many rows: unnest($1::text[]).
+std::string arrayLiteral(const std::vector<std::string>& values);
+
 /// The rows of one query, text in each column; freed with the object.
 class PgRows {
   public:

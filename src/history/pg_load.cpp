@@ -47,18 +47,11 @@ class ServerTransaction {
 
 /// The values of column `column` of `rows` as a PostgreSQL array literal.
 std::string arrayOf(const std::vector<std::vector<std::string>>& rows, std::size_t column) {
-    std::string array = "{";
+    std::vector<std::string> values;
     for (const auto& row : rows) {
-        array += array.size() > 1 ? ",\"" : "\"";
-        for (const char c : row[column]) {
-            if (c == '"' || c == '\\') {
-                array += '\\';
-            }
-            array += c;
-        }
-        array += '"';
+        values.push_back(row[column]);
     }
-    return array + "}";
+    return arrayLiteral(values);
 }
 
 /// A failure of the server on a value it cannot hold, in plain words.

@@ -41,20 +41,14 @@ forServer(const std::string& sql, const std::vector<SqlValue>& values) {
     return {text, parameters};
 }
 
-/// `items` as a PostgreSQL array literal of text: {"a","b\\"c"}.
-template <class Item> std::string arrayOf(const std::vector<TrackedFinding>& findings, Item item) {
-    std::string array = "{";
+/// One field of each of `findings`, as a PostgreSQL array literal.
+template <class Field>
+std::string arrayOf(const std::vector<TrackedFinding>& findings, Field field) {
+    std::vector<std::string> values;
     for (const TrackedFinding& finding : findings) {
-        array += array.size() > 1 ? ",\"" : "\"";
-        for (const char c : item(finding)) {
-            if (c == '"' || c == '\\') {
-                array += '\\';
-            }
-            array += c;
-        }
-        array += '"';
+        values.push_back(field(finding));
     }
-    return array + "}";
+    return arrayLiteral(values);
 }
 
 constexpr const char* textColumn = "text collate \"C\"";

@@ -30,22 +30,6 @@ std::vector<FileRow> rowsOf(const PgRows& rows) {
     return found;
 }
 
-/// `values` as a PostgreSQL array literal of text.
-std::string textArray(const std::vector<std::string>& values) {
-    std::string array = "{";
-    for (const std::string& value : values) {
-        array += array.size() > 1 ? ",\"" : "\"";
-        for (const char c : value) {
-            if (c == '"' || c == '\\') {
-                array += '\\';
-            }
-            array += c;
-        }
-        array += '"';
-    }
-    return array + "}";
-}
-
 class PgStore : public HistoryStore {
   public:
     explicit PgStore(const std::string& target) : connection_(target) {
@@ -191,7 +175,7 @@ class PgStore : public HistoryStore {
         const PgRows rows = connection_.run(
             "select filename, date, time, platform, project, githash, all_errors from "
             "testresults where date >= $1 and date <= $2 and filename = any($3::text[])",
-            {first->run.date, last->run.date, textArray(filenames)}, "read the trends of files");
+            {first->run.date, last->run.date, arrayLiteral(filenames)}, "read the trends of files");
         for (int row = 0; row < rows.size(); ++row) {
             const auto run = runAt.find({rows.text(row, 1), rows.text(row, 2), rows.text(row, 3),
                                          rows.text(row, 4), rows.text(row, 5)});
