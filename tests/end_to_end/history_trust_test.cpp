@@ -14,6 +14,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+/// What the database holds, to see that a refusal changed nothing: the SQLite file's bytes,
+/// or what `runs` lists of a server's database.
+std::string stateOf(const HistoryDatabase& db) {
+    return fileExists(db.path) ? readFile(db.path)
+                               : history({"runs", "--database=" + db.path}).console;
+}
+
+using HistoryTrustOnEachBackend = OnEachBackend;
+
 std::string load(const HistoryDatabase& db, const std::string& path, int status) {
     const ProgramResult result = history({"load", "--database=" + db.path, path});
     EXPECT_EQ(result.status, status) << path << "\n" << result.console << result.errors;
@@ -40,8 +49,8 @@ TEST(HistoryTrust, LoadsTheConvertersScriptsWithNulBytes) {
 
 // Only the converter's own create (in any case and spacing) and inserts into the staging
 // table run; the database is unchanged after every refusal.
-TEST(HistoryTrust, RefusesWhatTheConverterDoesNotWrite) {
-    const HistoryDatabase db;
+TEST_P(HistoryTrustOnEachBackend, RefusesWhatTheConverterDoesNotWrite) {
+    const HistoryDatabase db(GetParam());
     const std::string good =
         readFile(script(db.scratch, "TargetC", "Ecu", "fff666", 40, "2026.12.04", "02:00:00"));
     const std::string create = good.substr(0, good.find('\n') + 1);
@@ -57,7 +66,7 @@ TEST(HistoryTrust, RefusesWhatTheConverterDoesNotWrite) {
         "CREATE TABLE testresults (his, misra_9, misra_8, misra_7, misra_6, misra_5, misra_4, "
         "misra_3, misra_2, misra_1, misra_0, all_errors, filename, time, date, githash, tool, "
         "project, platform, UNIQUE (date, time, filename));\n";
-    const std::string before = readFile(db.path);
+    const std::string before = stateOf(db);
     const std::string tampered = db.scratch.path + "/tampered.sql";
     const std::pair<const char*, std::string> refused[] = {
         {"scrambled create", scrambled + inserts},
@@ -83,7 +92,7 @@ TEST(HistoryTrust, RefusesWhatTheConverterDoesNotWrite) {
                                 : "refused"),
                   std::string::npos)
             << name << ": " << said;
-        EXPECT_EQ(readFile(db.path), before) << name;
+        EXPECT_EQ(stateOf(db), before) << name;
     }
     // The create normalised for case and white space is the converter's.
     std::string shouted = create;
@@ -94,9 +103,9 @@ TEST(HistoryTrust, RefusesWhatTheConverterDoesNotWrite) {
     EXPECT_NE(load(db, tampered, 0).find("rows added"), std::string::npos);
 }
 
-TEST(HistoryTrust, RefusesScriptsThatCannotBeReadWhole) {
-    const HistoryDatabase db;
-    const std::string before = readFile(db.path);
+TEST_P(HistoryTrustOnEachBackend, RefusesScriptsThatCannotBeReadWhole) {
+    const HistoryDatabase db(GetParam());
+    const std::string before = stateOf(db);
     fs::create_directory(db.scratch.path + "/d.sql");
     EXPECT_NE(load(db, db.scratch.path + "/d.sql", 2).find("a folder"), std::string::npos);
     // A script of several blocks, with a read error after the first.
@@ -118,7 +127,7 @@ TEST(HistoryTrust, RefusesScriptsThatCannotBeReadWhole) {
     EXPECT_EQ(failed.status, 2) << failed.console << failed.errors;
     EXPECT_NE(failed.errors.find("could not read the script to its end"), std::string::npos)
         << failed.errors;
-    EXPECT_EQ(readFile(db.path), before);
+    EXPECT_EQ(stateOf(db), before);
     EXPECT_NE(load(db, path, 0).find("rows added"), std::string::npos) << "the script is good";
 }
 
@@ -141,11 +150,11 @@ TEST(HistoryTrust, RunTotalsCountTheStoredTable) {
 
 // Two projects of one platform converted in the same second: the second cannot be stored in
 // the table, and load says so instead of calling it present.
-TEST(HistoryTrust, RefusesARunThatCollidesWithAnother) {
-    const HistoryDatabase db;
+TEST_P(HistoryTrustOnEachBackend, RefusesARunThatCollidesWithAnother) {
+    const HistoryDatabase db(GetParam());
     const std::string other =
         script(db.scratch, "TargetA", "EcuBody", "b1", 100, "2026.12.01", "02:00:00");
-    const std::string before = readFile(db.path);
+    const std::string before = stateOf(db);
     const std::string said = load(db, other, 2);
     EXPECT_NE(said.find("the run b1 of TargetA / EcuBody has a row for TargetA\\"),
               std::string::npos)
@@ -153,13 +162,13 @@ TEST(HistoryTrust, RefusesARunThatCollidesWithAnother) {
     EXPECT_NE(said.find("where the run aaa111 of TargetA / Ecu has one"), std::string::npos)
         << said;
     EXPECT_EQ(said.find("already in the database"), std::string::npos) << said;
-    EXPECT_EQ(readFile(db.path), before);
+    EXPECT_EQ(stateOf(db), before);
     EXPECT_NE(load(db, db.scripts[0], 0).find("already in the database"), std::string::npos);
 }
 
 TEST(HistoryTrust, NeverWritesThePageOverTheDatabase) {
     const HistoryDatabase db;
-    const std::string before = readFile(db.path);
+    const std::string before = stateOf(db);
     fs::create_directory(db.scratch.path + "/sub");
     for (const std::string& output :
          {db.path, db.scratch.path + "/sub/../results.db", std::string("/dev/full")}) {
@@ -169,7 +178,7 @@ TEST(HistoryTrust, NeverWritesThePageOverTheDatabase) {
                                                          : "refused: --output names the database"),
                   std::string::npos)
             << page.errors;
-        EXPECT_EQ(readFile(db.path), before) << output;
+        EXPECT_EQ(stateOf(db), before) << output;
     }
 }
 
@@ -268,9 +277,10 @@ TEST(HistoryTrust, ReadsNamesAsTheExportsDo) {
 }
 
 // A whole hash wins over a longer hash that starts with it.
-TEST(HistoryTrust, AWholeHashWinsOverPrefixes) {
-    const ScratchDirectory scratch;
-    const std::string path = scratch.path + "/r.db";
+TEST_P(HistoryTrustOnEachBackend, AWholeHashWinsOverPrefixes) {
+    const ResultsDatabase database(GetParam());
+    const ScratchDirectory& scratch = database.scratch;
+    const std::string& path = database.target;
     for (const auto& [hash, day] : {std::pair{"abc", "01"}, std::pair{"abcdef", "02"}}) {
         ASSERT_EQ(history({"load", "--database=" + path,
                            script(scratch, "P", "Q", hash, 50, std::string("2026.12.") + day,
@@ -337,6 +347,10 @@ TEST(HistoryTrust, ReadsReadOnlyCopiesOrSaysWhatToDo) {
     fs::permissions(copy, fs::perms::all);
     fs::permissions(folder, fs::perms::all);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryTrustOnEachBackend,
+                         ::testing::ValuesIn(historyBackends()),
+                         [](const auto& backend) { return backend.param; });
 
 } // namespace
 } // namespace vendrik::testing
