@@ -4,6 +4,7 @@
 
 #include <libpq-fe.h>
 
+#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -35,7 +36,12 @@ class PgRows {
         return {PQgetvalue(result_.get(), row, column),
                 static_cast<std::size_t>(PQgetlength(result_.get(), row, column))};
     }
-    std::int64_t number(int row, int column) const { return std::stoll(text(row, column)); }
+    std::int64_t number(int row, int column) const {
+        const char* digits = PQgetvalue(result_.get(), row, column);
+        std::int64_t value = 0;
+        std::from_chars(digits, digits + PQgetlength(result_.get(), row, column), value);
+        return value;
+    }
     PGresult* handle() const { return result_.get(); }
 
   private:
