@@ -1,14 +1,11 @@
 #include "history/pg_store.h"
 
+#include "history/file_trends.h"
 #include "history/finding_history.h"
 #include "history/finding_match.h"
 #include "history/pg_connection.h"
 #include "history/pg_session.h"
 #include "history/sqlite_database.h"
-
-#include <algorithm>
-#include <map>
-#include <tuple>
 
 namespace vendrik::history {
 
@@ -153,37 +150,19 @@ class PgStore : public HistoryStore {
     std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs,
                const std::vector<std::string>& filenames) override {
-        std::vector<std::vector<std::int64_t>> trends(filenames.size(),
-                                                      std::vector<std::int64_t>(runs.size()));
-        if (runs.empty() || filenames.empty()) {
-            return trends;
-        }
-        std::map<std::tuple<std::string, std::string, std::string, std::string, std::string>,
-                 std::size_t>
-            runAt;
-        auto [first, last] = std::minmax_element(
-            runs.begin(), runs.end(),
-            [](const RunTotals& a, const RunTotals& b) { return a.run.date < b.run.date; });
-        for (std::size_t at = 0; at < runs.size(); ++at) {
-            const RunKey& run = runs[at].run;
-            runAt[{run.date, run.time, run.platform, run.project, run.githash}] = at;
-        }
-        std::map<std::string, std::size_t> fileAt;
-        for (std::size_t at = 0; at < filenames.size(); ++at) {
-            fileAt[filenames[at]] = at;
+        FileTrends trends(runs, filenames);
+        if (trends.empty()) {
+            return trends.take();
         }
         const PgRows rows = connection_.run(
-            "select filename, date, time, platform, project, githash, all_errors from "
+            "select filename, platform, project, githash, date, time, all_errors from "
             "testresults where date >= $1 and date <= $2 and filename = any($3::text[])",
-            {first->run.date, last->run.date, arrayLiteral(filenames)}, "read the trends of files");
+            {trends.firstDay(), trends.lastDay(), arrayLiteral(filenames)},
+            "read the trends of files");
         for (int row = 0; row < rows.size(); ++row) {
-            const auto run = runAt.find({rows.text(row, 1), rows.text(row, 2), rows.text(row, 3),
-                                         rows.text(row, 4), rows.text(row, 5)});
-            if (run != runAt.end()) {
-                trends[fileAt.at(rows.text(row, 0))][run->second] = rows.number(row, 6);
-            }
+            trends.add(rows.text(row, 0), runAt(rows, row, 1), rows.number(row, 6));
         }
-        return trends;
+        return trends.take();
     }
 
   private:

@@ -1,5 +1,6 @@
 #include "history/sqlite_store.h"
 
+#include "history/file_trends.h"
 #include "history/finding_history.h"
 #include "history/finding_match.h"
 #include "history/run_totals.h"
@@ -264,43 +265,26 @@ class SqliteStore : public HistoryStore {
     std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs,
                const std::vector<std::string>& filenames) override {
-        std::vector<std::vector<std::int64_t>> trends(filenames.size(),
-                                                      std::vector<std::int64_t>(runs.size()));
-        if (runs.empty() || filenames.empty()) {
-            return trends;
+        FileTrends trends(runs, filenames);
+        if (trends.empty()) {
+            return trends.take();
         }
-        // One query: the files' rows from the first run's date to the last's, by the table's
-        // UNIQUE (date, time, filename) index; then each row to its run.
-        std::map<std::tuple<std::string, std::string, std::string, std::string, std::string>,
-                 std::size_t>
-            runAt;
-        auto [first, last] = std::minmax_element(
-            runs.begin(), runs.end(),
-            [](const RunTotals& a, const RunTotals& b) { return a.run.date < b.run.date; });
-        for (std::size_t at = 0; at < runs.size(); ++at) {
-            const RunKey& run = runs[at].run;
-            runAt[{run.date, run.time, run.platform, run.project, run.githash}] = at;
-        }
-        std::string sql = "select filename, date, time, platform, project, githash, all_errors "
+        // One query: the files' rows over the runs' days, by the table's UNIQUE (date, time,
+        // filename) index.
+        std::string sql = "select filename, platform, project, githash, date, time, all_errors "
                           "from testresults where date >= ?1 and date <= ?2 and filename in (";
         for (std::size_t at = 0; at < filenames.size(); ++at) {
             sql += (at == 0 ? "?" : ", ?") + std::to_string(at + 3);
         }
         Statement query(db_, sql + ")", "read the trends of files");
-        query.bind(1, first->run.date).bind(2, last->run.date);
-        std::map<std::string, std::size_t> fileAt;
+        query.bind(1, trends.firstDay()).bind(2, trends.lastDay());
         for (std::size_t at = 0; at < filenames.size(); ++at) {
             query.bind(static_cast<int>(at + 3), filenames[at]);
-            fileAt[filenames[at]] = at;
         }
         while (query.step()) {
-            const auto run = runAt.find(
-                {query.text(1), query.text(2), query.text(3), query.text(4), query.text(5)});
-            if (run != runAt.end()) {
-                trends[fileAt.at(query.text(0))][run->second] = query.number(6);
-            }
+            trends.add(query.text(0), runAt(query, 1), query.number(6));
         }
-        return trends;
+        return trends.take();
     }
 
   private:
