@@ -26,34 +26,11 @@ build-bench/vendrik --platform=TargetA --input="$next" --output="$work/next.sql"
     --sarif_output="$work/next.sarif" >/dev/null
 cp "$database" "$work/results.db" # load changes it; the generated one is kept
 sync "$work/results.db"            # written out: a load must not wait for the copy
-one=(--platform=TargetA --project=Nightly)
 query() { sqlite3 "$work/results.db" "$1"; }
 echo "Database: $database, $(query 'select count(*) from testresults') rows of testresults," \
     "$(du -m "$database" | cut -f1) MiB"
-printf '| %-8s | %8s | %14s | %7s |\n' command "wall (s)" "peak RSS (MiB)" queries
-for command in load runs compare gate page; do
-    arguments=("$command" --database="$work/results.db")
-    case $command in
-    load) arguments+=("$work/next.sql" "$work/next.sarif") ;;
-    compare) arguments+=("${one[@]}") ;;
-    gate) arguments+=("${one[@]}" --max-new=0) ;;
-    page) arguments+=(--output="$work/page.html") ;;
-    esac
-    # load once (it changes the database); the others the median of five runs. The gate's
-    # status says pass or fail; the time is what counts here.
-    # Run by count_queries: vendrik-history's entry point in a program that then prints the
-    # number of queries it made.
-    times=()
-    for _ in $([ "$command" = load ] && echo 1 || echo 1 2 3 4 5); do
-        out=$(build-bench/bench/measure build-bench/bench/count_queries "${arguments[@]}" 2>&1 \
-            >/dev/null || true)
-        read -r seconds kib <<<"$(tail -n 1 <<<"$out")"
-        queries=$(sed -n 's/^queries: //p' <<<"$out")
-        times+=("$seconds")
-    done
-    median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")
-    printf '| %-8s | %8s | %14s | %7s |\n' "$command" "$median" "$((kib / 1024))" "$queries"
-done
+source bench/time_history.sh
+time_history "$work/results.db" "$work"
 spans=$(query 'select count(*) from vendrik_history_findings')
 bytes=$(query "select sum(pgsize) from dbstat where name like 'vendrik_history_findings%'")
 logged=$(query 'select count(*), sum(findings) from vendrik_history_run_facts' | tr '|' ' ')

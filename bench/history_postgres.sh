@@ -28,25 +28,6 @@ build-bench/vendrik --platform=TargetA --input="$next" --output="$work/next.sql"
     --sarif_output="$work/next.sarif" >/dev/null
 echo "Database: $database on PostgreSQL $(psql "$target" -Atc 'show server_version'), " \
     "$(psql "$target" -Atc "select pg_size_pretty(pg_database_size('bench'))")"
-one=(--platform=TargetA --project=Nightly)
-printf '| %-8s | %8s | %14s | %7s |\n' command "wall (s)" "peak RSS (MiB)" queries
-for command in load runs compare gate page; do
-    arguments=("$command" --database="$target")
-    case $command in
-    load) arguments+=("$work/next.sql" "$work/next.sarif") ;;
-    compare) arguments+=("${one[@]}") ;;
-    gate) arguments+=("${one[@]}" --max-new=0) ;;
-    page) arguments+=(--output="$work/page.html") ;;
-    esac
-    times=()
-    for _ in $([ "$command" = load ] && echo 1 || echo 1 2 3 4 5); do
-        out=$(build-bench/bench/measure build-bench/bench/count_queries "${arguments[@]}" 2>&1 \
-            >/dev/null || true)
-        read -r seconds kib <<<"$(tail -n 1 <<<"$out")"
-        queries=$(sed -n 's/^queries: //p' <<<"$out")
-        times+=("$seconds")
-    done
-    median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")
-    printf '| %-8s | %8s | %14s | %7s |\n' "$command" "$median" "$((kib / 1024))" "$queries"
-done
+source bench/time_history.sh
+time_history "$target" "$work"
 echo "Page: $(du -k "$work/page.html" | cut -f1) KiB"

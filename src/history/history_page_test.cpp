@@ -238,13 +238,7 @@ TEST(HistoryPage, EscapesEveryNameFromTheDatabase) {
     }
     store.findings_["<b>2" + hostile][0].text = "new" + hostile;
     const std::string page = pageOf(store);
-    const auto count = [&](const std::string& text) {
-        std::size_t found = 0;
-        for (auto at = page.find(text); at != std::string::npos; at = page.find(text, at + 1)) {
-            ++found;
-        }
-        return found;
-    };
+    const auto count = [&](const std::string& text) { return testing::occurrences(page, text); };
     EXPECT_EQ(count("<script"), 2u);
     EXPECT_EQ(count("</script>"), 2u);
     for (const char* raw : {"<b>", "<P>", "<i>", "</svg>]]>"}) {

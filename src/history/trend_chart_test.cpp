@@ -1,5 +1,7 @@
 #include "history/trend_chart.h"
 
+#include "test_support/history_scripts.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -117,13 +119,7 @@ TEST(TrendChart, DrawsAxesRangesAndJumps) {
     std::ostringstream out;
     writeTotalsChart(out, runs, "c", "P / Q");
     const std::string chart = out.str();
-    const auto count = [&](const std::string& text) {
-        std::size_t found = 0;
-        for (auto at = chart.find(text); at != std::string::npos; at = chart.find(text, at + 1)) {
-            ++found;
-        }
-        return found;
-    };
+    const auto count = [&](const std::string& text) { return testing::occurrences(chart, text); };
     EXPECT_EQ(count("<g class=\"point\" tabindex=\"0\""), 43u);
     EXPECT_EQ(count("class=\"date-tick\""), 8u);
     EXPECT_NE(chart.find(">week 2026.11.02</text>"), std::string::npos);

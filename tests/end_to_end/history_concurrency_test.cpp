@@ -1,4 +1,5 @@
 #include "end_to_end/history_fixture.h"
+#include "test_support/history_scripts.h"
 
 #include <gtest/gtest.h>
 
@@ -65,16 +66,12 @@ TEST_P(HistoryConcurrency, LoadsAtOnceAsOneByOne) {
     for (std::thread& load : loads) {
         load.join();
     }
-    int present = 0;
+    std::size_t present = 0;
     for (std::size_t at = 0; at < loaded.size(); ++at) {
         EXPECT_EQ(loaded[at].status, 0) << at << ": " << loaded[at].errors;
-        for (auto found = loaded[at].console.find("is already in the database; nothing added");
-             found != std::string::npos;
-             found = loaded[at].console.find("is already in the database", found + 1)) {
-            ++present;
-        }
+        present += occurrences(loaded[at].console, "is already in the database; nothing added");
     }
-    EXPECT_EQ(present, 8) << "the script and the log of one run, loaded five times";
+    EXPECT_EQ(present, 8u) << "the script and the log of one run, loaded five times";
 
     const std::string oneByOne = scratch.path + "/one-by-one.db";
     for (const std::string& run : runs) {

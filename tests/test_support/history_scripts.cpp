@@ -60,4 +60,12 @@ TemporaryDatabase::~TemporaryDatabase() {
     std::filesystem::remove_all(folder, ignored);
 }
 
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++found;
+    }
+    return found;
+}
+
 } // namespace vendrik::testing

@@ -28,6 +28,9 @@ struct LogFinding {
 /// The converter's SARIF log of `run` with `findings`, as its writer makes it.
 std::string logOf(const history::RunKey& run, const std::vector<LogFinding>& findings);
 
+/// How often `part` occurs in `text`, overlaps counted.
+std::size_t occurrences(const std::string& text, const std::string& part);
+
 /// The path of a results database in a folder of its own, removed with the object.
 struct TemporaryDatabase {
     TemporaryDatabase();
