@@ -18,9 +18,21 @@ namespace vendrik::history {
 /// the path of a SQLite file.
 bool isServerTarget(const std::string& database);
 
-/// `target` as messages may show it: a libpq connection URI or key=value string with its
-/// password, wherever it stands, written as "***".
-std::string shownTarget(const std::string& target);
+/// A server target as messages name it, and the passwords that no message may show.
+struct TargetName {
+    /// Its fields that are not secret, as libpq parses them: "host=/run/pg port=5432
+    /// dbname=results user=ci" (or "service=NAME"); "the --database connection string" when
+    /// libpq cannot parse it.
+    std::string shown;
+    /// The passwords it carries (in the string, in a connection string given as its dbname)
+    /// and PGPASSWORD's.
+    std::vector<std::string> secrets;
+};
+TargetName nameTarget(const std::string& target);
+
+/// `message` with each of `secrets` written "***" in every spelling it may take there: as
+/// given, percent-decoded and percent-encoded.
+std::string withoutSecrets(std::string message, const std::vector<std::string>& secrets);
 
 /// `values` as a PostgreSQL array literal of text ({"a","b\"c"}), for one parameter that
 /// carries many rows: unnest($1::text[]).
@@ -55,8 +67,12 @@ class PgConnection {
     /// Connects to `target`: a libpq connection URI ("postgresql://[user@]host[:port]/db")
     /// or key=value string ("service=NAME"); the password comes as libpq users give it (in
     /// the target, PGPASSWORD, ~/.pgpass, a service file). Throws StoreError, naming the
-    /// target without its password.
+    /// target by nameTarget and with no password in the message, also none that libpq took
+    /// from a password or service file.
     explicit PgConnection(const std::string& target);
+
+    /// The target as messages name it (see nameTarget).
+    const std::string& shown() const { return name_.shown; }
 
     /// Runs `sql` with the parameters $1, $2, ... of `parameters` (nothing for NULL), as
     /// text; throws PgError saying what it was `doing`, with the server's message and its
@@ -72,7 +88,7 @@ class PgConnection {
 
   private:
     std::unique_ptr<PGconn, void (*)(PGconn*)> connection_;
-    std::string shown_;
+    TargetName name_;
     std::size_t queries_ = 0;
 };
 

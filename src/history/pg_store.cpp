@@ -37,7 +37,7 @@ class PgStore : public HistoryStore {
         connection_.run("begin transaction isolation level repeatable read, read only",
                         "start a transaction");
         if (!hasPgTables(connection_)) {
-            throw StoreError("the database " + shownTarget(target) +
+            throw StoreError("the database " + connection_.shown() +
                              " has no table testresults (load a script into it first)");
         }
     }

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <regex>
+
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -84,6 +87,71 @@ TEST_F(HistoryServer, RefusesValuesItsTextCannotHold) {
             << refused.errors;
         EXPECT_EQ(history({"runs", "--database=" + db.path, "--platform=P"}).console.find("odd1"),
                   std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace vendrik::testing
+
+namespace vendrik::testing {
+namespace {
+
+// No message shows the password, whichever spelling or source carries it, for a server that
+// answers (the tests' own, when there is one) and for one that is not there.
+TEST(HistoryPasswords, NeverShownInAnyMessage) {
+    const ScratchDirectory scratch;
+    std::vector<std::string> hosts = {scratch.path + "/no-server"};
+    if (const char* url = std::getenv("VENDRIK_TEST_POSTGRES")) {
+        const std::string text = url;
+        const std::size_t host = text.find("host=") + 5;
+        hosts.push_back(text.substr(host, text.find('&', host) - host));
+    }
+    const std::string services = scratch.path + "/services.conf";
+    writeFile(services, "[results]\nhost=HOST\nport=5432\ndbname=no_such_db\nuser=postgres\n"
+                        "password=s3cr3t-Pw\n");
+    const std::string passwords = scratch.path + "/pgpass";
+    writeFile(passwords, "*:*:*:*:s3cr3t-Pw\n");
+    ::chmod(passwords.c_str(), 0600);
+    // Each target, with HOST for the server's socket folder, and the environment it runs in.
+    const std::pair<std::string, std::string> targets[] = {
+        {"host=HOST dbname=postgresql://u:s3cr3t-Pw@/postgres", ""},
+        {"postgresql://u@/db?host=HOST&%70assword=s3cr3t-Pw", ""},
+        {"postgresql://u@/db?host=HOST&password=s3cr3t-Pw%zz", ""},
+        {"postgresql://postgres:s3cr3t-Pw@/no_such_db?host=HOST", ""},
+        {"postgresql://postgres:s3cr%33t-Pw@/no_such_db?host=HOST", ""},
+        {"postgresql://postgres:s3cr3t-Pw@/no_such_db?host=HOST&sslmode=bogus", ""},
+        {"postgresql://postgres:s3cr3t-Pw@/postgres?host=HOST&port=5432", ""},
+        {"host=HOST user=postgres password=s3cr3t-Pw dbname=no_such_db", ""},
+        {"host=HOST password='s3cr3t-Pw and more' dbname=no_such_db", ""},
+        {"host=HOST password='s3cr3t-Pw", ""},
+        {"host=HOST password=s3cr3t-Pw port=notaport", ""},
+        {"host=HOST dbname=no_such_db password=s3cr3t-Pw bogus_key=1", ""},
+        {"service=results", "PGSERVICEFILE=" + services},
+        {"host=HOST dbname=no_such_db user=postgres", "PGPASSWORD=s3cr3t-Pw"},
+        {"host=HOST dbname=no_such_db user=postgres", "PGPASSFILE=" + passwords},
+    };
+    const std::string log = scratch.path + "/run.sarif";
+    writeFile(log, "{}");
+    for (const std::string& host : hosts) {
+        writeFile(services,
+                  std::regex_replace(readFile(services), std::regex("host=.*"), "host=" + host));
+        for (const auto& [pattern, environment] : targets) {
+            const std::string target = std::regex_replace(pattern, std::regex("HOST"), host);
+            for (const std::vector<std::string>& command :
+                 {std::vector<std::string>{"runs"},
+                  std::vector<std::string>{"gate", "--platform=P", "--project=Q"},
+                  std::vector<std::string>{"load", log}}) {
+                std::vector<std::string> run = {"env", environment.empty() ? "A=" : environment,
+                                                VENDRIK_HISTORY_PROGRAM};
+                run.insert(run.end(), command.begin(), command.end());
+                run.push_back("--database=" + target);
+                const ProgramResult result = runCommand(run);
+                const std::string said = result.console + result.errors;
+                EXPECT_EQ(said.find("s3cr3t"), std::string::npos)
+                    << target << " " << environment << ": " << said;
+                EXPECT_EQ(said.find("s3cr%33t"), std::string::npos) << said;
+            }
+        }
     }
 }
 
