@@ -118,6 +118,10 @@ std::string readScript(const std::string& path, std::string& script) {
     if (!file) {
         return std::string("could not open the script: ") + std::strerror(errno);
     }
+    // Read into room of the file's size, so that a large file is held once.
+    if (const auto size = std::filesystem::file_size(path, error); !error) {
+        script.reserve(static_cast<std::size_t>(size));
+    }
     std::array<char, 1 << 16> buffer;
     std::size_t got = 0;
     while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
@@ -147,6 +151,9 @@ bool loadOne(const std::string& path, const char* units, std::ostream& out, std:
         return true;
     } catch (const StoreError& error) {
         err << "vendrik-history: " << path << ": " << error.what() << '\n';
+        return false;
+    } catch (const std::bad_alloc&) { // the transaction was rolled back
+        err << "vendrik-history: " << path << ": not enough memory\n";
         return false;
     }
 }

@@ -60,6 +60,29 @@ TEST(SarifRead, RefusesWhatIsNotTheConvertersLog) {
         {changed("Src/Src_NV/a.c", "Src/%zz.c"), "the location Src/%zz.c has a malformed escape"},
         {changed("vendrikFinding/v1", "other/v1"),
          "result 1 has no vendrikFinding/v1 of the right kind"},
+        {changed("23:59:07", "23:59"), "the run's date and time are not YYYY.MM.DD and HH:MM:SS"},
+        {changed("Src/Src_NV/a.c", "Src/Src_NV/a.c%4"),
+         "the location Src/Src_NV/a.c%4 has a malformed escape"},
+        {changed("\"results\":[", "\"results\":{\"a\":"), "the run's results are not an array"},
+        {changed("\"locations\":[{", "\"locations\":[{},{"), "result 1 has not one location"},
+        {changed("\"locations\":[{", "\"locations\":[7,{"), "result 1 has not one location"},
+        {changed("\"locations\":[", "\"locations\":[],\"x\":["), "result 1 has not one location"},
+        {changed("\"runs\":[", "\"runs\":[{},"), "it holds 2 runs, not one"},
+        // Numbers beyond the converter's ranges.
+        {changed("\"startLine\":3", "\"startLine\":9223372036854775808"),
+         "result 1 has the startLine 9223372036854775808, outside 1 to 4294967295"},
+        {changed("\"startLine\":3", "\"startLine\":18446744073709551615"),
+         "result 1 has the startLine 18446744073709551615, outside 1 to 4294967295"},
+        {changed("\"startLine\":3", "\"startLine\":4294967296"),
+         "result 1 has the startLine 4294967296, outside 1 to 4294967295"},
+        {changed("\"startLine\":3", "\"startLine\":0"),
+         "result 1 has the startLine 0, outside 1 to 4294967295"},
+        {changed("\"priority\":3", "\"priority\":10"),
+         "result 1 has the priority 10, outside 0 to 9"},
+        {changed("\"priority\":3", "\"priority\":-1"),
+         "result 1 has the priority -1, outside 0 to 9"},
+        {changed("\"ruleId\":\"2000\"", "\"ruleId\":\"4294967296\""),
+         "result 1 has the rule id 4294967296, not a message number"},
     };
     for (const auto& [text, reason] : cases) {
         try {
@@ -68,6 +91,64 @@ TEST(SarifRead, RefusesWhatIsNotTheConvertersLog) {
         } catch (const StoreError& error) {
             EXPECT_EQ(error.what(), "refused: not a SARIF log of the converter: " + reason);
         }
+    }
+}
+
+// Nesting is refused past maxLogDepth, wherever it is, before it costs memory; what the
+// history does not keep is skipped, however it is nested or typed.
+TEST(SarifRead, SkipsWhatItDoesNotKeepAndRefusesDeepNesting) {
+    const std::string log = testing::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3}});
+    const auto withProperty = [&](const std::string& value) {
+        std::string text = log;
+        const std::string properties = "\"properties\":{\"platform\"";
+        return text.insert(text.find(properties) + 14, "\"extra\":" + value + ",");
+    };
+    const auto nested = [](std::size_t depth) {
+        return std::string(depth, '[') + std::string(depth, ']');
+    };
+    // The log nests its run's properties 3 deep: root, runs, the run.
+    EXPECT_EQ(readSarifLog(withProperty(nested(maxLogDepth - 4))).findings.size(), 1u);
+    for (const std::size_t depth : {maxLogDepth - 3, std::size_t(500000)}) {
+        try {
+            readSarifLog(withProperty(nested(depth)));
+            ADD_FAILURE() << depth;
+        } catch (const StoreError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "refused: not a SARIF log of the converter: it nests deeper than 64 levels");
+        }
+    }
+    EXPECT_EQ(readSarifLog(withProperty("{\"results\":7,\"runs\":[1]}")).findings.size(), 1u);
+    std::string extras = log;
+    extras.replace(extras.find("\"ruleId\""), 8, "\"kind\":{\"a\":[1]},\"ruleId\"");
+    extras.replace(extras.find("\"version\""), 9, "\"extra\":[{}],\"version\"");
+    EXPECT_EQ(readSarifLog(extras).findings, readSarifLog(log).findings);
+}
+
+// The reference is the rule's first tag that is not HIS; a rule tagged HIS alone has none.
+TEST(SarifRead, TakesTheMisraTagAsTheReference) {
+    const std::string log = testing::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3, 3, 5310, "t"}});
+    ASSERT_NE(log.find("\"tags\":[\"HIS\"]"), std::string::npos) << log;
+    EXPECT_EQ(readSarifLog(log).findings.at(0).reference, "");
+    std::string tagged = log;
+    tagged.replace(tagged.find("\"tags\":[\"HIS\"]"), 14,
+                   "\"tags\":[\"HIS\",7,\"MISRA C:2012 Rule-15.5\"]");
+    EXPECT_EQ(readSarifLog(tagged).findings.at(0).reference, "MISRA C:2012 Rule-15.5");
+}
+
+// A log that the converter's cap cut holds only some of the run's findings.
+TEST(SarifRead, RefusesALogThatLeftFindingsOut) {
+    std::string log = testing::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3}});
+    const std::size_t at = log.find("\"platform\"");
+    EXPECT_EQ(readSarifLog(std::string(log).insert(at, "\"omittedFindings\":0,")).findings.size(),
+              1u);
+    try {
+        readSarifLog(log.insert(at, "\"reviewMaxFindings\":1,\"omittedFindings\":249,"));
+        ADD_FAILURE();
+    } catch (const StoreError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "refused: the log leaves out 249 findings (--review_max_findings), and the "
+                  "history keeps a run's findings whole: load the log of a conversion without "
+                  "the cap (--history_sarif_output)");
     }
 }
 
