@@ -41,6 +41,9 @@ std::vector<std::string> filesWritten(const RunOptions& options) {
     if (options.codequalityOutputGiven) {
         paths.push_back(options.codequalityOutput);
     }
+    if (options.historySarifOutputGiven) {
+        paths.push_back(options.historySarifOutput);
+    }
     return paths;
 }
 
@@ -63,11 +66,17 @@ bool eachWrittenFileItsOwn(const RunOptions& options) {
     return true;
 }
 
+/// The export files of a run, opened when asked for.
+struct ExportFiles {
+    OutputFile sarif;
+    OutputFile quality;
+    OutputFile history; ///< the SARIF log of every finding, whatever the cap, for the history
+};
+
 /// Writes the output's `text` and the exports asked for, closes them all, and only then puts
 /// them in place, the output last: a failure leaves it as it was. False when any step fails.
 bool writeRunFiles(const RunOptions& options, const FindingsList& findings, const RunStamp& stamp,
-                   const std::string& text, OutputFile& output, OutputFile& sarif,
-                   OutputFile& quality) {
+                   const std::string& text, OutputFile& output, ExportFiles& exports) {
     const auto into = [](OutputFile& file) {
         return [&file](std::string_view piece) { return writeOutputFile(file, piece); };
     };
@@ -76,17 +85,30 @@ bool writeRunFiles(const RunOptions& options, const FindingsList& findings, cons
     // Both exports keep the same findings: all, or the most serious under a cap.
     const std::optional<std::size_t> cap = reviewCap(options);
     const ReviewSelection selection = selectReviewFindings(findings, cap);
+    const auto log = [&](std::optional<std::size_t> logCap) {
+        return SarifRun{options.platform,
+                        options.typName,
+                        options.hashValue,
+                        stamp.date,
+                        stamp.time,
+                        options.reviewCategory,
+                        options.repositoryUri,
+                        options.branch,
+                        logCap,
+                        stamp.utc};
+    };
     if (options.sarifOutputGiven) {
-        files.push_back(&sarif);
-        written = writeSarifLog(findings,
-                                {options.platform, options.typName, options.hashValue, stamp.date,
-                                 stamp.time, options.reviewCategory, options.repositoryUri,
-                                 options.branch, cap, stamp.utc},
-                                into(sarif), selection);
+        files.push_back(&exports.sarif);
+        written = writeSarifLog(findings, log(cap), into(exports.sarif), selection);
     }
     if (options.codequalityOutputGiven) {
-        files.push_back(&quality);
-        written = written && writeCodeQuality(findings, into(quality), selection);
+        files.push_back(&exports.quality);
+        written = written && writeCodeQuality(findings, into(exports.quality), selection);
+    }
+    if (options.historySarifOutputGiven) {
+        files.push_back(&exports.history);
+        written = written && writeSarifLog(findings, log(std::nullopt), into(exports.history),
+                                           selectReviewFindings(findings, std::nullopt));
     }
     files.push_back(&output);
     const auto all = [&](bool (*step)(OutputFile&)) {
@@ -111,6 +133,7 @@ RunOptions runOptionsOf(const std::vector<std::string>& arguments,
         options.output = named.output;
         options.sarifOutput = named.sarifOutput;
         options.codequalityOutput = named.codequalityOutput;
+        options.historySarifOutput = named.historySarifOutput;
     }
     return options;
 }
@@ -166,12 +189,13 @@ int convert(int argc, const char* const argv[], std::ostream& console,
         return fail(console, "Could not open output file", outputNotOpened);
     }
     // The exports for code review, each replaced whole like the output.
-    OutputFile sarif;
-    OutputFile quality;
+    ExportFiles exports;
     if ((options.sarifOutputGiven &&
-         !openOutputFile(sarif, options.sarifOutput, Replacement::whole)) ||
+         !openOutputFile(exports.sarif, options.sarifOutput, Replacement::whole)) ||
         (options.codequalityOutputGiven &&
-         !openOutputFile(quality, options.codequalityOutput, Replacement::whole))) {
+         !openOutputFile(exports.quality, options.codequalityOutput, Replacement::whole)) ||
+        (options.historySarifOutputGiven &&
+         !openOutputFile(exports.history, options.historySarifOutput, Replacement::whole))) {
         return fail(console, "Could not open output file", outputNotOpened);
     }
 
@@ -186,7 +210,7 @@ int convert(int argc, const char* const argv[], std::ostream& console,
     // One stamp for the output and the SARIF log: a run loaded from both is one run.
     const RunStamp stamp = takeRunStamp();
     const std::string text = outputText(options, findings, stamp);
-    if (!writeRunFiles(options, findings, stamp, text, output, sarif, quality)) {
+    if (!writeRunFiles(options, findings, stamp, text, output, exports)) {
         return fail(console, "Could not write output file", outputNotWritten);
     }
     if (!outputIsConsole) {

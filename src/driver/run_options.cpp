@@ -14,10 +14,12 @@ struct ValuedOption {
     std::string RunOptions::*value;
 };
 
-constexpr std::array<ValuedOption, 13> valuedOptions = {{
+constexpr std::array<ValuedOption, 14> valuedOptions = {{
     {"--branch", &RunOptions::branchGiven, &RunOptions::branch},
     {"--codequality_output", &RunOptions::codequalityOutputGiven, &RunOptions::codequalityOutput},
     {"--hash_value", &RunOptions::hashValueGiven, &RunOptions::hashValue},
+    {"--history_sarif_output", &RunOptions::historySarifOutputGiven,
+     &RunOptions::historySarifOutput},
     {"--input", &RunOptions::inputGiven, &RunOptions::input},
     {"--output", &RunOptions::outputGiven, &RunOptions::output},
     {"--platform", &RunOptions::platformGiven, &RunOptions::platform},

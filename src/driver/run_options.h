@@ -14,6 +14,7 @@ struct RunOptions {
     bool codequalityOutputGiven = false;
     bool hashValueGiven = false;
     bool helpGiven = false;
+    bool historySarifOutputGiven = false;
     bool inputGiven = false;
     bool outputGiven = false;
     bool platformGiven = false;
@@ -27,6 +28,7 @@ struct RunOptions {
     std::string branch;
     std::string codequalityOutput;
     std::string hashValue;
+    std::string historySarifOutput;
     std::string input;
     std::string output;
     std::string platform;
@@ -42,10 +44,10 @@ struct RunOptions {
 /// Fills `options` from the whole argument list, program path included. For each valued
 /// option (--platform, --input, --output, --typ_name, --typ_var, --sql_config,
 /// --hash_value, --sarif_output, --codequality_output, --review_max_findings,
-/// --review_category, --repository_uri, --branch) the first argument that contains the name
-/// anywhere sets its flag, and its value is what follows the first (name length + 1) characters of
-/// that argument, verbatim; an argument no longer than that gives an empty value. --help is
-/// recognised only as a whole argument. Anything else is ignored; parsing never fails.
+/// --review_category, --repository_uri, --branch, --history_sarif_output) the first argument that
+/// contains the name anywhere sets its flag, and its value is what follows the first (name length +
+/// 1) characters of that argument, verbatim; an argument no longer than that gives an empty value.
+/// --help is recognised only as a whole argument. Anything else is ignored; parsing never fails.
 void parseRunOptions(RunOptions& options, const std::vector<std::string>& arguments);
 
 /// The cap on the findings of the review exports: --review_max_findings when its value is a

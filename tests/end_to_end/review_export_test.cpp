@@ -182,5 +182,46 @@ TEST(ReviewExport, FollowsTheRulesOfTheOtherOutputs) {
     EXPECT_FALSE(fileExists(quality));
 }
 
+// Under a cap the exports keep the most serious findings, and the history's log keeps them
+// all: it is the log that the same run writes without a cap. It follows the file rules of
+// the other exports.
+TEST(ReviewExport, WritesTheHistoryItsWholeLogBesideACappedOne) {
+    const ScratchDirectory scratch;
+    const std::string report = scratch.path + "/report.txt";
+    writeFile(report, readFile(bundledReport));
+    const std::string whole = scratch.path + "/whole.sarif";
+    auto arguments = exportArguments(report, scratch.path);
+    arguments.push_back("--review_max_findings=50");
+    arguments.push_back("--history_sarif_output=" + whole);
+    ASSERT_EQ(runProgram(arguments).status, 0);
+    const json capped = json::parse(readFile(scratch.path + "/log.sarif"));
+    json history = json::parse(readFile(whole));
+    EXPECT_EQ(capped["runs"][0]["results"].size(), 50u);
+    EXPECT_EQ(capped["runs"][0]["properties"]["omittedFindings"], 249);
+    EXPECT_EQ(history["runs"][0]["results"].size(), 299u);
+    EXPECT_FALSE(history["runs"][0]["properties"].contains("omittedFindings"));
+    EXPECT_EQ(json::parse(readFile(scratch.path + "/quality.json")).size(), 50u);
+    // The same as the log of the run without the cap, but for the time of the conversion.
+    arguments.erase(arguments.end() - 2);
+    ASSERT_EQ(runProgram(arguments).status, 0);
+    json uncapped = json::parse(readFile(scratch.path + "/log.sarif"));
+    for (json* log : {&uncapped, &history}) {
+        (*log)["runs"][0].erase("invocations");
+        (*log)["runs"][0]["properties"].erase("date");
+        (*log)["runs"][0]["properties"].erase("time");
+    }
+    EXPECT_EQ(history, uncapped);
+    for (const std::string& bad :
+         {scratch.path + "/log.sarif", report, scratch.path + "/summary.txt",
+          scratch.path + "/missing/h.sarif"}) {
+        arguments.back() = "--history_sarif_output=" + bad;
+        const ProgramResult refused = runProgram(arguments);
+        EXPECT_EQ(refused.status, 253) << bad;
+        EXPECT_EQ(refused.console, "Vendrik error: Could not open output file\n") << bad;
+    }
+    arguments.back() = "--history_sarif_output=/dev/full";
+    EXPECT_EQ(runProgram(arguments).status, 252);
+}
+
 } // namespace
 } // namespace vendrik::testing
