@@ -1,5 +1,11 @@
 #include "history/finding_history.h"
 
+#include "output/json_text.h"
+
+#include <charconv>
+#include <limits>
+#include <map>
+
 namespace vendrik::history {
 
 namespace {
@@ -37,13 +43,25 @@ std::string neighbour(SqlSession& session, const RunKey& key, const std::string&
     return rows.empty() || !rows[0][0] ? std::string() : *rows[0][0];
 }
 
-/// The branch a run is recorded on, or nothing.
-std::optional<std::string> branchOf(SqlSession& session, const RunKey& key) {
+/// A run as load and gate --record recorded it: its branch, and whether that is settled. A
+/// run known only from its script, with no branch and no gate outcome, is not: a script
+/// carries no branch, and the run's log (or load --branch) settles it later.
+struct RecordedRun {
+    std::string branch;
+    bool settled = false;
+};
+
+std::optional<RecordedRun> recordedRun(SqlSession& session, const RunKey& key) {
     const auto rows = session.query(
-        "select branch from vendrik_history_run_facts where platform = ?1 and project = ?2 and "
-        "githash = ?3 and date = ?4 and time = ?5",
+        "select branch, case when findings is not null or gate is not null then 1 else 0 end from "
+        "vendrik_history_run_facts where platform = ?1 and project = ?2 and githash = ?3 and "
+        "date = ?4 and time = ?5",
         {key.platform, key.project, key.githash, key.date, key.time});
-    return rows.empty() ? std::nullopt : rows[0][0];
+    if (rows.empty()) {
+        return std::nullopt;
+    }
+    const std::string& branch = *rows[0][0];
+    return RecordedRun{branch, !branch.empty() || rows[0][1] != "0"};
 }
 
 [[noreturn]] void refuseBranch(const RunKey& key, const std::string& stored,
@@ -54,6 +72,152 @@ std::optional<std::string> branchOf(SqlSession& session, const RunKey& key) {
     throw StoreError("refused: the run " + key.githash + " (" + key.date + " " + key.time +
                      ") of " + key.platform + " / " + key.project + " is recorded with " +
                      named(stored) + ", and this load gives it " + named(given));
+}
+
+/// The counters of each file of a run, by the file's path inside the source root, as its
+/// log names it.
+struct RunCounts {
+    RunKey run;
+    std::map<std::string, Counters> files;
+};
+using CountsByRun = std::map<std::string, RunCounts>; ///< by platform, project and order key
+
+RunCounts& countsOf(CountsByRun& counts, const RunKey& run) {
+    RunCounts& found = counts[run.platform + '\x1f' + run.project + '\x1f' + orderKey(run)];
+    found.run = run;
+    return found;
+}
+
+/// Counts `times` findings of `priority` and `his` into `counters` as the converter counts
+/// them: each in all_errors, and in his or else in the counter of its priority.
+void countFindings(Counters& counters, std::int64_t priority, bool his, std::int64_t times) {
+    counters[0] += times;
+    if (his) {
+        counters[counterColumns.size() - 1] += times;
+    } else if (priority >= 0 && priority <= 9) {
+        counters[static_cast<std::size_t>(1 + priority)] += times;
+    }
+}
+
+std::int64_t numberOf(const std::optional<std::string>& text) {
+    std::int64_t value = 0;
+    if (text &&
+        std::from_chars(text->data(), text->data() + text->size(), value).ec != std::errc()) {
+        return std::numeric_limits<std::int64_t>::min(); // not a count: it agrees with none
+    }
+    return value;
+}
+
+RunKey runOf(const SqlRow& row) {
+    return {row[0].value_or(""), row[1].value_or(""), row[2].value_or(""), row[3].value_or(""),
+            row[4].value_or("")};
+}
+
+CountsByRun logCountsOf(const LoggedRun& logged) {
+    CountsByRun counts;
+    RunCounts& run = countsOf(counts, logged.run);
+    for (const TrackedFinding& finding : logged.findings) {
+        countFindings(run.files[finding.file], finding.priority, finding.his, 1);
+    }
+    return counts;
+}
+
+/// Script rows (the run's five columns, filename, the counters) by run and path.
+CountsByRun rowCountsOf(const std::vector<SqlRow>& rows) {
+    CountsByRun counts;
+    for (const SqlRow& row : rows) {
+        RunCounts& run = countsOf(counts, runOf(row));
+        // The script names a file by platform, "\" and its path from the source root on.
+        std::string_view file = row[5] ? std::string_view(*row[5]) : std::string_view();
+        const std::string& platform = run.run.platform;
+        if (file.size() > platform.size() && file.starts_with(platform) &&
+            file[platform.size()] == '\\') {
+            file.remove_prefix(platform.size() + 1);
+        }
+        Counters& counters = run.files[utf8Text(insideRoot(file))];
+        for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+            counters[column] += numberOf(row[6 + column]);
+        }
+    }
+    return counts;
+}
+
+const std::string runColumns = "platform, project, githash, date, time";
+
+/// The rows of `run` that its script stored.
+CountsByRun scriptCountsOf(SqlSession& session, const RunKey& key) {
+    return rowCountsOf(session.query(
+        "select " + runColumns + ", filename, " + counterList(false) +
+            " from testresults where platform = ?1 and project = ?2 and githash = ?3 and date "
+            "= ?4 and time = ?5",
+        {key.platform, key.project, key.githash, key.date, key.time}));
+}
+
+/// The staged rows of the runs whose logs were loaded.
+CountsByRun stagedCountsOf(SqlSession& session, const std::string& staged) {
+    return rowCountsOf(session.query(
+        "select " + runColumns + ", filename, " + counterList(false) + " from " + staged +
+        " s where exists (select 1 from vendrik_history_run_facts f where f.findings is not "
+        "null and f.platform = s.platform and f.project = s.project and f.githash = s.githash "
+        "and f.date = s.date and f.time = s.time)"));
+}
+
+/// The stored findings, counted per file, of the runs whose logs were loaded and that the
+/// condition `ofRuns` on the facts `f` selects.
+CountsByRun loggedCountsOf(SqlSession& session, const std::string& ofRuns) {
+    const auto rows = session.query(
+        "select f.platform, f.project, f.githash, f.date, f.time, h.file, h.priority, h.his, "
+        "count(h.file) from vendrik_history_run_facts f left join vendrik_history_findings h on "
+        "h.platform = f.platform and h.project = f.project and h.branch = f.branch and h.first "
+        "<= " +
+        orderKeySql("f") + " and h.last >= " + orderKeySql("f") +
+        " where f.findings is not null and " + ofRuns +
+        " group by f.platform, f.project, f.githash, f.date, f.time, h.file, h.priority, h.his");
+    CountsByRun counts;
+    for (const SqlRow& row : rows) {
+        RunCounts& run = countsOf(counts, runOf(row));
+        if (row[5]) {
+            countFindings(run.files[*row[5]], numberOf(row[6]), numberOf(row[7]) != 0,
+                          numberOf(row[8]));
+        }
+    }
+    return counts;
+}
+
+/// Refuses the file loaded, `loaded` ("the log" or "the script"), when a run's counts in it
+/// differ from those of the run's other file stored before: the first file, in path order,
+/// and its first counter that differ are named.
+void refuseDisagreement(const CountsByRun& stored, const CountsByRun& loading,
+                        const std::string& loaded) {
+    const bool log = loaded == "the log";
+    for (const auto& [id, run] : loading) {
+        const auto other = stored.find(id);
+        if (other == stored.end()) {
+            continue;
+        }
+        std::map<std::string, std::pair<Counters, Counters>> files;
+        for (const auto& [file, counters] : run.files) {
+            files[file].first = counters;
+        }
+        for (const auto& [file, counters] : other->second.files) {
+            files[file].second = counters;
+        }
+        for (const auto& [file, both] : files) {
+            for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+                if (both.first[column] == both.second[column]) {
+                    continue;
+                }
+                const RunKey& key = run.run;
+                throw StoreError(
+                    "refused: " + loaded + " of the run " + key.githash + " (" + key.date + " " +
+                    key.time + ") of " + key.platform + " / " + key.project +
+                    " disagrees with its " + (log ? "script" : "log") + " loaded before: " + file +
+                    " has " + std::string(counterColumns[column]) + " " +
+                    std::to_string(both.first[column]) + " in " + loaded + " and " +
+                    std::to_string(both.second[column]) + " in the " + (log ? "script" : "log"));
+            }
+        }
+    }
 }
 
 /// The run's facts from the staged findings: their number, files and counters.
@@ -206,10 +370,19 @@ void createFindingTables(const Database& db) {
             "create the history's tables");
 }
 
-bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::string& branch) {
+bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::string& given) {
     const RunKey& key = logged.run;
-    if (const auto stored = branchOf(session, key); stored && *stored != branch) {
-        refuseBranch(key, *stored, branch);
+    std::string branch = given;
+    if (const auto recorded = recordedRun(session, key); recorded && recorded->settled) {
+        if (given.empty()) {
+            branch = recorded->branch; // a log without a branch adds none
+        } else if (recorded->branch != given) {
+            refuseBranch(key, recorded->branch, given);
+        }
+    } else if (recorded && !given.empty()) {
+        session.execute("update vendrik_history_run_facts set branch = ?6 where platform = ?1 "
+                        "and project = ?2 and githash = ?3 and date = ?4 and time = ?5",
+                        {key.platform, key.project, key.githash, key.date, key.time, given});
     }
     if (!inRun(session,
                "select 1 from vendrik_history_run_facts f where " + std::string(inSeries) +
@@ -218,6 +391,7 @@ bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::str
              .empty()) {
         return false;
     }
+    refuseDisagreement(scriptCountsOf(session, key), logCountsOf(logged), "the log");
     session.stageFindings(logged.findings);
     recordLoggedFacts(session, key, branch);
     const std::string before = neighbour(session, key, branch, true);
@@ -231,18 +405,38 @@ bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::str
     return true;
 }
 
-void recordScriptRuns(SqlSession& session, const std::string& staged, const std::string& branch) {
-    const auto other = session.query(
-        "select n.platform, n.project, n.githash, n.date, n.time, f.branch from (select "
-        "distinct platform, project, githash, date, time from " +
-            staged +
-            ") n join vendrik_history_run_facts f using (platform, project, githash, date, "
-            "time) where f.branch <> ?1",
-        {branch});
+namespace {
+
+/// The condition that a run of the facts (named with `table`, "f." or "") is one of the rows
+/// staged in `staged`.
+std::string ofStaged(const std::string& staged, const std::string& table) {
+    return " (" + table + "platform, " + table + "project, " + table + "githash, " + table +
+           "date, " + table + "time) in (select " + runColumns + " from " + staged + ")";
+}
+
+} // namespace
+
+void checkScriptRuns(SqlSession& session, const std::string& staged, const std::string& branch) {
+    const auto other =
+        session.query("select platform, project, githash, date, time, branch from "
+                      "vendrik_history_run_facts where ?1 <> '' and branch <> ?1 and (branch <> "
+                      "'' or findings is not null or gate is not null) and" +
+                          ofStaged(staged, "") + " limit 1",
+                      {branch});
     if (!other.empty()) {
         const SqlRow& row = other[0];
         refuseBranch({*row[0], *row[1], *row[2], *row[3], *row[4]}, *row[5], branch);
     }
+    refuseDisagreement(loggedCountsOf(session, ofStaged(staged, "f.")),
+                       stagedCountsOf(session, staged), "the script");
+}
+
+void recordScriptRuns(SqlSession& session, const std::string& staged, const std::string& branch) {
+    // The runs known only from their scripts are settled on the branch given.
+    session.execute("update vendrik_history_run_facts set branch = ?1 where ?1 <> '' and branch "
+                    "= '' and findings is null and gate is null and" +
+                        ofStaged(staged, ""),
+                    {branch});
     session.execute("insert into vendrik_history_run_facts (platform, project, githash, date, "
                     "time, branch) select distinct platform, project, githash, date, time, "
                     "cast(?1 as text) from " +
@@ -252,8 +446,8 @@ void recordScriptRuns(SqlSession& session, const std::string& staged, const std:
 
 void recordGateOutcome(SqlSession& session, const RunKey& key, const std::string& branch,
                        bool passed) {
-    if (const auto stored = branchOf(session, key); stored && *stored != branch) {
-        refuseBranch(key, *stored, branch);
+    if (const auto recorded = recordedRun(session, key); recorded && recorded->branch != branch) {
+        refuseBranch(key, recorded->branch, branch);
     }
     session.execute("insert into vendrik_history_run_facts (platform, project, githash, date, "
                     "time, branch, gate) values (?1, ?2, ?3, ?4, ?5, ?6, ?7) on conflict "

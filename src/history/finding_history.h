@@ -34,12 +34,22 @@ void createFindingTables(const Database& db);
 /// `session`, whose database has the tables: the spans of its neighbours in the series are
 /// extended, joined or cut so that each finding's spans cover exactly the logged runs it is
 /// present in, whatever order runs are loaded in. False, with nothing changed, when the
-/// run's findings are stored already. Throws StoreError when the run is recorded on another
-/// branch, or two of its findings share a fingerprint.
+/// run's findings are stored already.
+/// A run known only from its script, on no branch and with no gate outcome, is not settled
+/// on a branch: `branch` settles it. A settled run keeps its branch: an empty `branch` (a
+/// log that names none) takes it, another refuses the log.
+/// Throws StoreError when the run is settled on another branch, when its script's rows
+/// differ from the log's findings counted per file (the first file and counter are named),
+/// or when two of its findings share a fingerprint.
 bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::string& branch);
 
-/// Records the runs of the rows staged in the table `staged` on `branch`; throws StoreError
-/// when one is recorded on another branch.
+/// Checks the runs of the rows staged in the table `staged` before they are added: throws
+/// StoreError when a run is settled on a branch other than a non-empty `branch` (see
+/// storeLoggedRun), or when a run's staged rows differ from its log's findings stored before.
+void checkScriptRuns(SqlSession& session, const std::string& staged, const std::string& branch);
+
+/// Records the runs of the rows staged in the table `staged`, which checkScriptRuns passed:
+/// new runs and runs not settled on a branch on `branch`; a settled run keeps its own.
 void recordScriptRuns(SqlSession& session, const std::string& staged, const std::string& branch);
 
 /// Records the gate's outcome for `run` on `branch`.

@@ -128,8 +128,11 @@ TEST_P(HistoryQueries, AsManyWhateverTheNumberOfRunsAndFiles) {
             std::vector<testing::LogFinding> findings;
             for (int file = 0; file < files; ++file) {
                 const std::string name = "f" + std::to_string(file) + ".c";
-                rows.push_back(testing::fileRow("P\\Src\\" + name, 1 + (file + run) % 3));
-                findings.push_back({"Src\\" + name, static_cast<std::uint32_t>(run)});
+                const int count = 1 + (file + run) % 3;
+                rows.push_back(testing::fileRow("P\\Src\\" + name, count));
+                for (int line = 1; line <= count; ++line) {
+                    findings.push_back({"Src\\" + name, static_cast<std::uint32_t>(run + line)});
+                }
             }
             const std::string script = testing::scriptOf(key, rows);
             const std::string log = testing::logOf(key, findings);
@@ -179,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, HistoryQueries, ::testing::ValuesIn(testing::
 namespace vendrik::history {
 namespace {
 
-// 4,000 files that all changed and 3,000 new findings: the Markdown for a merge-request
+// 4,000 files, nearly all changed, and 3,000 new findings: the Markdown for a merge-request
 // comment stays under 60,000 characters, its lists cut with "and N more"; JSON keeps all.
 TEST(HistoryMain, CutsMarkdownToFitAComment) {
     const testing::TemporaryDatabase db;
@@ -187,19 +190,30 @@ TEST(HistoryMain, CutsMarkdownToFitAComment) {
     const RunKey head = {"P", "Q", "h2", "2026.12.02", "02:00:00"};
     std::vector<FileRow> baseRows;
     std::vector<FileRow> headRows;
-    std::vector<testing::LogFinding> added;
+    std::vector<testing::LogFinding> before;
+    std::vector<testing::LogFinding> after;
     for (int file = 0; file < 4000; ++file) {
         const std::string name = "Src\\Src_NV\\some\\folder\\file" + std::to_string(file) + ".c";
-        baseRows.push_back(testing::fileRow(name, 1));
-        headRows.push_back(testing::fileRow(name, 2 + file % 7));
-        if (file < 3000) {
-            added.push_back({name, 7, 3, 2000, "A message of a realistic length, about this"});
+        // Each file keeps a finding; file 0 gets 7 new ones, files 1 to 2993 one each, and
+        // files from 3000 on lose one.
+        const int added = file == 0 ? 7 : file <= 2993 ? 1 : 0;
+        const int fixed = file >= 3000 ? 1 : 0;
+        before.push_back({name, 1, 3, 2000, "Kept"});
+        after.push_back(before.back());
+        for (int copy = 0; copy < fixed; ++copy) {
+            before.push_back({name, 2, 3, 2001, "Fixed"});
         }
+        for (int copy = 0; copy < added; ++copy) {
+            after.push_back({name, static_cast<std::uint32_t>(10 + copy), 3, 2000,
+                             "A message of a realistic length, about this"});
+        }
+        baseRows.push_back(testing::fileRow(name, 1 + fixed));
+        headRows.push_back(testing::fileRow(name, 1 + added));
     }
     write(db.folder + "/base.sql", testing::scriptOf(base, baseRows));
     write(db.folder + "/head.sql", testing::scriptOf(head, headRows));
-    write(db.folder + "/base.sarif", testing::logOf(base, {}));
-    write(db.folder + "/head.sarif", testing::logOf(head, added));
+    write(db.folder + "/base.sarif", testing::logOf(base, before));
+    write(db.folder + "/head.sarif", testing::logOf(head, after));
     ASSERT_EQ(
         historyMain({"load", "--database=" + db.path, db.folder + "/base.sql",
                      db.folder + "/head.sql", db.folder + "/base.sarif", db.folder + "/head.sarif"})

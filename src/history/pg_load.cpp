@@ -106,6 +106,8 @@ LoadResult loadScriptToServer(const std::string& target, const std::string& scri
     if (collision.size() > 0) {
         refuseCollision(runAt(collision, 0, 0), runAt(collision, 0, 5), collision.text(0, 10));
     }
+    PgSession session(connection);
+    checkScriptRuns(session, "staged_results", branch);
     LoadResult result;
     const PgRows present = connection.run(
         "select distinct n.platform, n.project, n.githash, n.date, n.time from staged_results n "
@@ -134,7 +136,6 @@ LoadResult loadScriptToServer(const std::string& target, const std::string& scri
                        "on conflict (platform, project, date, time, githash) do update set " +
                        added,
                    "keep the run totals");
-    PgSession session(connection);
     recordScriptRuns(session, "staged_results", branch);
     transaction.commit();
     return result;

@@ -190,6 +190,9 @@ LoadResult loadScript(const std::string& path, const std::string& script, const 
     Database db;
     stageScript(db, path, script, busyMilliseconds);
     refuseCollisions(db);
+    createFindingTables(db);
+    SqliteSession session(db);
+    checkScriptRuns(session, "temp.testresults", branch);
     LoadResult result;
     result.runsPresent = runsPresent(db);
     if (!result.runsPresent.empty()) {
@@ -199,8 +202,6 @@ LoadResult loadScript(const std::string& path, const std::string& script, const 
     execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
     result.rowsAdded = sqlite3_changes64(db.handle);
     keepRunTotals(db, totalsCurrent);
-    createFindingTables(db);
-    SqliteSession session(db);
     recordScriptRuns(session, "temp.testresults", branch);
     execute(db, "drop table temp.testresults", "finish the load");
     // The program's own index: the runs of a platform and project, newest first, without
