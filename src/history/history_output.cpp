@@ -234,10 +234,42 @@ nlohmann::json findingJson(const TrackedFinding& finding) {
             {"reference", utf8Text(finding.reference)}};
 }
 
+namespace {
+
+/// The length of the control character at `at` in `text`: 1 for C0 and DEL, 2 for a C1
+/// character in UTF-8 (U+0080 to U+009F, which terminals may obey too), else 0.
+std::size_t controlAt(std::string_view text, std::size_t at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x20 || byte == 0x7F) {
+        return 1;
+    }
+    const bool c1 = byte == 0xC2 && at + 1 < text.size() &&
+                    (static_cast<unsigned char>(text[at + 1]) & 0xE0) == 0x80;
+    return c1 ? 2 : 0;
+}
+
+/// Appends the `length` bytes at `at` of `text` as \xNN each.
+void appendEscaped(std::string& out, std::string_view text, std::size_t at, std::size_t length) {
+    for (const char c : text.substr(at, length)) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += "\\x";
+        out += "0123456789ABCDEF"[byte >> 4];
+        out += "0123456789ABCDEF"[byte & 0xF];
+    }
+}
+
+} // namespace
+
 std::string htmlText(std::string_view bytes) {
     std::string html;
-    for (const char c : utf8Text(bytes)) {
-        switch (c) {
+    const std::string text = utf8Text(bytes);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (const std::size_t control = controlAt(text, at)) {
+            appendEscaped(html, text, at, control);
+            at += control - 1;
+            continue;
+        }
+        switch (text[at]) {
         case '&':
             html += "&amp;";
             break;
@@ -251,7 +283,7 @@ std::string htmlText(std::string_view bytes) {
             html += "&quot;";
             break;
         default:
-            html += c;
+            html += text[at];
         }
     }
     return html;
@@ -264,11 +296,9 @@ std::string shown(std::string_view text, Format format) {
     std::string out;
     for (std::size_t at = 0; at < text.size(); ++at) {
         const char c = text[at];
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out += "0123456789ABCDEF"[byte >> 4];
-            out += "0123456789ABCDEF"[byte & 0xF];
+        if (const std::size_t control = controlAt(text, at)) {
+            appendEscaped(out, text, at, control);
+            at += control - 1;
             continue;
         }
         if (format == Format::markdown) {

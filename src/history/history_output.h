@@ -11,14 +11,15 @@ namespace vendrik::history {
 enum class Format { text, markdown, json };
 
 /// `text` (a name from the database) as `format` shows it safely. Text and Markdown show
-/// control characters as \xNN, so no name can start a line or move the terminal's cursor;
-/// Markdown also writes &, <, >, |, [, ], `, * (and a backslash before punctuation) as
-/// character references, so no name can end a table cell, make a link or carry HTML. JSON
-/// takes the text as it is (its writer escapes).
+/// control characters (C0, DEL, and C1 in UTF-8) as \xNN for each byte, so no name can start a line
+/// or move the terminal's cursor; Markdown also writes &, <, >, |, [, ], `, * (and a backslash
+/// before punctuation) as character references, so no name can end a table cell, make a link or
+/// carry HTML. JSON takes the text as it is (its writer escapes).
 std::string shown(std::string_view text, Format format);
 
 /// `bytes` as HTML text, in an element or a quoted attribute: read as UTF-8, other bytes as
-/// Windows-1252 (as the converter's exports read them), with &, <, > and " as references.
+/// Windows-1252 (as the converter's exports read them), with &, <, > and " as references and
+/// control characters as \xNN, as shown writes them.
 std::string htmlText(std::string_view bytes);
 
 /// A finding as JSON: fingerprint, file, line, number, priority, his, text, reference.

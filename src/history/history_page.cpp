@@ -304,10 +304,11 @@ nlohmann::ordered_json sectionData(const Section& section) {
     return data;
 }
 
-/// `data` as the text of a script element: no "<" in it can end the element.
+/// `data` as the text of a script element: no "<" in it can end the element, and it is
+/// ASCII, so that no control character of a name stands in the page raw.
 std::string embeddedJson(const nlohmann::ordered_json& data) {
     std::string json;
-    for (const char c : data.dump()) {
+    for (const char c : data.dump(-1, ' ', true)) {
         switch (c) {
         case '<':
             json += "\\u003c";

@@ -76,7 +76,11 @@ LoadResult loadScriptToServer(const std::string& target, const std::string& scri
     for (const auto& row : rows) {
         series.emplace(row[0], row[1]);
     }
-    transaction.lock(series);
+    try {
+        transaction.lock(series);
+    } catch (const PgError& error) {
+        refuseValue(error);
+    }
     connection.run("create temp table staged_results (like testresults) on commit drop",
                    "prepare the load");
     std::string types;
@@ -147,10 +151,10 @@ LoadResult loadLogToServer(const std::string& target, std::string_view log,
     PgConnection connection(target);
     createPgTables(connection);
     ServerTransaction transaction(connection);
-    transaction.lock({{logged.run.platform, logged.run.project}});
     PgSession session(connection);
     LoadResult result;
     try {
+        transaction.lock({{logged.run.platform, logged.run.project}});
         if (!storeLoggedRun(session, logged, branch.value_or(logged.branch))) {
             result.runsPresent.push_back(logged.run);
             return result; // rolled back

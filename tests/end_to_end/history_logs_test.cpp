@@ -180,6 +180,108 @@ TEST_P(HistoryLogs, TakesOnlyWholeLogs) {
     EXPECT_NE(gate.console.find("New findings: 0"), std::string::npos) << gate.console;
 }
 
+/// `log` with `text` put into its run's properties, before the platform, as a property.
+std::string withProperty(const std::string& log, const std::string& text) {
+    std::string changed = log;
+    const std::size_t at = changed.find("\"properties\":{\"platform\"");
+    return changed.insert(at + 14, "\"extra\":" + text + ",");
+}
+
+// Logs made from a converter log with one change each: whatever their shape, size or depth,
+// they load or are refused with status 2 and a message that names the fault, and a refusal
+// leaves the database as it was.
+TEST_P(HistoryLogs, NoLogCrashesLoad) {
+    const ResultsDatabase db(GetParam());
+    const std::string run =
+        convertRun(db.scratch, "P", "Q", "abc", firstLines(40), "2026.12.01", "02:00:00");
+    const std::string log = readFile(run + ".sarif");
+    ASSERT_EQ(loadFiles(db, {run + ".sql"}).status, 0);
+    json resultsObject = json::parse(log);
+    resultsObject["runs"][0]["results"] = {{"a", resultsObject["runs"][0]["results"][0]}};
+    std::string farLine = log;
+    farLine.replace(farLine.find("\"startLine\":"), 12, "\"startLine\":9223372036854775808,\"x\":");
+    const std::pair<std::string, std::string> refused[] = {
+        {resultsObject.dump(), "the run's results are not an array"},
+        {withProperty(log, std::string(500000, '[') + std::string(500000, ']')),
+         "it nests deeper than 64 levels"},
+        {farLine, "has the startLine 9223372036854775808, outside 1 to 4294967295"},
+    };
+    const std::string before = heldState(db);
+    const std::string path = db.scratch.path + "/crafted.sarif";
+    for (const auto& [text, reason] : refused) {
+        writeFile(path, text);
+        const ProgramResult result = loadFiles(db, {path});
+        EXPECT_EQ(result.status, 2) << reason;
+        EXPECT_NE(result.errors.find(reason), std::string::npos) << result.errors;
+        EXPECT_EQ(heldState(db), before) << reason;
+    }
+#if !VENDRIK_SANITIZED // the sanitizers reserve more address space than these limits
+    // 5,000,000 empty objects outside the results (14 MiB) are skipped, in far less memory
+    // than 400 MB; one message text of 64 MiB needs more than 200 MB, and is "not enough
+    // memory" with the database as it was.
+    std::string many = "[{}";
+    for (int copy = 1; copy < 5000000; ++copy) {
+        many += ",{}";
+    }
+    const auto limited = [&](const std::string& kilobytes) {
+        return runCommand({"bash", "-c", "ulimit -v " + kilobytes + "; exec \"$@\"", "limited",
+                           VENDRIK_HISTORY_PROGRAM, "load", "--database=" + db.target, path});
+    };
+    std::string big = log;
+    big.insert(big.find("\"text\":\"") + 8, std::string(64 << 20, 'x'));
+    writeFile(path, big);
+    const ProgramResult outOfMemory = limited("200000");
+    EXPECT_EQ(outOfMemory.status, 2);
+    EXPECT_EQ(outOfMemory.errors, "vendrik-history: " + path + ": not enough memory\n");
+    EXPECT_EQ(heldState(db), before);
+    writeFile(path, withProperty(log, many + "]"));
+    const ProgramResult skipped = limited("400000");
+    EXPECT_EQ(skipped.status, 0) << skipped.errors;
+    EXPECT_NE(skipped.console.find("findings added"), std::string::npos) << skipped.console;
+#endif
+}
+
+// A NUL or another control character in a log's names and texts is stored by SQLite as it is
+// and shown as \xNN in every output; the server's text cannot hold a NUL, so PostgreSQL
+// refuses the log whole, as it refuses such a script.
+TEST_P(HistoryLogs, ControlCharactersNeverShowRaw) {
+    const ResultsDatabase db(GetParam());
+    const std::string run =
+        convertRun(db.scratch, "P", "Q", "abc", firstLines(40), "2026.12.01", "02:00:00");
+    const std::string platform("P\0x\x1b[2J\xc2\x9b", 9);
+    json document = json::parse(readFile(run + ".sarif"));
+    json& properties = document["runs"][0]["properties"];
+    properties["platform"] = platform;
+    json& result = document["runs"][0]["results"][0];
+    std::string uri = result["locations"][0]["physicalLocation"]["artifactLocation"]["uri"];
+    result["locations"][0]["physicalLocation"]["artifactLocation"]["uri"] = uri + "%00x";
+    result["message"]["text"] = std::string("a\0b\x07", 4);
+    const std::string log = db.scratch.path + "/control.sarif";
+    writeFile(log, document.dump());
+    const ProgramResult loaded = loadFiles(db, {log});
+    if (GetParam() == "postgresql") {
+        EXPECT_EQ(loaded.status, 2);
+        EXPECT_NE(loaded.errors.find("refused: a name or text holds bytes that the server's "
+                                     "text cannot hold"),
+                  std::string::npos)
+            << loaded.errors;
+        EXPECT_EQ(history({"runs", "--database=" + db.target}).console.find("abc"),
+                  std::string::npos);
+        return;
+    }
+    ASSERT_EQ(loaded.status, 0) << loaded.errors;
+    const std::string page = db.scratch.path + "/page.html";
+    ASSERT_EQ(history({"page", "--database=" + db.target, "--output=" + page}).status, 0);
+    for (const std::string& out :
+         {readFile(page), history({"runs", "--database=" + db.target}).console}) {
+        for (const char raw : {'\0', '\x1b', '\x07'}) {
+            EXPECT_EQ(out.find(raw), std::string::npos) << int(raw) << " in " << out.substr(0, 300);
+        }
+        EXPECT_EQ(out.find("\xc2\x9b"), std::string::npos);
+        EXPECT_NE(out.find("P\\x00x\\x1B[2J\\xC2\\x9B"), std::string::npos) << out.substr(0, 600);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, HistoryLogs, ::testing::ValuesIn(historyBackends()),
                          [](const auto& info) { return info.param; });
 
