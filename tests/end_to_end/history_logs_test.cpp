@@ -103,6 +103,17 @@ TEST_P(HistoryLogs, AScriptAloneIsOnNoBranchUntilSettled) {
     EXPECT_NE(script.errors.find("recorded with the branch rel"), std::string::npos)
         << script.errors;
     EXPECT_EQ(heldState(db), before);
+    // A conversion without a branch, settled on main by its script's load: its log, which
+    // names no branch, stores its findings on main.
+    const std::string plain =
+        convertRun(db.scratch, "P", "Q", "def", firstLines(90), "2026.12.02", "02:00:00");
+    ASSERT_EQ(loadFiles(db, {plain + ".sql"}, {"--branch=main"}).status, 0);
+    ASSERT_EQ(loadFiles(db, {plain + ".sarif"}).status, 0);
+    const ProgramResult compared = history({"compare", "--database=" + db.target, "--platform=P",
+                                            "--project=Q", "--branch=main", "--format=sarif"});
+    ASSERT_EQ(compared.status, 0) << compared.errors;
+    EXPECT_EQ(json::parse(compared.console)["runs"][0]["results"].size(),
+              json::parse(readFile(plain + ".sarif"))["runs"][0]["results"].size());
 }
 
 /// `log` (a converter log) with its first result taken out.
