@@ -3,9 +3,9 @@
 // findings' spans, each with one COPY. For timing vendrik-history on a server.
 //   copy_to_postgres SQLITE_DATABASE POSTGRESQL_TARGET
 
-#include "history/pg_connection.h"
-#include "history/pg_session.h"
-#include "history/sqlite_database.h"
+#include "history/store/pg_connection.h"
+#include "history/store/pg_session.h"
+#include "history/store/sqlite_database.h"
 
 #include <cstdio>
 

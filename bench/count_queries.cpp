@@ -3,7 +3,7 @@
 //   count_queries COMMAND [ARGUMENTS...]      (as for vendrik-history)
 
 #include "history/history_main.h"
-#include "history/sqlite_database.h"
+#include "history/store/sqlite_database.h"
 
 #include <iostream>
 

@@ -11,8 +11,8 @@
 //                                        (default 3650 runs, 4000 files, 75000 findings)
 
 #include "analysis/finding_counts.h"
-#include "history/finding_history.h"
-#include "history/run_totals.h"
+#include "history/store/finding_history.h"
+#include "history/store/run_totals.h"
 #include "output/review_findings.h"
 #include "output/sql_script.h"
 #include "parse/report_reader.h"

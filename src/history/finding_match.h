@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/history_store.h"
+#include "history/store/store.h"
 
 #include <cstddef>
 #include <utility>

@@ -1,15 +1,15 @@
 #include "history/history_main.h"
 
 #include "driver/same_file.h"
-#include "history/baseline_log.h"
-#include "history/history_output.h"
-#include "history/history_page.h"
-#include "history/pg_connection.h"
-#include "history/pg_load.h"
-#include "history/pg_store.h"
+#include "history/report/baseline_log.h"
+#include "history/report/history_output.h"
+#include "history/report/history_page.h"
 #include "history/sarif_read.h"
-#include "history/script_load.h"
-#include "history/sqlite_store.h"
+#include "history/store/pg_connection.h"
+#include "history/store/pg_load.h"
+#include "history/store/pg_store.h"
+#include "history/store/script_load.h"
+#include "history/store/sqlite_store.h"
 #include "output/output_file.h"
 
 #include <CLI/CLI.hpp>

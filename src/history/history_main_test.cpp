@@ -1,9 +1,9 @@
 #include "history/history_main.h"
 
 #include "end_to_end/history_fixture.h"
-#include "history/pg_connection.h"
-#include "history/pg_load.h"
-#include "history/script_load.h"
+#include "history/store/pg_connection.h"
+#include "history/store/pg_load.h"
+#include "history/store/script_load.h"
 #include "test_support/history_scripts.h"
 
 #include <gtest/gtest.h>

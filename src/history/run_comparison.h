@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/finding_match.h"
-#include "history/history_store.h"
+#include "history/store/store.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "end_to_end/history_fixture.h"
 
-#include "history/pg_connection.h"
+#include "history/store/pg_connection.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "history/sarif_read.h"
+#include "history/store/session.h"
+#include "history/store/sqlite_database.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vendrik::history {
+
+// The program's own tables beside testresults, which load keeps:
+// - vendrik_history_run_facts: one row per run that load or gate --record has seen, with
+//   its branch ('' for none), its number of findings and their counters when its SARIF log
+//   was loaded (null before), and its gate outcome ('passed', 'failed' or null).
+// - vendrik_history_findings: each finding of a series (platform, project, branch) once per
+//   span of consecutive logged runs it is present in, the runs named by their order key
+//   (see orderKey). A finding that changes in any way (its line, say) starts a new span.
+
+/// "date time githash": the runs of a series sort by it as by date, time, then hash.
+std::string orderKey(const RunKey& run);
+
+/// The SQL of orderKey for the columns date, time and githash of `table`.
+std::string orderKeySql(const std::string& table);
+
+/// True when the database has the tables of facts and findings.
+bool hasFindingTables(const Database& db);
+
+/// Creates the tables and their indexes when missing.
+void createFindingTables(const Database& db);
+
+/// Stores the run and its findings on `branch` within the caller's transaction on
+/// `session`, whose database has the tables: the spans of its neighbours in the series are
+/// extended, joined or cut so that each finding's spans cover exactly the logged runs it is
+/// present in, whatever order runs are loaded in. False, with nothing changed, when the
+/// run's findings are stored already.
+/// A run known only from its script, on no branch and with no gate outcome, is not settled
+/// on a branch: `branch` settles it. A settled run keeps its branch: an empty `branch` (a
+/// log that names none) takes it, another refuses the log.
+/// Throws StoreError when the run is settled on another branch, when its script's rows
+/// differ from the log's findings counted per file (the first file and counter are named),
+/// or when two of its findings share a fingerprint.
+bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::string& branch);
+
+/// Checks the runs of the rows staged in the table `staged` before they are added: throws
+/// StoreError when a run is settled on a branch other than a non-empty `branch` (see
+/// storeLoggedRun), or when a run's staged rows differ from its log's findings stored before.
+void checkScriptRuns(SqlSession& session, const std::string& staged, const std::string& branch);
+
+/// Records the runs of the rows staged in the table `staged`, which checkScriptRuns passed:
+/// new runs and runs not settled on a branch on `branch`; a settled run keeps its own.
+void recordScriptRuns(SqlSession& session, const std::string& staged, const std::string& branch);
+
+/// Records the gate's outcome for `run` on `branch`.
+void recordGateOutcome(SqlSession& session, const RunKey& run, const std::string& branch,
+                       bool passed);
+
+} // namespace vendrik::history

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "history/store/script_load.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vendrik::history {
+
+// load and gate --record on a PostgreSQL server (`target`, see PgConnection), as loadScript,
+// loadLog and recordGate do on a SQLite file, each in one transaction. The tables are
+// created when missing. Writers of one platform and project take turns (a transaction-level
+// advisory lock on the two), so that concurrent loads lose nothing and never deadlock;
+// readers are never blocked. A script is run and checked in SQLite (see scriptRows) and only
+// its rows are sent. A value that the server's text cannot hold (a NUL byte, bytes not valid
+// in its encoding) refuses the file.
+
+LoadResult loadScriptToServer(const std::string& target, const std::string& script,
+                              const std::string& branch);
+
+LoadResult loadLogToServer(const std::string& target, std::string_view log,
+                           const std::optional<std::string>& branch);
+
+void recordGateOnServer(const std::string& target, const RunKey& run, const std::string& branch,
+                        bool passed);
+
+} // namespace vendrik::history

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "history/store/pg_connection.h"
+#include "history/store/session.h"
+
+namespace vendrik::history {
+
+/// The statements of the findings' history on a PostgreSQL connection: ?N becomes $N, and
+/// the findings are staged with one statement.
+class PgSession : public SqlSession {
+  public:
+    explicit PgSession(PgConnection& connection) : connection_(connection) {}
+    void execute(const std::string& sql, const std::vector<SqlValue>& values = {}) override;
+    std::vector<SqlRow> query(const std::string& sql,
+                              const std::vector<SqlValue>& values = {}) override;
+    void stageFindings(const std::vector<TrackedFinding>& findings) override;
+
+  private:
+    PgConnection& connection_;
+};
+
+/// Creates the results table and the program's tables on the server when missing, safely
+/// when several loads start at once; when all are there, it only looks (a role that may not
+/// create tables can load). Text sorts and compares by bytes (collation "C"), as
+/// in SQLite.
+void createPgTables(PgConnection& connection);
+
+/// True when the server has the results table and the program's tables.
+bool hasPgTables(PgConnection& connection);
+
+} // namespace vendrik::history

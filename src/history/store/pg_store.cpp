@@ -1,0 +1,178 @@
+#include "history/store/pg_store.h"
+
+#include "history/finding_match.h"
+#include "history/store/file_trends.h"
+#include "history/store/finding_history.h"
+#include "history/store/pg_connection.h"
+#include "history/store/pg_session.h"
+#include "history/store/sqlite_database.h"
+
+namespace vendrik::history {
+
+namespace {
+
+RunKey runAt(const PgRows& rows, int row, int first) {
+    return {rows.text(row, first), rows.text(row, first + 1), rows.text(row, first + 2),
+            rows.text(row, first + 3), rows.text(row, first + 4)};
+}
+
+std::vector<FileRow> rowsOf(const PgRows& rows) {
+    std::vector<FileRow> found;
+    for (int row = 0; row < rows.size(); ++row) {
+        FileRow& file = found.emplace_back(FileRow{rows.text(row, 0), {}});
+        for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+            file.counters[column] = rows.number(row, 1 + static_cast<int>(column));
+        }
+    }
+    return found;
+}
+
+class PgStore : public HistoryStore {
+  public:
+    explicit PgStore(const std::string& target) : connection_(target) {
+        // Sorting a run's findings in memory, and no compiling of queries that run once.
+        connection_.run("select set_config('work_mem', '64MB', false), set_config('jit', 'off', "
+                        "false)",
+                        "set up the session");
+        connection_.run("begin transaction isolation level repeatable read, read only",
+                        "start a transaction");
+        if (!hasPgTables(connection_)) {
+            throw StoreError("the database " + connection_.shown() +
+                             " has no table testresults (load a script into it first)");
+        }
+    }
+
+    std::vector<RunTotals> runs(const std::optional<std::string>& platform,
+                                const std::optional<std::string>& project,
+                                const std::optional<std::string>& branch) override {
+        std::string totalsColumns;
+        for (const std::string_view column : counterColumns) {
+            totalsColumns += ", t." + std::string(column);
+        }
+        const PgRows rows = connection_.run(
+            "select * from (select t.platform, t.project, t.githash, t.date, t.time, t.files" +
+                totalsColumns +
+                ", coalesce(f.branch, '') as branch from vendrik_history_run_totals t left join "
+                "vendrik_history_run_facts f using (platform, project, githash, date, time) union "
+                "all select platform, project, githash, date, time, files, " +
+                counterList(false) +
+                ", branch from vendrik_history_run_facts f where findings is not null and not "
+                "exists (select 1 from vendrik_history_run_totals r where r.date = f.date and "
+                "r.time = f.time and r.platform = f.platform and r.project = f.project and "
+                "r.githash = f.githash)) a where ($1::text is null or platform = $1) and "
+                "($2::text is null or project = $2) and ($3::text is null or branch = $3) order "
+                "by date desc, time desc, platform, project, githash",
+            {platform, project, branch}, "list the runs");
+        std::vector<RunTotals> found;
+        for (int row = 0; row < rows.size(); ++row) {
+            RunTotals& totals =
+                found.emplace_back(RunTotals{runAt(rows, row, 0),
+                                             rows.number(row, 5),
+                                             {},
+                                             rows.text(row, 6 + counterColumns.size())});
+            for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+                totals.counters[column] = rows.number(row, 6 + static_cast<int>(column));
+            }
+        }
+        return found;
+    }
+
+    std::vector<RunKey> runKeys(const std::string& platform, const std::string& project,
+                                const std::string& branch) override {
+        std::vector<RunKey> keys;
+        for (RunTotals& run : runs(platform, project, branch)) {
+            keys.push_back(std::move(run.run));
+        }
+        return keys;
+    }
+
+    std::vector<RunKey> passedRuns(const std::string& platform, const std::string& project,
+                                   const std::string& branch) override {
+        const PgRows rows = connection_.run(
+            "select platform, project, githash, date, time from vendrik_history_run_facts where "
+            "platform = $1 and project = $2 and branch = $3 and gate = 'passed' order by date "
+            "desc, time desc, githash",
+            {platform, project, branch}, "read the gate's outcomes");
+        std::vector<RunKey> keys;
+        for (int row = 0; row < rows.size(); ++row) {
+            keys.push_back(runAt(rows, row, 0));
+        }
+        return keys;
+    }
+
+    std::vector<FileRow> files(const RunKey& run, const std::string& branch) override {
+        std::vector<FileRow> rows = rowsOf(connection_.run(
+            "select filename, " + counterList(false) +
+                " from testresults where date = $4 and time = $5 and platform = $1 and project = "
+                "$2 and githash = $3 order by filename",
+            {run.platform, run.project, run.githash, run.date, run.time},
+            "read the files of a run"));
+        if (!rows.empty()) {
+            return rows;
+        }
+        std::string counters = "count(*)";
+        for (int priority = 0; priority <= 9; ++priority) {
+            counters += ", sum(case when his = 0 and priority = " + std::to_string(priority) +
+                        " then 1 else 0 end)";
+        }
+        return rowsOf(connection_.run(
+            "select $1 || '\\' || replace(file, '/', '\\') as filename, " + counters +
+                ", sum(his) from vendrik_history_findings where platform = $1 and project = $2 "
+                "and branch = $3 and last >= $4 and first <= $4 group by file order by filename",
+            {run.platform, run.project, branch, orderKey(run)}, "count the findings of a run"));
+    }
+
+    std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
+                                                        const std::string& branch) override {
+        const PgRows logged = connection_.run(
+            "select 1 from vendrik_history_run_facts where platform = $1 and project = $2 and "
+            "githash = $3 and date = $4 and time = $5 and branch = $6 and findings is not null",
+            {run.platform, run.project, run.githash, run.date, run.time, branch},
+            "read the findings");
+        if (logged.size() == 0) {
+            return std::nullopt;
+        }
+        const PgRows rows = connection_.run(
+            "select fingerprint, file, line, number, priority, his, text, reference from "
+            "vendrik_history_findings where platform = $1 and project = $2 and branch = $3 and "
+            "last >= $4 and first <= $4",
+            {run.platform, run.project, branch, orderKey(run)}, "read the findings");
+        std::vector<TrackedFinding> found;
+        for (int row = 0; row < rows.size(); ++row) {
+            found.push_back({rows.text(row, 0), rows.text(row, 1), rows.number(row, 2),
+                             rows.number(row, 3), rows.number(row, 4), rows.number(row, 5) != 0,
+                             rows.text(row, 6), rows.text(row, 7)});
+        }
+        sortFindings(found);
+        return found;
+    }
+
+    std::vector<std::vector<std::int64_t>>
+    fileTrends(const std::vector<RunTotals>& runs,
+               const std::vector<std::string>& filenames) override {
+        FileTrends trends(runs, filenames);
+        if (trends.empty()) {
+            return trends.take();
+        }
+        const PgRows rows = connection_.run(
+            "select filename, platform, project, githash, date, time, all_errors from "
+            "testresults where date >= $1 and date <= $2 and filename = any($3::text[])",
+            {trends.firstDay(), trends.lastDay(), arrayLiteral(filenames)},
+            "read the trends of files");
+        for (int row = 0; row < rows.size(); ++row) {
+            trends.add(rows.text(row, 0), runAt(rows, row, 1), rows.number(row, 6));
+        }
+        return trends.take();
+    }
+
+  private:
+    PgConnection connection_;
+};
+
+} // namespace
+
+std::unique_ptr<HistoryStore> openPgStore(const std::string& target) {
+    return std::make_unique<PgStore>(target);
+}
+
+} // namespace vendrik::history

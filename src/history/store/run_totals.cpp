@@ -1,0 +1,70 @@
+#include "history/store/run_totals.h"
+
+namespace vendrik::history {
+
+std::string runTotalsColumns() {
+    return "platform, project, githash, date, time, count(*), " + counterList(true);
+}
+
+namespace {
+
+constexpr const char* createRunTotals =
+    "create table if not exists vendrik_history_run_totals (platform, project, githash, date, "
+    "time, files, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, "
+    "misra_7, misra_8, misra_9, his, primary key (platform, project, date, time, githash)); "
+    "create table if not exists vendrik_history_state (summed_rows);";
+
+std::int64_t singleNumber(const Database& db, const std::string& sql, const std::string& doing) {
+    Statement query(db, sql, doing);
+    return query.step() ? query.number(0) : -1;
+}
+
+} // namespace
+
+bool runTotalsCurrent(const Database& db) {
+    Statement tables(db,
+                     "select count(*) from sqlite_master where type = 'table' and name in "
+                     "('vendrik_history_run_totals', 'vendrik_history_state')",
+                     "read the schema");
+    if (!tables.step() || tables.number(0) != 2) {
+        return false;
+    }
+    return singleNumber(db, "select summed_rows from vendrik_history_state", "read the state") ==
+           singleNumber(db, "select count(*) from main.testresults", "count the rows");
+}
+
+void keepRunTotals(const Database& db, bool wereCurrent) {
+    execute(db, createRunTotals, "keep the run totals");
+    if (wereCurrent) {
+        std::string merge;
+        for (const std::string_view column : counterColumns) {
+            merge += ", " + std::string(column) + " = " + std::string(column) + " + excluded." +
+                     std::string(column);
+        }
+        execute(db,
+                ("insert into vendrik_history_run_totals select " + runTotalsColumns() +
+                 " from temp.testresults where true group by platform, project, githash, date, "
+                 "time on conflict (platform, project, date, time, githash) do update set files "
+                 "= files + excluded.files" +
+                 merge)
+                    .c_str(),
+                "keep the run totals");
+    } else { // new, or another tool changed the table: summed up anew
+        execute(db,
+                ("delete from vendrik_history_run_totals; insert into vendrik_history_run_totals "
+                 "select " +
+                 runTotalsColumns() +
+                 " from main.testresults group by platform, project, githash, date, time")
+                    .c_str(),
+                "keep the run totals");
+    }
+    // The rows summed up: counted anew only where the table was summed up anew.
+    execute(db,
+            wereCurrent ? "update vendrik_history_state set summed_rows = summed_rows + (select "
+                          "count(*) from temp.testresults)"
+                        : "delete from vendrik_history_state; insert into vendrik_history_state "
+                          "select count(*) from main.testresults",
+            "keep the run totals");
+}
+
+} // namespace vendrik::history

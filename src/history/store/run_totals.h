@@ -1,0 +1,24 @@
+#pragma once
+
+#include "history/store/sqlite_database.h"
+
+#include <string>
+
+namespace vendrik::history {
+
+// The program's own table of run totals beside testresults, which load keeps: each run's
+// number of files and counter sums, and the number of rows of testresults they sum up. When
+// the table holds another number of rows, another tool has changed it and the totals are
+// not used.
+
+/// "platform, project, githash, date, time, count(*), sum(all_errors), ... sum(his)"
+std::string runTotalsColumns();
+
+/// True when the run totals exist and sum up the table as it is.
+bool runTotalsCurrent(const Database& db);
+
+/// Adds the staged rows (temp.testresults, now added to the table) to the run totals when
+/// they were current before (`wereCurrent`), else sums up the whole table anew.
+void keepRunTotals(const Database& db, bool wereCurrent);
+
+} // namespace vendrik::history

@@ -1,0 +1,127 @@
+#include "history/store/sqlite_database.h"
+
+namespace vendrik::history {
+
+void Database::fail(const std::string& doing) const {
+    const int code = sqlite3_extended_errcode(handle) & 0xFF;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+        throw StoreError("the database " + path + " stayed locked while " + doing);
+    }
+    if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
+        throw StoreError(path + " is not a SQLite database (or is damaged)");
+    }
+    throw StoreError("could not " + doing + " in " + path + ": " + sqlite3_errmsg(handle));
+}
+
+namespace {
+std::size_t queries = 0;
+} // namespace
+
+std::size_t queriesRun() {
+    return queries;
+}
+
+void countQuery() {
+    ++queries;
+}
+
+void execute(const Database& db, const char* sql, const std::string& doing) {
+    countQuery();
+    if (sqlite3_exec(db.handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        db.fail(doing);
+    }
+}
+
+void openDatabase(Database& db, const std::string& path, int flags, int busyMilliseconds,
+                  const std::string& name) {
+    db.path = path;
+    if (sqlite3_open_v2((name.empty() ? path : name).c_str(), &db.handle, flags, nullptr) !=
+        SQLITE_OK) {
+        throw StoreError("could not open the database " + path + ": " +
+                         (db.handle ? sqlite3_errmsg(db.handle) : "out of memory"));
+    }
+    sqlite3_busy_timeout(db.handle, busyMilliseconds);
+}
+
+RunKey runAt(const Statement& row, int first) {
+    return {row.text(first), row.text(first + 1), row.text(first + 2), row.text(first + 3),
+            row.text(first + 4)};
+}
+
+std::string counterList(bool summed) {
+    std::string list;
+    for (const std::string_view column : counterColumns) {
+        list += list.empty() ? "" : ", ";
+        list += summed ? "sum(" + std::string(column) + ")" : std::string(column);
+    }
+    return list;
+}
+
+namespace {
+
+/// `sql` prepared with `values` bound to ?1, ?2, ...
+void bindAll(Statement& statement, const std::vector<SqlValue>& values) {
+    const int parameters = sqlite3_bind_parameter_count(statement.handle());
+    for (int at = 0; at < static_cast<int>(values.size()) && at < parameters; ++at) {
+        const SqlValue& value = values[static_cast<std::size_t>(at)];
+        if (const auto* text = std::get_if<std::string>(&value)) {
+            statement.bind(at + 1, *text);
+        } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
+            sqlite3_bind_int64(statement.handle(), at + 1, *number);
+        }
+    }
+}
+
+} // namespace
+
+void SqliteSession::execute(const std::string& sql, const std::vector<SqlValue>& values) {
+    Statement statement(db_, sql, "store the findings");
+    bindAll(statement, values);
+    while (statement.step()) {
+    }
+}
+
+std::vector<SqlRow> SqliteSession::query(const std::string& sql,
+                                         const std::vector<SqlValue>& values) {
+    Statement statement(db_, sql, "store the findings");
+    bindAll(statement, values);
+    std::vector<SqlRow> rows;
+    while (statement.step()) {
+        SqlRow& row = rows.emplace_back();
+        for (int column = 0; column < sqlite3_column_count(statement.handle()); ++column) {
+            row.push_back(sqlite3_column_type(statement.handle(), column) == SQLITE_NULL
+                              ? std::nullopt
+                              : std::optional(statement.text(column)));
+        }
+    }
+    return rows;
+}
+
+void SqliteSession::stageFindings(const std::vector<TrackedFinding>& findings) {
+    vendrik::history::execute(db_,
+                              "create temp table staged (fingerprint text unique, file text, line "
+                              "integer, number integer, priority integer, his integer, text text, "
+                              "reference text, before integer, after text)",
+                              "stage the findings");
+    Statement insert(db_,
+                     "insert into staged (fingerprint, file, line, number, priority, his, text, "
+                     "reference) values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
+                     "stage the findings");
+    for (const TrackedFinding& finding : findings) {
+        insert.reset().bind(1, finding.fingerprint).bind(2, finding.file);
+        sqlite3_bind_int64(insert.handle(), 3, finding.line);
+        sqlite3_bind_int64(insert.handle(), 4, finding.number);
+        sqlite3_bind_int64(insert.handle(), 5, finding.priority);
+        sqlite3_bind_int(insert.handle(), 6, finding.his ? 1 : 0);
+        insert.bind(7, finding.text).bind(8, finding.reference);
+        if (sqlite3_step(insert.handle()) != SQLITE_DONE) {
+            if ((sqlite3_extended_errcode(db_.handle) & 0xFF) == SQLITE_CONSTRAINT) {
+                throw StoreError("refused: two findings of the log share the fingerprint " +
+                                 finding.fingerprint);
+            }
+            db_.fail("stage the findings");
+        }
+    }
+}
+
+} // namespace vendrik::history
