@@ -12,7 +12,7 @@
 
 #include "analysis/finding_counts.h"
 #include "history/store/finding_history.h"
-#include "history/store/run_totals.h"
+#include "history/store/sqlite_tables.h"
 #include "output/review_findings.h"
 #include "output/sql_script.h"
 #include "parse/report_reader.h"

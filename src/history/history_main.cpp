@@ -1,15 +1,10 @@
 #include "history/history_main.h"
 
-#include "driver/same_file.h"
 #include "history/report/baseline_log.h"
 #include "history/report/history_output.h"
 #include "history/report/history_page.h"
 #include "history/sarif_read.h"
-#include "history/store/pg_connection.h"
-#include "history/store/pg_load.h"
-#include "history/store/pg_store.h"
-#include "history/store/script_load.h"
-#include "history/store/sqlite_store.h"
+#include "history/store/store.h"
 #include "output/output_file.h"
 
 #include <CLI/CLI.hpp>
@@ -158,7 +153,7 @@ bool loadOne(const std::string& path, const char* units, std::ostream& out, std:
     }
 }
 
-int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
+int loadScripts(HistoryStore& store, const Options& options, std::ostream& out, std::ostream& err) {
     int status = historyDone;
     for (const std::string& path : options.scripts) {
         std::string script;
@@ -176,10 +171,8 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
         }
         if (looksLikeSarifLog(script)) {
             if (!loadOne(path, "findings", out, err, [&] {
-                    return isServerTarget(options.database)
-                               ? loadLogToServer(options.database, script, options.branch)
-                               : loadLog(options.database, script, options.branch,
-                                         options.busyMilliseconds);
+                    // Read whole and checked before the database is touched.
+                    return store.loadLog(readSarifLog(script), options.branch);
                 })) {
                 status = historyFailed;
             }
@@ -190,13 +183,8 @@ int loadScripts(const Options& options, std::ostream& out, std::ostream& err) {
             status = historyFailed;
             continue;
         }
-        if (!loadOne(path, "rows", out, err, [&] {
-                return isServerTarget(options.database)
-                           ? loadScriptToServer(options.database, script,
-                                                options.branch.value_or(""))
-                           : loadScript(options.database, script, options.branch.value_or(""),
-                                        options.busyMilliseconds);
-            })) {
+        if (!loadOne(path, "rows", out, err,
+                     [&] { return store.loadScript(script, options.branch.value_or("")); })) {
             status = historyFailed;
         }
     }
@@ -298,7 +286,7 @@ Commands defineCommands(CLI::App& app, Options& options) {
 }
 
 /// The gate on `comparison`: prints its verdict, records it when asked, returns the status.
-int gateOn(const Comparison& comparison, const Options& options,
+int gateOn(HistoryStore& store, const Comparison& comparison, const Options& options,
            const std::vector<std::size_t>& watched, std::ostream& out) {
     std::vector<std::pair<std::size_t, std::int64_t>> limits;
     for (std::size_t column = 0; column < options.limits.size(); ++column) {
@@ -320,13 +308,7 @@ int gateOn(const Comparison& comparison, const Options& options,
     }
     printGate(out, comparison, result, watched, formatOf(options.format));
     if (options.record) {
-        if (isServerTarget(options.database)) {
-            recordGateOnServer(options.database, comparison.head, options.branch.value_or(""),
-                               !result.failed);
-        } else {
-            recordGate(options.database, comparison.head, options.branch.value_or(""),
-                       !result.failed, options.busyMilliseconds);
-        }
+        store.recordGate(comparison.head, options.branch.value_or(""), !result.failed);
     }
     return result.failed ? gateFailed : historyDone;
 }
@@ -351,7 +333,7 @@ int compareOrGate(HistoryStore& store, const Options& options, bool gate,
         return historyDone;
     }
     if (gate) {
-        return gateOn(*comparison, options, watched, out);
+        return gateOn(store, *comparison, options, watched, out);
     }
     if (sarif) {
         writeBaselineLog(out, *comparison);
@@ -390,15 +372,16 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
     }
 
     try {
-        if (commands.load->parsed()) {
-            return loadScripts(options, out, err);
+        const bool load = commands.load->parsed();
+        const auto store =
+            openStore(options.database, load ? StoreAccess::write : StoreAccess::read,
+                      options.busyMilliseconds);
+        if (load) {
+            return loadScripts(*store, options, out, err);
         }
-        const bool server = isServerTarget(options.database);
-        if (commands.page->parsed() && !server && namesOneFile(options.output, options.database)) {
+        if (commands.page->parsed() && store->isStoredIn(options.output)) {
             throw StoreError("refused: --output names the database " + options.database);
         }
-        const auto store = server ? openPgStore(options.database)
-                                  : openSqliteStore(options.database, options.busyMilliseconds);
         if (commands.runs->parsed()) {
             printRuns(out, store->runs(options.platform, options.project, options.branch));
             return historyDone;

@@ -1,9 +1,8 @@
 #include "history/history_main.h"
 
 #include "end_to_end/history_fixture.h"
+#include "history/sarif_read.h"
 #include "history/store/pg_connection.h"
-#include "history/store/pg_load.h"
-#include "history/store/script_load.h"
 #include "test_support/history_scripts.h"
 
 #include <gtest/gtest.h>
@@ -136,13 +135,9 @@ TEST_P(HistoryQueries, AsManyWhateverTheNumberOfRunsAndFiles) {
             }
             const std::string script = testing::scriptOf(key, rows);
             const std::string log = testing::logOf(key, findings);
-            if (isServerTarget(target)) {
-                loadScriptToServer(target, script, "");
-                loadLogToServer(target, log, std::nullopt);
-            } else {
-                loadScript(target, script);
-                loadLog(target, log, std::nullopt);
-            }
+            const auto store = openStore(target, StoreAccess::write);
+            store->loadScript(script, "");
+            store->loadLog(readSarifLog(log), std::nullopt);
         }
     };
     const testing::ResultsDatabase small(GetParam());

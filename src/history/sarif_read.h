@@ -8,14 +8,6 @@
 
 namespace vendrik::history {
 
-/// A run as the converter's SARIF log records it: its identity, its branch when the log
-/// names one, and every finding.
-struct LoggedRun {
-    RunKey run;
-    std::string branch; ///< the run's property branch, else versionControlProvenance[0].branch
-    std::vector<TrackedFinding> findings;
-};
-
 /// True when `content` is a JSON document rather than an SQL script: its first byte that is
 /// not white space is "{".
 bool looksLikeSarifLog(std::string_view content);

@@ -14,6 +14,14 @@ namespace {
 /// A store of runs held in memory: each run with its rows, newest first.
 class FakeStore : public HistoryStore {
   public:
+    // The page only reads.
+    bool isStoredIn(const std::string&) const override { return false; }
+    LoadResult loadScript(const std::string&, const std::string&) override { throw unused(); }
+    LoadResult loadLog(const LoggedRun&, const std::optional<std::string>&) override {
+        throw unused();
+    }
+    void recordGate(const RunKey&, const std::string&, bool) override { throw unused(); }
+    static StoreError unused() { return StoreError("the page's fake store takes no loads"); }
     void add(const RunKey& run, std::vector<FileRow> rows) {
         RunTotals totals{run, static_cast<std::int64_t>(rows.size()), {}, {}};
         for (const FileRow& row : rows) {

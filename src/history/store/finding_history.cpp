@@ -10,10 +10,6 @@ namespace vendrik::history {
 
 namespace {
 
-/// The stored columns of a finding, in table order.
-constexpr const char* findingColumns =
-    "fingerprint, file, line, number, priority, his, text, reference";
-
 /// A span `f` and a staged finding `s` that are the same finding.
 constexpr const char* sameFinding =
     "f.fingerprint = s.fingerprint and f.file = s.file and f.line = s.line and f.number = "
@@ -344,30 +340,6 @@ std::string orderKey(const RunKey& run) {
 
 std::string orderKeySql(const std::string& table) {
     return table + ".date || ' ' || " + table + ".time || ' ' || " + table + ".githash";
-}
-
-bool hasFindingTables(const Database& db) {
-    Statement tables(db,
-                     "select count(*) from sqlite_master where type = 'table' and name in "
-                     "('vendrik_history_run_facts', 'vendrik_history_findings')",
-                     "read the schema");
-    return tables.step() && tables.number(0) == 2;
-}
-
-void createFindingTables(const Database& db) {
-    execute(db,
-            ("create table if not exists vendrik_history_run_facts (platform, project, githash, "
-             "date, time, branch not null, findings, files, " +
-             counterList(false) +
-             ", gate, primary key (platform, project, date, time, githash)); "
-             "create table if not exists vendrik_history_findings (platform, project, branch, "
-             "first, last, " +
-             findingColumns +
-             ", primary key (platform, project, branch, last, fingerprint)) without rowid; "
-             "create index if not exists vendrik_history_findings_by_print on "
-             "vendrik_history_findings (platform, project, branch, fingerprint)")
-                .c_str(),
-            "create the history's tables");
 }
 
 bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::string& given) {

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "history/sarif_read.h"
 #include "history/store/session.h"
-#include "history/store/sqlite_database.h"
+#include "history/store/store.h"
 
 #include <optional>
 #include <string>
@@ -18,17 +17,15 @@ namespace vendrik::history {
 //   span of consecutive logged runs it is present in, the runs named by their order key
 //   (see orderKey). A finding that changes in any way (its line, say) starts a new span.
 
+/// The stored columns of a finding, in table order.
+inline constexpr const char* findingColumns =
+    "fingerprint, file, line, number, priority, his, text, reference";
+
 /// "date time githash": the runs of a series sort by it as by date, time, then hash.
 std::string orderKey(const RunKey& run);
 
 /// The SQL of orderKey for the columns date, time and githash of `table`.
 std::string orderKeySql(const std::string& table);
-
-/// True when the database has the tables of facts and findings.
-bool hasFindingTables(const Database& db);
-
-/// Creates the tables and their indexes when missing.
-void createFindingTables(const Database& db);
 
 /// Stores the run and its findings on `branch` within the caller's transaction on
 /// `session`, whose database has the tables: the spans of its neighbours in the series are

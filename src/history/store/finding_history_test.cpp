@@ -1,6 +1,9 @@
 #include "history/store/finding_history.h"
+
+#include "history/sarif_read.h"
 #include "history/store/pg_session.h"
-#include "history/store/script_load.h"
+#include "history/store/sqlite_database.h"
+#include "history/store/sqlite_load.h"
 #include "history/store/sqlite_store.h"
 
 #include "test_support/history_scripts.h"
@@ -58,11 +61,13 @@ struct SqliteBackend {
     testing::TemporaryDatabase db;
     Backend backend() {
         return {[this](const std::string& log) -> std::optional<std::int64_t> {
-                    const LoadResult result = loadLog(db.path, log, std::nullopt);
+                    const LoadResult result = loadLog(db.path, readSarifLog(log), std::nullopt);
                     return result.runsPresent.empty() ? std::optional(result.rowsAdded)
                                                       : std::nullopt;
                 },
-                [this](const RunKey& run) { return *openSqliteStore(db.path)->findings(run, ""); },
+                [this](const RunKey& run) {
+                    return *openSqliteStore(db.path, StoreAccess::read)->findings(run, "");
+                },
                 [this] { return spanRows(db.path); }};
     }
 };
@@ -198,8 +203,8 @@ TEST(FindingHistory, KeepsEveryRunsFindingsInAnyLoadOrderOnPostgreSql) {
 TEST(FindingHistory, RecordsZeroFindingsBranchesAndRefusesWhatDoesNotFit) {
     const testing::TemporaryDatabase db;
     const RunKey empty = nightly(1);
-    EXPECT_EQ(loadLog(db.path, logOf(empty, {}), std::string("main")).rowsAdded, 0);
-    const auto store = openSqliteStore(db.path);
+    EXPECT_EQ(loadLog(db.path, readSarifLog(logOf(empty, {})), std::string("main")).rowsAdded, 0);
+    const auto store = openSqliteStore(db.path, StoreAccess::read);
     EXPECT_EQ(store->runKeys("P", "Q", "main"), std::vector<RunKey>{empty});
     EXPECT_TRUE(store->runKeys("P", "Q", "").empty()) << "no branch is a branch of its own";
     EXPECT_EQ(store->findings(empty, "main"), std::vector<TrackedFinding>{});
@@ -210,7 +215,7 @@ TEST(FindingHistory, RecordsZeroFindingsBranchesAndRefusesWhatDoesNotFit) {
 
     const auto refused = [&](const std::string& log, const std::optional<std::string>& branch) {
         try {
-            loadLog(db.path, log, branch);
+            loadLog(db.path, readSarifLog(log), branch);
         } catch (const StoreError& error) {
             return std::string(error.what());
         }

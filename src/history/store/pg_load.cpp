@@ -1,8 +1,8 @@
 #include "history/store/pg_load.h"
 
-#include "history/sarif_read.h"
 #include "history/store/finding_history.h"
 #include "history/store/pg_session.h"
+#include "history/store/script_check.h"
 
 #include <set>
 
@@ -145,9 +145,8 @@ LoadResult loadScriptToServer(const std::string& target, const std::string& scri
     return result;
 }
 
-LoadResult loadLogToServer(const std::string& target, std::string_view log,
+LoadResult loadLogToServer(const std::string& target, const LoggedRun& logged,
                            const std::optional<std::string>& branch) {
-    const LoggedRun logged = readSarifLog(log); // refused before the server is touched
     PgConnection connection(target);
     createPgTables(connection);
     ServerTransaction transaction(connection);

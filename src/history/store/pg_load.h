@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/store/script_load.h"
+#include "history/store/store.h"
 
 #include <optional>
 #include <string>
@@ -8,8 +8,8 @@
 
 namespace vendrik::history {
 
-// load and gate --record on a PostgreSQL server (`target`, see PgConnection), as loadScript,
-// loadLog and recordGate do on a SQLite file, each in one transaction. The tables are
+// load and gate --record on a PostgreSQL server (`target`, see PgConnection), each in one
+// transaction, as HistoryStore's loadScript, loadLog and recordGate say. The tables are
 // created when missing. Writers of one platform and project take turns (a transaction-level
 // advisory lock on the two), so that concurrent loads lose nothing and never deadlock;
 // readers are never blocked. A script is run and checked in SQLite (see scriptRows) and only
@@ -19,7 +19,7 @@ namespace vendrik::history {
 LoadResult loadScriptToServer(const std::string& target, const std::string& script,
                               const std::string& branch);
 
-LoadResult loadLogToServer(const std::string& target, std::string_view log,
+LoadResult loadLogToServer(const std::string& target, const LoggedRun& logged,
                            const std::optional<std::string>& branch);
 
 void recordGateOnServer(const std::string& target, const RunKey& run, const std::string& branch,

@@ -1,7 +1,5 @@
 #include "history/store/pg_session.h"
 
-#include "history/store/sqlite_database.h"
-
 #include <cctype>
 #include <set>
 

@@ -4,8 +4,8 @@
 #include "history/store/file_trends.h"
 #include "history/store/finding_history.h"
 #include "history/store/pg_connection.h"
+#include "history/store/pg_load.h"
 #include "history/store/pg_session.h"
-#include "history/store/sqlite_database.h"
 
 namespace vendrik::history {
 
@@ -29,17 +29,35 @@ std::vector<FileRow> rowsOf(const PgRows& rows) {
 
 class PgStore : public HistoryStore {
   public:
-    explicit PgStore(const std::string& target) : connection_(target) {
+    PgStore(const std::string& target, StoreAccess access) : target_(target) {
+        if (access == StoreAccess::write) {
+            return; // each load connects for itself
+        }
+        connection_.emplace(target);
         // Sorting a run's findings in memory, and no compiling of queries that run once.
-        connection_.run("select set_config('work_mem', '64MB', false), set_config('jit', 'off', "
-                        "false)",
-                        "set up the session");
-        connection_.run("begin transaction isolation level repeatable read, read only",
-                        "start a transaction");
-        if (!hasPgTables(connection_)) {
-            throw StoreError("the database " + connection_.shown() +
+        connection_->run("select set_config('work_mem', '64MB', false), set_config('jit', 'off', "
+                         "false)",
+                         "set up the session");
+        connection_->run("begin transaction isolation level repeatable read, read only",
+                         "start a transaction");
+        if (!hasPgTables(*connection_)) {
+            throw StoreError("the database " + connection_->shown() +
                              " has no table testresults (load a script into it first)");
         }
+    }
+
+    bool isStoredIn(const std::string&) const override { return false; }
+
+    LoadResult loadScript(const std::string& script, const std::string& branch) override {
+        return loadScriptToServer(target_, script, branch);
+    }
+
+    LoadResult loadLog(const LoggedRun& logged, const std::optional<std::string>& branch) override {
+        return loadLogToServer(target_, logged, branch);
+    }
+
+    void recordGate(const RunKey& run, const std::string& branch, bool passed) override {
+        recordGateOnServer(target_, run, branch, passed);
     }
 
     std::vector<RunTotals> runs(const std::optional<std::string>& platform,
@@ -49,7 +67,7 @@ class PgStore : public HistoryStore {
         for (const std::string_view column : counterColumns) {
             totalsColumns += ", t." + std::string(column);
         }
-        const PgRows rows = connection_.run(
+        const PgRows rows = connection_->run(
             "select * from (select t.platform, t.project, t.githash, t.date, t.time, t.files" +
                 totalsColumns +
                 ", coalesce(f.branch, '') as branch from vendrik_history_run_totals t left join "
@@ -88,7 +106,7 @@ class PgStore : public HistoryStore {
 
     std::vector<RunKey> passedRuns(const std::string& platform, const std::string& project,
                                    const std::string& branch) override {
-        const PgRows rows = connection_.run(
+        const PgRows rows = connection_->run(
             "select platform, project, githash, date, time from vendrik_history_run_facts where "
             "platform = $1 and project = $2 and branch = $3 and gate = 'passed' order by date "
             "desc, time desc, githash",
@@ -101,7 +119,7 @@ class PgStore : public HistoryStore {
     }
 
     std::vector<FileRow> files(const RunKey& run, const std::string& branch) override {
-        std::vector<FileRow> rows = rowsOf(connection_.run(
+        std::vector<FileRow> rows = rowsOf(connection_->run(
             "select filename, " + counterList(false) +
                 " from testresults where date = $4 and time = $5 and platform = $1 and project = "
                 "$2 and githash = $3 order by filename",
@@ -115,7 +133,7 @@ class PgStore : public HistoryStore {
             counters += ", sum(case when his = 0 and priority = " + std::to_string(priority) +
                         " then 1 else 0 end)";
         }
-        return rowsOf(connection_.run(
+        return rowsOf(connection_->run(
             "select $1 || '\\' || replace(file, '/', '\\') as filename, " + counters +
                 ", sum(his) from vendrik_history_findings where platform = $1 and project = $2 "
                 "and branch = $3 and last >= $4 and first <= $4 group by file order by filename",
@@ -124,7 +142,7 @@ class PgStore : public HistoryStore {
 
     std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
                                                         const std::string& branch) override {
-        const PgRows logged = connection_.run(
+        const PgRows logged = connection_->run(
             "select 1 from vendrik_history_run_facts where platform = $1 and project = $2 and "
             "githash = $3 and date = $4 and time = $5 and branch = $6 and findings is not null",
             {run.platform, run.project, run.githash, run.date, run.time, branch},
@@ -132,7 +150,7 @@ class PgStore : public HistoryStore {
         if (logged.size() == 0) {
             return std::nullopt;
         }
-        const PgRows rows = connection_.run(
+        const PgRows rows = connection_->run(
             "select fingerprint, file, line, number, priority, his, text, reference from "
             "vendrik_history_findings where platform = $1 and project = $2 and branch = $3 and "
             "last >= $4 and first <= $4",
@@ -154,7 +172,7 @@ class PgStore : public HistoryStore {
         if (trends.empty()) {
             return trends.take();
         }
-        const PgRows rows = connection_.run(
+        const PgRows rows = connection_->run(
             "select filename, platform, project, githash, date, time, all_errors from "
             "testresults where date >= $1 and date <= $2 and filename = any($3::text[])",
             {trends.firstDay(), trends.lastDay(), arrayLiteral(filenames)},
@@ -166,13 +184,14 @@ class PgStore : public HistoryStore {
     }
 
   private:
-    PgConnection connection_;
+    std::string target_;
+    std::optional<PgConnection> connection_;
 };
 
 } // namespace
 
-std::unique_ptr<HistoryStore> openPgStore(const std::string& target) {
-    return std::make_unique<PgStore>(target);
+std::unique_ptr<HistoryStore> openPgStore(const std::string& target, StoreAccess access) {
+    return std::make_unique<PgStore>(target, access);
 }
 
 } // namespace vendrik::history

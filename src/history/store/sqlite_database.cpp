@@ -13,18 +13,6 @@ void Database::fail(const std::string& doing) const {
     throw StoreError("could not " + doing + " in " + path + ": " + sqlite3_errmsg(handle));
 }
 
-namespace {
-std::size_t queries = 0;
-} // namespace
-
-std::size_t queriesRun() {
-    return queries;
-}
-
-void countQuery() {
-    ++queries;
-}
-
 void execute(const Database& db, const char* sql, const std::string& doing) {
     countQuery();
     if (sqlite3_exec(db.handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -46,15 +34,6 @@ void openDatabase(Database& db, const std::string& path, int flags, int busyMill
 RunKey runAt(const Statement& row, int first) {
     return {row.text(first), row.text(first + 1), row.text(first + 2), row.text(first + 3),
             row.text(first + 4)};
-}
-
-std::string counterList(bool summed) {
-    std::string list;
-    for (const std::string_view column : counterColumns) {
-        list += list.empty() ? "" : ", ";
-        list += summed ? "sum(" + std::string(column) + ")" : std::string(column);
-    }
-    return list;
 }
 
 namespace {

@@ -93,9 +93,6 @@ void openDatabase(Database& db, const std::string& path, int flags, int busyMill
 /// The run whose platform, project, hash, date and time are the columns from `first` on.
 RunKey runAt(const Statement& row, int first);
 
-/// "sum(all_errors), sum(misra_0), ..." or "all_errors, misra_0, ...".
-std::string counterList(bool summed);
-
 /// The statements of the findings' history on a SQLite connection.
 class SqliteSession : public SqlSession {
   public:

@@ -1,10 +1,12 @@
 #include "history/store/sqlite_store.h"
 
+#include "driver/same_file.h"
 #include "history/finding_match.h"
 #include "history/store/file_trends.h"
 #include "history/store/finding_history.h"
-#include "history/store/run_totals.h"
 #include "history/store/sqlite_database.h"
+#include "history/store/sqlite_load.h"
+#include "history/store/sqlite_tables.h"
 
 #include <algorithm>
 #include <cctype>
@@ -25,7 +27,11 @@ bool hasResultsTable(const Database& db) {
 
 class SqliteStore : public HistoryStore {
   public:
-    SqliteStore(const std::string& path, int busyMilliseconds) {
+    SqliteStore(const std::string& path, StoreAccess access, int busyMilliseconds)
+        : path_(path), busyMilliseconds_(busyMilliseconds) {
+        if (access == StoreAccess::write) {
+            return; // each load opens the file for itself, creating it when missing
+        }
         std::error_code error;
         if (!std::filesystem::is_regular_file(path, error)) {
             throw StoreError("the database " + path + " does not exist");
@@ -43,6 +49,20 @@ class SqliteStore : public HistoryStore {
         if (!hasTable) {
             throw StoreError("the database " + path + " has no table testresults");
         }
+    }
+
+    bool isStoredIn(const std::string& path) const override { return namesOneFile(path, path_); }
+
+    LoadResult loadScript(const std::string& script, const std::string& branch) override {
+        return history::loadScript(path_, script, branch, busyMilliseconds_);
+    }
+
+    LoadResult loadLog(const LoggedRun& logged, const std::optional<std::string>& branch) override {
+        return history::loadLog(path_, logged, branch, busyMilliseconds_);
+    }
+
+    void recordGate(const RunKey& run, const std::string& branch, bool passed) override {
+        history::recordGate(path_, run, branch, passed, busyMilliseconds_);
     }
 
     std::vector<RunTotals> runs(const std::optional<std::string>& platform,
@@ -335,13 +355,16 @@ class SqliteStore : public HistoryStore {
         return hasResultsTable(db_);
     }
 
+    std::string path_;
+    int busyMilliseconds_;
     Database db_;
 };
 
 } // namespace
 
-std::unique_ptr<HistoryStore> openSqliteStore(const std::string& path, int busyMilliseconds) {
-    return std::make_unique<SqliteStore>(path, busyMilliseconds);
+std::unique_ptr<HistoryStore> openSqliteStore(const std::string& path, StoreAccess access,
+                                              int busyMilliseconds) {
+    return std::make_unique<SqliteStore>(path, access, busyMilliseconds);
 }
 
 } // namespace vendrik::history

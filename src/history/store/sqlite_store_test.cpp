@@ -1,4 +1,4 @@
-#include "history/store/script_load.h"
+#include "history/store/sqlite_load.h"
 #include "history/store/sqlite_store.h"
 
 #include "test_support/history_scripts.h"
@@ -29,7 +29,7 @@ TEST(SqliteStore, ReadsRunsFilesAndTrendsAsLoaded) {
     EXPECT_EQ(again.rowsAdded, 0);
     EXPECT_EQ(again.runsPresent, std::vector<RunKey>{first});
 
-    const auto store = openSqliteStore(db.path);
+    const auto store = openSqliteStore(db.path, StoreAccess::read);
     const std::vector<RunTotals> runs = store->runs(std::nullopt, std::nullopt, std::nullopt);
     ASSERT_EQ(runs.size(), 3u);
     EXPECT_EQ(runs[0].run, third);
@@ -59,7 +59,7 @@ TEST(SqliteStore, OpensOnlyADatabaseWithTheResultsTable) {
     const testing::TemporaryDatabase db;
     for (const std::string& path : {db.folder + "/missing.db", db.folder}) {
         try {
-            openSqliteStore(path);
+            openSqliteStore(path, StoreAccess::read);
             ADD_FAILURE() << path;
         } catch (const StoreError& error) {
             EXPECT_EQ(std::string(error.what()), "the database " + path + " does not exist");

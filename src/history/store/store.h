@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -55,6 +56,20 @@ struct TrackedFinding {
     friend bool operator==(const TrackedFinding&, const TrackedFinding&) = default;
 };
 
+/// A run as the converter's SARIF log records it: its identity, its branch when the log
+/// names one, and every finding.
+struct LoggedRun {
+    RunKey run;
+    std::string branch; ///< the run's property branch, else versionControlProvenance[0].branch
+    std::vector<TrackedFinding> findings;
+};
+
+/// What loading one file did.
+struct LoadResult {
+    std::int64_t rowsAdded = 0;
+    std::vector<RunKey> runsPresent; ///< runs the database holds already: nothing added
+};
+
 /// A failure of the store: a missing database or table, a file that is not a database, a
 /// database that stays locked. The text says which, in plain words.
 struct StoreError : std::runtime_error {
@@ -67,12 +82,40 @@ struct StoreError : std::runtime_error {
 std::size_t queriesRun();
 void countQuery();
 
-/// Where the history is kept. Every query throws StoreError when the store fails. A series
-/// is the runs of one platform, project and branch ('' for none); runs that load has not
-/// recorded (rows that another tool added) have none.
+/// "sum(all_errors), sum(misra_0), ..." or "all_errors, misra_0, ...".
+std::string counterList(bool summed);
+
+/// Where the history is kept: a SQLite file or a PostgreSQL server (see openStore). Every
+/// query throws StoreError when the store fails. A series is the runs of one platform,
+/// project and branch ('' for none); runs that load has not recorded (rows that another tool
+/// added) have none.
 class HistoryStore {
   public:
     virtual ~HistoryStore() = default;
+
+    /// True when `path` names the store's own file (a SQLite database), which no output may
+    /// replace.
+    virtual bool isStoredIn(const std::string& path) const = 0;
+
+    /// Loads a converter SQL script in one transaction: all its rows or none. Exactly what
+    /// the converter writes may run: its create statement of testresults (compared with case
+    /// and white space made even, nothing in comments) and its inserts, with their column
+    /// list, with char(0) and || inside values; anything else is refused, and StoreError says
+    /// which; so is a script cut inside a statement. When the rows are already in the table
+    /// as the same run, nothing is added and the result names the run; when one meets another
+    /// run's row (the table keeps one row per date, time and file), StoreError names both
+    /// runs. The script's runs are recorded as checkScriptRuns and recordScriptRuns say, on
+    /// `branch` ('' for none).
+    virtual LoadResult loadScript(const std::string& script, const std::string& branch) = 0;
+
+    /// Loads a log's run in one transaction: the run, on `branch` when given, else on the
+    /// log's own, and its findings (see storeLoggedRun). `rowsAdded` counts the findings; a
+    /// run whose findings are stored already adds nothing and is named in `runsPresent`.
+    virtual LoadResult loadLog(const LoggedRun& logged,
+                               const std::optional<std::string>& branch) = 0;
+
+    /// Records the gate's outcome for `run` on `branch`, in a transaction of its own.
+    virtual void recordGate(const RunKey& run, const std::string& branch, bool passed) = 0;
 
     /// The runs, newest first (by date, then time), of one platform, project and branch
     /// where they are given. A run that only its SARIF log recorded has its findings' totals.
@@ -104,5 +147,17 @@ class HistoryStore {
     virtual std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs, const std::vector<std::string>& filenames) = 0;
 };
+
+/// How a store is opened: to read (the file or server must hold the results table, and the
+/// reading commands never change it) or to write (load: a SQLite file is created when
+/// missing, the tables when the database has none). Either may record a gate's outcome.
+enum class StoreAccess { read, write };
+
+/// The store that `database` names: a PostgreSQL server for a libpq connection URI
+/// ("postgresql://", "postgres://") or key=value string ("service=NAME"), else the SQLite file
+/// at that path, whose locks are waited for up to `busyMilliseconds`. The one place that
+/// chooses the backend.
+std::unique_ptr<HistoryStore> openStore(const std::string& database, StoreAccess access,
+                                        int busyMilliseconds = 5000);
 
 } // namespace vendrik::history

@@ -6,7 +6,8 @@
 
 namespace vendrik::history {
 
-// The program's own table of run totals beside testresults, which load keeps: each run's
+// The program's own tables beside testresults in a SQLite file, which load keeps (see
+// finding_history.h for the facts and findings). The table of run totals: each run's
 // number of files and counter sums, and the number of rows of testresults they sum up. When
 // the table holds another number of rows, another tool has changed it and the totals are
 // not used.
@@ -20,5 +21,11 @@ bool runTotalsCurrent(const Database& db);
 /// Adds the staged rows (temp.testresults, now added to the table) to the run totals when
 /// they were current before (`wereCurrent`), else sums up the whole table anew.
 void keepRunTotals(const Database& db, bool wereCurrent);
+
+/// True when the database has the tables of facts and findings.
+bool hasFindingTables(const Database& db);
+
+/// Creates the tables of facts and findings and their indexes when missing.
+void createFindingTables(const Database& db);
 
 } // namespace vendrik::history

@@ -1,4 +1,6 @@
-#include "history/store/run_totals.h"
+#include "history/store/sqlite_tables.h"
+
+#include "history/store/finding_history.h"
 
 namespace vendrik::history {
 
@@ -65,6 +67,30 @@ void keepRunTotals(const Database& db, bool wereCurrent) {
                         : "delete from vendrik_history_state; insert into vendrik_history_state "
                           "select count(*) from main.testresults",
             "keep the run totals");
+}
+
+bool hasFindingTables(const Database& db) {
+    Statement tables(db,
+                     "select count(*) from sqlite_master where type = 'table' and name in "
+                     "('vendrik_history_run_facts', 'vendrik_history_findings')",
+                     "read the schema");
+    return tables.step() && tables.number(0) == 2;
+}
+
+void createFindingTables(const Database& db) {
+    execute(db,
+            ("create table if not exists vendrik_history_run_facts (platform, project, githash, "
+             "date, time, branch not null, findings, files, " +
+             counterList(false) +
+             ", gate, primary key (platform, project, date, time, githash)); "
+             "create table if not exists vendrik_history_findings (platform, project, branch, "
+             "first, last, " +
+             findingColumns +
+             ", primary key (platform, project, branch, last, fingerprint)) without rowid; "
+             "create index if not exists vendrik_history_findings_by_print on "
+             "vendrik_history_findings (platform, project, branch, fingerprint)")
+                .c_str(),
+            "create the history's tables");
 }
 
 } // namespace vendrik::history

@@ -1,8 +1,5 @@
-#include "history/store/script_load.h"
+#include "history/store/sqlite_script.h"
 
-#include "history/store/finding_history.h"
-#include "history/store/run_totals.h"
-#include "history/store/sqlite_database.h"
 #include "output/sql_script.h"
 
 #include <string_view>
@@ -116,37 +113,8 @@ void runScript(const Database& db, const std::string& script) {
     sqlite3_set_authorizer(db.handle, nullptr, nullptr);
 }
 
-/// The table keeps one row per date, time and file: a staged row that meets another run's row
-/// cannot be added, and the load is refused, naming both runs.
-void refuseCollisions(const Database& db) {
-    Statement collision(db,
-                        "select n.platform, n.project, n.githash, n.date, n.time, o.platform, "
-                        "o.project, o.githash, o.date, o.time, n.filename from "
-                        "temp.testresults n join main.testresults o on o.date = n.date and "
-                        "o.time = n.time and o.filename = n.filename where o.platform is not "
-                        "n.platform or o.project is not n.project or o.githash is not "
-                        "n.githash limit 1",
-                        "compare the script with the table");
-    if (collision.step()) {
-        refuseCollision(runAt(collision, 0), runAt(collision, 5), collision.text(10));
-    }
-}
+} // namespace
 
-/// The staged runs that the table holds already.
-std::vector<RunKey> runsPresent(const Database& db) {
-    std::vector<RunKey> runs;
-    Statement present(db,
-                      "select distinct n.platform, n.project, n.githash, n.date, n.time from "
-                      "temp.testresults n join main.testresults o on o.date = n.date and "
-                      "o.time = n.time and o.filename = n.filename",
-                      "compare the script with the table");
-    while (present.step()) {
-        runs.push_back(runAt(present, 0));
-    }
-    return runs;
-}
-
-/// A connection to a new database that `script` has run on: its rows in temp.testresults.
 void stageScript(Database& db, const std::string& path, const std::string& script,
                  int busyMilliseconds) {
     openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
@@ -158,91 +126,6 @@ void stageScript(Database& db, const std::string& path, const std::string& scrip
         std::string(sqlSchemaStatement.substr(sqlSchemaStatement.find(" testresults")));
     execute(db, staging.c_str(), "prepare the load");
     runScript(db, script); // a failure closes the connection, which rolls back
-}
-
-} // namespace
-
-void refuseCollision(const RunKey& loaded, const RunKey& stored, const std::string& filename) {
-    throw StoreError("refused: the run " + loaded.githash + " of " + loaded.platform + " / " +
-                     loaded.project + " has a row for " + filename + " at " + loaded.date + " " +
-                     loaded.time + ", where the run " + stored.githash + " of " + stored.platform +
-                     " / " + stored.project +
-                     " has one; the table keeps one row per date, time and file "
-                     "(convert the run again, in another second)");
-}
-
-std::vector<std::vector<std::string>> scriptRows(const std::string& script) {
-    Database db;
-    stageScript(db, ":memory:", script, 0);
-    Statement rows(db, "select * from temp.testresults", "read the script's rows");
-    std::vector<std::vector<std::string>> found;
-    while (rows.step()) {
-        auto& row = found.emplace_back();
-        for (int column = 0; column < sqlite3_column_count(rows.handle()); ++column) {
-            row.push_back(rows.text(column));
-        }
-    }
-    return found;
-}
-
-LoadResult loadScript(const std::string& path, const std::string& script, const std::string& branch,
-                      int busyMilliseconds) {
-    Database db;
-    stageScript(db, path, script, busyMilliseconds);
-    refuseCollisions(db);
-    createFindingTables(db);
-    SqliteSession session(db);
-    checkScriptRuns(session, "temp.testresults", branch);
-    LoadResult result;
-    result.runsPresent = runsPresent(db);
-    if (!result.runsPresent.empty()) {
-        return result; // closing rolls back
-    }
-    const bool totalsCurrent = runTotalsCurrent(db);
-    execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
-    result.rowsAdded = sqlite3_changes64(db.handle);
-    keepRunTotals(db, totalsCurrent);
-    recordScriptRuns(session, "temp.testresults", branch);
-    execute(db, "drop table temp.testresults", "finish the load");
-    // The program's own index: the runs of a platform and project, newest first, without
-    // reading the table's rows. The first load into a large table builds it once.
-    execute(db,
-            "create index if not exists vendrik_history_runs on testresults (platform, "
-            "project, date, time, githash)",
-            "index the runs");
-    execute(db, "commit", "commit the load");
-    return result;
-}
-
-LoadResult loadLog(const std::string& path, std::string_view log,
-                   const std::optional<std::string>& branch, int busyMilliseconds) {
-    const LoggedRun logged = readSarifLog(log); // refused before the database is touched
-    Database db;
-    openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
-    execute(db, "begin immediate", "start a transaction");
-    // The results table, empty, where the log comes first: the reading commands need it.
-    execute(db, std::string(sqlSchemaStatement).c_str(), "create the results table");
-    LoadResult result;
-    createFindingTables(db);
-    SqliteSession session(db);
-    if (!storeLoggedRun(session, logged, branch.value_or(logged.branch))) {
-        result.runsPresent.push_back(logged.run);
-        return result; // closing rolls back
-    }
-    result.rowsAdded = static_cast<std::int64_t>(logged.findings.size());
-    execute(db, "commit", "commit the load");
-    return result;
-}
-
-void recordGate(const std::string& path, const RunKey& run, const std::string& branch, bool passed,
-                int busyMilliseconds) {
-    Database db;
-    openDatabase(db, path, SQLITE_OPEN_READWRITE, busyMilliseconds);
-    execute(db, "begin immediate", "start a transaction");
-    createFindingTables(db);
-    SqliteSession session(db);
-    recordGateOutcome(session, run, branch, passed);
-    execute(db, "commit", "record the gate's outcome");
 }
 
 } // namespace vendrik::history

@@ -1,0 +1,105 @@
+#include "history/store/sqlite_load.h"
+
+#include "history/store/finding_history.h"
+#include "history/store/script_check.h"
+#include "history/store/sqlite_database.h"
+#include "history/store/sqlite_script.h"
+#include "history/store/sqlite_tables.h"
+#include "output/sql_script.h"
+
+namespace vendrik::history {
+
+namespace {
+
+/// The table keeps one row per date, time and file: a staged row that meets another run's row
+/// cannot be added, and the load is refused, naming both runs.
+void refuseCollisions(const Database& db) {
+    Statement collision(db,
+                        "select n.platform, n.project, n.githash, n.date, n.time, o.platform, "
+                        "o.project, o.githash, o.date, o.time, n.filename from "
+                        "temp.testresults n join main.testresults o on o.date = n.date and "
+                        "o.time = n.time and o.filename = n.filename where o.platform is not "
+                        "n.platform or o.project is not n.project or o.githash is not "
+                        "n.githash limit 1",
+                        "compare the script with the table");
+    if (collision.step()) {
+        refuseCollision(runAt(collision, 0), runAt(collision, 5), collision.text(10));
+    }
+}
+
+/// The staged runs that the table holds already.
+std::vector<RunKey> runsPresent(const Database& db) {
+    std::vector<RunKey> runs;
+    Statement present(db,
+                      "select distinct n.platform, n.project, n.githash, n.date, n.time from "
+                      "temp.testresults n join main.testresults o on o.date = n.date and "
+                      "o.time = n.time and o.filename = n.filename",
+                      "compare the script with the table");
+    while (present.step()) {
+        runs.push_back(runAt(present, 0));
+    }
+    return runs;
+}
+
+} // namespace
+
+LoadResult loadScript(const std::string& path, const std::string& script, const std::string& branch,
+                      int busyMilliseconds) {
+    Database db;
+    stageScript(db, path, script, busyMilliseconds);
+    refuseCollisions(db);
+    createFindingTables(db);
+    SqliteSession session(db);
+    checkScriptRuns(session, "temp.testresults", branch);
+    LoadResult result;
+    result.runsPresent = runsPresent(db);
+    if (!result.runsPresent.empty()) {
+        return result; // closing rolls back
+    }
+    const bool totalsCurrent = runTotalsCurrent(db);
+    execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
+    result.rowsAdded = sqlite3_changes64(db.handle);
+    keepRunTotals(db, totalsCurrent);
+    recordScriptRuns(session, "temp.testresults", branch);
+    execute(db, "drop table temp.testresults", "finish the load");
+    // The program's own index: the runs of a platform and project, newest first, without
+    // reading the table's rows. The first load into a large table builds it once.
+    execute(db,
+            "create index if not exists vendrik_history_runs on testresults (platform, "
+            "project, date, time, githash)",
+            "index the runs");
+    execute(db, "commit", "commit the load");
+    return result;
+}
+
+LoadResult loadLog(const std::string& path, const LoggedRun& logged,
+                   const std::optional<std::string>& branch, int busyMilliseconds) {
+    Database db;
+    openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
+    execute(db, "begin immediate", "start a transaction");
+    // The results table, empty, where the log comes first: the reading commands need it.
+    execute(db, std::string(sqlSchemaStatement).c_str(), "create the results table");
+    LoadResult result;
+    createFindingTables(db);
+    SqliteSession session(db);
+    if (!storeLoggedRun(session, logged, branch.value_or(logged.branch))) {
+        result.runsPresent.push_back(logged.run);
+        return result; // closing rolls back
+    }
+    result.rowsAdded = static_cast<std::int64_t>(logged.findings.size());
+    execute(db, "commit", "commit the load");
+    return result;
+}
+
+void recordGate(const std::string& path, const RunKey& run, const std::string& branch, bool passed,
+                int busyMilliseconds) {
+    Database db;
+    openDatabase(db, path, SQLITE_OPEN_READWRITE, busyMilliseconds);
+    execute(db, "begin immediate", "start a transaction");
+    createFindingTables(db);
+    SqliteSession session(db);
+    recordGateOutcome(session, run, branch, passed);
+    execute(db, "commit", "record the gate's outcome");
+}
+
+} // namespace vendrik::history
