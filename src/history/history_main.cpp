@@ -201,88 +201,76 @@ int writePage(HistoryStore& store, const Options& options) {
     return historyDone;
 }
 
-/// The subcommands, as CLI11 records which was given.
-struct Commands {
-    CLI::App* runs;
-    CLI::App* compare;
-    CLI::App* gate;
-    CLI::App* page;
-    CLI::App* load;
-};
+void addDatabase(CLI::App& command, Options& options) {
+    command
+        .add_option("--database", options.database,
+                    "the results database: a SQLite file, or a PostgreSQL server as a libpq URI "
+                    "(postgresql://[user@]host[:port]/dbname) or key=value string (service=NAME)")
+        ->required();
+    command.add_option("--busy-timeout", options.busyMilliseconds,
+                       "how long to wait for a locked database, in milliseconds (5000)");
+}
 
-/// The command line of vendrik-history, each option filling its field of `options`.
-Commands defineCommands(CLI::App& app, Options& options) {
-    app.require_subcommand(1);
-    const auto addDatabase = [&](CLI::App* command) {
-        command
-            ->add_option("--database", options.database,
-                         "the results database: a SQLite file, or a PostgreSQL server as a "
-                         "libpq URI (postgresql://[user@]host[:port]/dbname) or key=value "
-                         "string (service=NAME)")
-            ->required();
-        command->add_option("--busy-timeout", options.busyMilliseconds,
-                            "how long to wait for a locked database, in milliseconds (5000)");
-    };
-    const auto addBranch = [&](CLI::App* command, const char* what) {
-        command->add_option("--branch", options.branch, what);
-    };
-    const auto addComparison = [&](CLI::App* command, std::vector<std::string> formats) {
-        addDatabase(command);
-        command->add_option("--platform", options.platform, "the platform")->required();
-        command->add_option("--project", options.project, "the project")->required();
-        addBranch(command, "the branch of the runs (default: none)");
-        command->add_option("--base", options.base,
-                            "the base run: previous (the newest older run with another hash, "
-                            "the default), last-passing (the newest older run whose recorded "
-                            "gate passed), a hash, a unique prefix of one, or "
-                            "\"YYYY.MM.DD HH:MM:SS\"");
-        command->add_option("--head", options.head, "the head run (default: the newest)");
-        command->add_option("--format", options.format, CLI::detail::join(formats, ", "))
-            ->check(CLI::IsMember(formats));
-    };
-    Commands commands{};
-    commands.runs = app.add_subcommand("runs", "list the runs, newest first");
-    addDatabase(commands.runs);
-    commands.runs->add_option("--platform", options.platform, "only the runs of this platform");
-    commands.runs->add_option("--project", options.project, "only the runs of this project");
-    addBranch(commands.runs, "only the runs of this branch (\"\" for none)");
-    commands.compare = app.add_subcommand("compare", "compare two runs file by file");
-    addComparison(commands.compare, {"text", "markdown", "json", "sarif"});
-    commands.gate = app.add_subcommand(
-        "gate", "fail (status 1) when a watched count of any file grew or a limit is passed");
-    addComparison(commands.gate, {"text", "markdown", "json"});
-    commands.gate->add_option("--watch", options.watch,
-                              "the columns to watch, separated by commas");
+void addComparison(CLI::App& command, Options& options, std::vector<std::string> formats) {
+    addDatabase(command, options);
+    command.add_option("--platform", options.platform, "the platform")->required();
+    command.add_option("--project", options.project, "the project")->required();
+    command.add_option("--branch", options.branch, "the branch of the runs (default: none)");
+    command.add_option("--base", options.base,
+                       "the base run: previous (the newest older run with another hash, the "
+                       "default), last-passing (the newest older run whose recorded gate "
+                       "passed), a hash, a unique prefix of one, or \"YYYY.MM.DD HH:MM:SS\"");
+    command.add_option("--head", options.head, "the head run (default: the newest)");
+    command.add_option("--format", options.format, CLI::detail::join(formats, ", "))
+        ->check(CLI::IsMember(formats));
+}
+
+void defineRuns(CLI::App& command, Options& options) {
+    addDatabase(command, options);
+    command.add_option("--platform", options.platform, "only the runs of this platform");
+    command.add_option("--project", options.project, "only the runs of this project");
+    command.add_option("--branch", options.branch, "only the runs of this branch");
+}
+
+void defineCompare(CLI::App& command, Options& options) {
+    addComparison(command, options, {"text", "markdown", "json", "sarif"});
+}
+
+void defineGate(CLI::App& command, Options& options) {
+    addComparison(command, options, {"text", "markdown", "json"});
+    command.add_option("--watch", options.watch, "the columns to watch, separated by commas");
     for (std::size_t column = 0; column < comparedColumns.size(); ++column) {
-        commands.gate->add_option("--max-" + std::string(comparedColumns[column]),
-                                  options.limits[column],
-                                  "fail when the head run's total " +
-                                      std::string(comparedColumns[column]) + " is above this");
+        command.add_option("--max-" + std::string(comparedColumns[column]), options.limits[column],
+                           "fail when the head run's total " +
+                               std::string(comparedColumns[column]) + " is above this");
     }
     for (std::size_t kind = 0; kind < newKinds.size(); ++kind) {
         std::string name = "--max-" + std::string(newKinds[kind]);
         std::replace(name.begin(), name.end(), '_', '-');
-        commands.gate->add_option(name, options.newLimits.maxNew[kind],
-                                  "fail when head has more " + std::string(newKinds[kind]) +
-                                      " findings than this");
+        command.add_option(name, options.newLimits.maxNew[kind],
+                           "fail when head has more " + std::string(newKinds[kind]) +
+                               " findings than this");
     }
-    commands.gate->add_option("--max-increase", options.newLimits.maxIncrease,
-                              "fail when head's total all_errors grew by more than this");
-    commands.gate->add_flag("--record", options.record,
-                            "store the outcome for head, for --base=last-passing");
-    commands.page = app.add_subcommand("page", "write the history as one HTML page");
-    addDatabase(commands.page);
-    commands.page->add_option("--output", options.output, "the HTML file to write")->required();
-    addBranch(commands.page, "only the runs of this branch (\"\" for none)");
-    commands.load =
-        app.add_subcommand("load", "load converter SQL scripts and SARIF logs into the database");
-    addDatabase(commands.load);
-    addBranch(commands.load, "the branch of the runs loaded (default: a log's own, else none)");
-    commands.load
-        ->add_option("files", options.scripts,
-                     "the scripts and logs, each loaded whole or not at all")
+    command.add_option("--max-increase", options.newLimits.maxIncrease,
+                       "fail when head's total all_errors grew by more than this");
+    command.add_flag("--record", options.record,
+                     "store the outcome for head, for --base=last-passing");
+}
+
+void definePage(CLI::App& command, Options& options) {
+    addDatabase(command, options);
+    command.add_option("--output", options.output, "the HTML file to write")->required();
+    command.add_option("--branch", options.branch, "only the runs of this branch");
+}
+
+void defineLoad(CLI::App& command, Options& options) {
+    addDatabase(command, options);
+    command.add_option("--branch", options.branch,
+                       "the branch of the runs loaded (default: a log's own, else none)");
+    command
+        .add_option("files", options.scripts,
+                    "the scripts and logs, each loaded whole or not at all")
         ->required();
-    return commands;
 }
 
 /// The gate on `comparison`: prints its verdict, records it when asked, returns the status.
@@ -343,6 +331,54 @@ int compareOrGate(HistoryStore& store, const Options& options, bool gate,
     return historyDone;
 }
 
+int runRuns(HistoryStore& store, const Options& options, std::ostream& out, std::ostream&) {
+    printRuns(out, store.runs(options.platform, options.project, options.branch));
+    return historyDone;
+}
+
+int runCompare(HistoryStore& store, const Options& options, std::ostream& out, std::ostream& err) {
+    return compareOrGate(store, options, false, {}, out, err);
+}
+
+int runGate(HistoryStore& store, const Options& options, std::ostream& out, std::ostream& err) {
+    std::vector<std::size_t> watched;
+    std::stringstream names(options.watch);
+    for (std::string name; std::getline(names, name, ',');) {
+        const auto column = columnIndex(name);
+        if (!column) {
+            throw StoreError("--watch: no column named " + name);
+        }
+        watched.push_back(*column);
+    }
+    return compareOrGate(store, options, true, watched, out, err);
+}
+
+int runPage(HistoryStore& store, const Options& options, std::ostream&, std::ostream&) {
+    if (store.isStoredIn(options.output)) {
+        throw StoreError("refused: --output names the database " + options.database);
+    }
+    return writePage(store, options);
+}
+
+/// A subcommand: its name and help, its options, how it opens the store, and its run.
+struct Command {
+    const char* name;
+    const char* help;
+    void (*define)(CLI::App& command, Options& options);
+    StoreAccess access;
+    int (*run)(HistoryStore& store, const Options& options, std::ostream& out, std::ostream& err);
+};
+
+constexpr std::array<Command, 5> commands = {{
+    {"runs", "list the runs, newest first", defineRuns, StoreAccess::read, runRuns},
+    {"compare", "compare two runs file by file", defineCompare, StoreAccess::read, runCompare},
+    {"gate", "fail (status 1) when a watched count of any file grew or a limit is passed",
+     defineGate, StoreAccess::read, runGate},
+    {"page", "write the history as one HTML page", definePage, StoreAccess::read, runPage},
+    {"load", "load converter SQL scripts and SARIF logs into the database", defineLoad,
+     StoreAccess::write, loadScripts},
+}};
+
 } // namespace
 
 int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
@@ -350,7 +386,10 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
     CLI::App app("Reads the QAC results database that vendrik's SQL scripts fill: lists runs, "
                  "compares them, gates a pipeline and draws the trend.",
                  "vendrik-history");
-    const Commands commands = defineCommands(app, options);
+    app.require_subcommand(1);
+    for (const Command& command : commands) {
+        command.define(*app.add_subcommand(command.name, command.help), options);
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -359,37 +398,12 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
         err << "vendrik-history: " << error.what() << "\nRun with --help for usage.\n";
         return historyFailed;
     }
-
-    std::vector<std::size_t> watched;
-    std::stringstream names(options.watch);
-    for (std::string name; std::getline(names, name, ',');) {
-        const auto column = columnIndex(name);
-        if (!column) {
-            err << "vendrik-history: --watch: no column named " << name << '\n';
-            return historyFailed;
-        }
-        watched.push_back(*column);
-    }
-
+    const Command& command = *std::find_if(commands.begin(), commands.end(), [&](const Command& c) {
+        return app.got_subcommand(c.name);
+    });
     try {
-        const bool load = commands.load->parsed();
-        const auto store =
-            openStore(options.database, load ? StoreAccess::write : StoreAccess::read,
-                      options.busyMilliseconds);
-        if (load) {
-            return loadScripts(*store, options, out, err);
-        }
-        if (commands.page->parsed() && store->isStoredIn(options.output)) {
-            throw StoreError("refused: --output names the database " + options.database);
-        }
-        if (commands.runs->parsed()) {
-            printRuns(out, store->runs(options.platform, options.project, options.branch));
-            return historyDone;
-        }
-        if (commands.page->parsed()) {
-            return writePage(*store, options);
-        }
-        return compareOrGate(*store, options, commands.gate->parsed(), watched, out, err);
+        const auto store = openStore(options.database, command.access, options.busyMilliseconds);
+        return command.run(*store, options, out, err);
     } catch (const StoreError& error) {
         err << "vendrik-history: " << error.what() << '\n';
         return historyFailed;
