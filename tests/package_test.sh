@@ -29,6 +29,8 @@ grep -q '^Number of files with warnings/errors : "12"$' "$scratch/out.txt" ||
 if [ -x "$build/vendrik-history" ]; then
     "$scratch/root/usr/bin/vendrik-history" --help | grep -q 'compare' ||
         { echo "installed vendrik-history does not run"; exit 1; }
+    test -f "$scratch/root/usr/share/man/man1/vendrik-history.1" ||
+        { echo "vendrik-history's man page missing"; exit 1; }
     dpkg-deb -f "$deb" Depends | grep -q libsqlite3 || { echo "no dependency on SQLite"; exit 1; }
 fi
-echo "$(basename "$deb") installs a working vendrik and its man page"
+echo "$(basename "$deb") installs a working vendrik and its man pages"

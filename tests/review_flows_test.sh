@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The README's GitHub Actions and GitLab CI flows, run as the README writes them, on two
+# The GitHub Actions and GitLab CI flows of doc/review.md, run as the page writes them, on two
 # commits of the example report: the first has no base and passes the gate; the second adds
 # three warnings, and the gate fails on exactly those three new findings. The cap is lowered
 # to 50, so that it cuts the example's 299 findings.
-#   readme_flows_test.sh README VENDRIK VENDRIK_HISTORY REPORT
+#   review_flows_test.sh PAGE VENDRIK VENDRIK_HISTORY REPORT
 set -euo pipefail
-readme=$1
+page=$1
 bin=$(mktemp -d)
 ln -s "$(realpath "$2")" "$bin/vendrik"
 ln -s "$(realpath "$3")" "$bin/vendrik-history"
@@ -14,10 +14,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work" "$bin"' EXIT
 export PATH="$bin:$PATH"
 
-# The shell commands of the YAML block after the line "$1" in the README: the lines of each
+# The shell commands of the YAML block after the line "$1" of the page: the lines of each
 # "run: |" block (GitHub), or each "- " item of a script, its lines folded into one (GitLab).
 commands() {
-    python3 - "$readme" "$1" <<'PY'
+    python3 - "$page" "$1" <<'PY'
 import re, sys
 text = open(sys.argv[1]).read()
 block = text[text.index(sys.argv[2]):]
