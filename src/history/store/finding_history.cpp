@@ -218,12 +218,7 @@ void refuseDisagreement(const CountsByRun& stored, const CountsByRun& loading,
 
 /// The run's facts from the staged findings: their number, files and counters.
 void recordLoggedFacts(SqlSession& session, const RunKey& key, const std::string& branch) {
-    std::string counters = "count(*), count(distinct file), count(*)";
-    for (int priority = 0; priority <= 9; ++priority) {
-        counters += ", coalesce(sum(case when his = 0 and priority = " + std::to_string(priority) +
-                    " then 1 else 0 end), 0)";
-    }
-    counters += ", coalesce(sum(his), 0)";
+    const std::string counters = "count(*), count(distinct file), " + findingCountersSql();
     std::string update = "findings = excluded.findings, files = excluded.files";
     for (const std::string_view column : counterColumns) {
         update += ", " + std::string(column) + " = excluded." + std::string(column);
@@ -333,6 +328,32 @@ void insertBefore(SqlSession& session, const RunKey& key, const std::string& bra
 }
 
 } // namespace
+
+std::string findingCountersSql() {
+    std::string counters = "count(*)";
+    for (int priority = 0; priority <= 9; ++priority) {
+        counters += ", coalesce(sum(case when his = 0 and priority = " + std::to_string(priority) +
+                    " then 1 else 0 end), 0)";
+    }
+    return counters + ", coalesce(sum(his), 0)";
+}
+
+std::vector<FileRow> loggedFiles(SqlSession& session, const RunKey& run,
+                                 const std::string& branch) {
+    const auto rows = session.query(
+        "select ?1 || '\\' || replace(file, '/', '\\') as filename, " + findingCountersSql() +
+            " from vendrik_history_findings where platform = ?1 and project = ?2 and branch = "
+            "?3 and last >= ?4 and first <= ?4 group by file order by filename",
+        {run.platform, run.project, branch, orderKey(run)});
+    std::vector<FileRow> files;
+    for (const SqlRow& row : rows) {
+        FileRow& file = files.emplace_back(FileRow{row[0].value_or(""), {}});
+        for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+            file.counters[column] = numberOf(row[1 + column]);
+        }
+    }
+    return files;
+}
 
 std::string orderKey(const RunKey& run) {
     return run.date + " " + run.time + " " + run.githash;

@@ -128,16 +128,8 @@ class PgStore : public HistoryStore {
         if (!rows.empty()) {
             return rows;
         }
-        std::string counters = "count(*)";
-        for (int priority = 0; priority <= 9; ++priority) {
-            counters += ", sum(case when his = 0 and priority = " + std::to_string(priority) +
-                        " then 1 else 0 end)";
-        }
-        return rowsOf(connection_->run(
-            "select $1 || '\\' || replace(file, '/', '\\') as filename, " + counters +
-                ", sum(his) from vendrik_history_findings where platform = $1 and project = $2 "
-                "and branch = $3 and last >= $4 and first <= $4 group by file order by filename",
-            {run.platform, run.project, branch, orderKey(run)}, "count the findings of a run"));
+        PgSession session(*connection_);
+        return loggedFiles(session, run, branch);
     }
 
     std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,

@@ -267,19 +267,8 @@ class SqliteStore : public HistoryStore {
             return rows;
         }
         // A run that only its SARIF log recorded: its findings counted per file.
-        std::string counters = "count(*)";
-        for (int priority = 0; priority <= 9; ++priority) {
-            counters += ", sum(not his and priority = " + std::to_string(priority) + ")";
-        }
-        Statement counted(db_,
-                          "select ?1 || '\\' || replace(file, '/', '\\') as filename, " + counters +
-                              ", sum(his) from vendrik_history_findings where platform = ?1 and "
-                              "project = ?2 and branch = ?3 and last >= ?4 and first <= ?4 "
-                              "group by file order by filename",
-                          "count the findings of a run");
-        counted.bind(1, run.platform).bind(2, run.project).bind(3, branch);
-        counted.bind(4, orderKey(run));
-        return rowsOf(counted);
+        SqliteSession session(db_);
+        return loggedFiles(session, run, branch);
     }
 
     std::vector<std::vector<std::int64_t>>
