@@ -240,7 +240,8 @@ int main(int argc, char* argv[]) {
     }
     exec(db, "create index if not exists vendrik_history_runs on testresults (platform, "
              "project, date, time, githash)");
-    keepRunTotals(db, false);
+    SqliteSession session(db);
+    keepRunTotals(session, false);
     exec(db, "commit");
 
     std::ofstream next(argv[2], std::ios::binary);

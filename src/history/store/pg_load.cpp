@@ -3,6 +3,7 @@
 #include "history/store/finding_history.h"
 #include "history/store/pg_session.h"
 #include "history/store/script_check.h"
+#include "history/store/script_runs.h"
 
 #include <set>
 
@@ -96,50 +97,17 @@ LoadResult loadScriptToServer(const std::string& target, const std::string& scri
     } catch (const PgError& error) {
         refuseValue(error);
     }
-    const PgRows collision = connection.run(
-        "select n.platform, n.project, n.githash, n.date, n.time, o.platform, o.project, "
-        "o.githash, o.date, o.time, n.filename from staged_results n join testresults o on "
-        "o.date = n.date and o.time = n.time and o.filename = n.filename where (o.platform, "
-        "o.project, o.githash) is distinct from (n.platform, n.project, n.githash) limit 1",
-        "compare the script with the table");
-    const auto runAt = [](const PgRows& found, int row, int first) {
-        return RunKey{found.text(row, first), found.text(row, first + 1),
-                      found.text(row, first + 2), found.text(row, first + 3),
-                      found.text(row, first + 4)};
-    };
-    if (collision.size() > 0) {
-        refuseCollision(runAt(collision, 0, 0), runAt(collision, 0, 5), collision.text(0, 10));
-    }
     PgSession session(connection);
+    refuseCollisions(session, "staged_results", "testresults");
     checkScriptRuns(session, "staged_results", branch);
     LoadResult result;
-    const PgRows present = connection.run(
-        "select distinct n.platform, n.project, n.githash, n.date, n.time from staged_results n "
-        "join testresults o on o.date = n.date and o.time = n.time and o.filename = n.filename "
-        "order by 4, 5, 1, 2, 3",
-        "compare the script with the table");
-    for (int row = 0; row < present.size(); ++row) {
-        result.runsPresent.push_back(runAt(present, row, 0));
-    }
+    result.runsPresent = runsPresent(session, "staged_results", "testresults");
     if (!result.runsPresent.empty()) {
         return result; // rolled back
     }
     result.rowsAdded = static_cast<std::int64_t>(rows.size());
     connection.run("insert into testresults select * from staged_results", "add the rows");
-    std::string sums;
-    std::string added = "files = t.files + excluded.files";
-    for (const std::string_view column : counterColumns) {
-        sums += ", sum(" + std::string(column) + ")";
-        added += ", " + std::string(column) + " = t." + std::string(column) + " + excluded." +
-                 std::string(column);
-    }
-    connection.run("insert into vendrik_history_run_totals as t select platform, project, "
-                   "githash, date, time, count(*)" +
-                       sums +
-                       " from staged_results group by platform, project, githash, date, time "
-                       "on conflict (platform, project, date, time, githash) do update set " +
-                       added,
-                   "keep the run totals");
+    addRunTotals(session, "staged_results");
     recordScriptRuns(session, "staged_results", branch);
     transaction.commit();
     return result;

@@ -97,6 +97,7 @@ RunKey runAt(const Statement& row, int first);
 class SqliteSession : public SqlSession {
   public:
     explicit SqliteSession(const Database& db) : db_(db) {}
+    const Database& database() const { return db_; }
     void execute(const std::string& sql, const std::vector<SqlValue>& values = {}) override;
     std::vector<SqlRow> query(const std::string& sql,
                               const std::vector<SqlValue>& values = {}) override;

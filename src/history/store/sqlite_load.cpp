@@ -2,6 +2,7 @@
 
 #include "history/store/finding_history.h"
 #include "history/store/script_check.h"
+#include "history/store/script_runs.h"
 #include "history/store/sqlite_database.h"
 #include "history/store/sqlite_script.h"
 #include "history/store/sqlite_tables.h"
@@ -9,57 +10,23 @@
 
 namespace vendrik::history {
 
-namespace {
-
-/// The table keeps one row per date, time and file: a staged row that meets another run's row
-/// cannot be added, and the load is refused, naming both runs.
-void refuseCollisions(const Database& db) {
-    Statement collision(db,
-                        "select n.platform, n.project, n.githash, n.date, n.time, o.platform, "
-                        "o.project, o.githash, o.date, o.time, n.filename from "
-                        "temp.testresults n join main.testresults o on o.date = n.date and "
-                        "o.time = n.time and o.filename = n.filename where o.platform is not "
-                        "n.platform or o.project is not n.project or o.githash is not "
-                        "n.githash limit 1",
-                        "compare the script with the table");
-    if (collision.step()) {
-        refuseCollision(runAt(collision, 0), runAt(collision, 5), collision.text(10));
-    }
-}
-
-/// The staged runs that the table holds already.
-std::vector<RunKey> runsPresent(const Database& db) {
-    std::vector<RunKey> runs;
-    Statement present(db,
-                      "select distinct n.platform, n.project, n.githash, n.date, n.time from "
-                      "temp.testresults n join main.testresults o on o.date = n.date and "
-                      "o.time = n.time and o.filename = n.filename",
-                      "compare the script with the table");
-    while (present.step()) {
-        runs.push_back(runAt(present, 0));
-    }
-    return runs;
-}
-
-} // namespace
-
 LoadResult loadScript(const std::string& path, const std::string& script, const std::string& branch,
                       int busyMilliseconds) {
     Database db;
     stageScript(db, path, script, busyMilliseconds);
-    refuseCollisions(db);
-    createFindingTables(db);
     SqliteSession session(db);
+    refuseCollisions(session, "temp.testresults", "main.testresults");
+    createFindingTables(db);
     checkScriptRuns(session, "temp.testresults", branch);
     LoadResult result;
-    result.runsPresent = runsPresent(db);
+    result.runsPresent = runsPresent(session, "temp.testresults", "main.testresults");
     if (!result.runsPresent.empty()) {
         return result; // closing rolls back
     }
     const bool totalsCurrent = runTotalsCurrent(db);
     execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
     result.rowsAdded = sqlite3_changes64(db.handle);
-    keepRunTotals(db, totalsCurrent);
+    keepRunTotals(session, totalsCurrent);
     recordScriptRuns(session, "temp.testresults", branch);
     execute(db, "drop table temp.testresults", "finish the load");
     // The program's own index: the runs of a platform and project, newest first, without

@@ -1,6 +1,7 @@
 #include "history/store/sqlite_tables.h"
 
 #include "history/store/finding_history.h"
+#include "history/store/script_runs.h"
 
 namespace vendrik::history {
 
@@ -35,22 +36,11 @@ bool runTotalsCurrent(const Database& db) {
            singleNumber(db, "select count(*) from main.testresults", "count the rows");
 }
 
-void keepRunTotals(const Database& db, bool wereCurrent) {
+void keepRunTotals(SqliteSession& session, bool wereCurrent) {
+    const Database& db = session.database();
     execute(db, createRunTotals, "keep the run totals");
     if (wereCurrent) {
-        std::string merge;
-        for (const std::string_view column : counterColumns) {
-            merge += ", " + std::string(column) + " = " + std::string(column) + " + excluded." +
-                     std::string(column);
-        }
-        execute(db,
-                ("insert into vendrik_history_run_totals select " + runTotalsColumns() +
-                 " from temp.testresults where true group by platform, project, githash, date, "
-                 "time on conflict (platform, project, date, time, githash) do update set files "
-                 "= files + excluded.files" +
-                 merge)
-                    .c_str(),
-                "keep the run totals");
+        addRunTotals(session, "temp.testresults");
     } else { // new, or another tool changed the table: summed up anew
         execute(db,
                 ("delete from vendrik_history_run_totals; insert into vendrik_history_run_totals "

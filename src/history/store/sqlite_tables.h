@@ -20,7 +20,7 @@ bool runTotalsCurrent(const Database& db);
 
 /// Adds the staged rows (temp.testresults, now added to the table) to the run totals when
 /// they were current before (`wereCurrent`), else sums up the whole table anew.
-void keepRunTotals(const Database& db, bool wereCurrent);
+void keepRunTotals(SqliteSession& session, bool wereCurrent);
 
 /// True when the database has the tables of facts and findings.
 bool hasFindingTables(const Database& db);

@@ -1,0 +1,62 @@
+#include "history/store/script_runs.h"
+
+#include "history/store/script_check.h"
+
+namespace vendrik::history {
+
+namespace {
+
+RunKey runAt(const SqlRow& row, std::size_t first) {
+    return {row[first].value_or(""), row[first + 1].value_or(""), row[first + 2].value_or(""),
+            row[first + 3].value_or(""), row[first + 4].value_or("")};
+}
+
+/// The staged rows `n` joined with the table's rows `o` of the same date, time and file.
+std::string metRows(const std::string& staged, const std::string& table) {
+    return " from " + staged + " n join " + table +
+           " o on o.date = n.date and o.time = n.time and o.filename = n.filename";
+}
+
+} // namespace
+
+void refuseCollisions(SqlSession& session, const std::string& staged, const std::string& table) {
+    const auto collision = session.query(
+        "select n.platform, n.project, n.githash, n.date, n.time, o.platform, o.project, "
+        "o.githash, o.date, o.time, n.filename" +
+        metRows(staged, table) +
+        " where o.platform is distinct from n.platform or o.project is distinct from n.project "
+        "or o.githash is distinct from n.githash limit 1");
+    if (!collision.empty()) {
+        refuseCollision(runAt(collision[0], 0), runAt(collision[0], 5),
+                        collision[0][10].value_or(""));
+    }
+}
+
+std::vector<RunKey> runsPresent(SqlSession& session, const std::string& staged,
+                                const std::string& table) {
+    std::vector<RunKey> runs;
+    for (const SqlRow& row :
+         session.query("select distinct n.platform, n.project, n.githash, n.date, n.time" +
+                       metRows(staged, table) + " order by 4, 5, 1, 2, 3")) {
+        runs.push_back(runAt(row, 0));
+    }
+    return runs;
+}
+
+void addRunTotals(SqlSession& session, const std::string& staged) {
+    std::string sums;
+    std::string added = "files = t.files + excluded.files";
+    for (const std::string_view column : counterColumns) {
+        sums += ", sum(" + std::string(column) + ")";
+        added += ", " + std::string(column) + " = t." + std::string(column) + " + excluded." +
+                 std::string(column);
+    }
+    session.execute("insert into vendrik_history_run_totals as t select platform, project, "
+                    "githash, date, time, count(*)" +
+                    sums + " from " + staged +
+                    " where true group by platform, project, githash, date, time on conflict "
+                    "(platform, project, date, time, githash) do update set " +
+                    added);
+}
+
+} // namespace vendrik::history
