@@ -338,23 +338,6 @@ std::string findingCountersSql() {
     return counters + ", coalesce(sum(his), 0)";
 }
 
-std::vector<FileRow> loggedFiles(SqlSession& session, const RunKey& run,
-                                 const std::string& branch) {
-    const auto rows = session.query(
-        "select ?1 || '\\' || replace(file, '/', '\\') as filename, " + findingCountersSql() +
-            " from vendrik_history_findings where platform = ?1 and project = ?2 and branch = "
-            "?3 and last >= ?4 and first <= ?4 group by file order by filename",
-        {run.platform, run.project, branch, orderKey(run)});
-    std::vector<FileRow> files;
-    for (const SqlRow& row : rows) {
-        FileRow& file = files.emplace_back(FileRow{row[0].value_or(""), {}});
-        for (std::size_t column = 0; column < counterColumns.size(); ++column) {
-            file.counters[column] = numberOf(row[1 + column]);
-        }
-    }
-    return files;
-}
-
 std::string orderKey(const RunKey& run) {
     return run.date + " " + run.time + " " + run.githash;
 }

@@ -26,10 +26,6 @@ inline constexpr const char* findingColumns =
 /// over the columns priority and his: the one statement of the counting rule in SQL.
 std::string findingCountersSql();
 
-/// The findings of `run` on `branch`, which only its SARIF log recorded, counted per file and
-/// named as the converter's script names a file (platform, "\\" and its path), by name.
-std::vector<FileRow> loggedFiles(SqlSession& session, const RunKey& run, const std::string& branch);
-
 /// "date time githash": the runs of a series sort by it as by date, time, then hash.
 std::string orderKey(const RunKey& run);
 

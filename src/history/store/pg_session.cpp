@@ -58,18 +58,33 @@ void PgSession::execute(const std::string& sql, const std::vector<SqlValue>& val
     connection_.run(text, parameters, "store the findings", true);
 }
 
-std::vector<SqlRow> PgSession::query(const std::string& sql, const std::vector<SqlValue>& values) {
+void PgSession::forEachRow(const std::string& sql, const std::vector<SqlValue>& values,
+                           const std::function<void(const SqlCursor& row)>& row) {
+    /// A row of the result, read in place.
+    class Cursor : public SqlCursor {
+      public:
+        explicit Cursor(const PgRows& rows) : rows_(rows) {}
+        int at = 0;
+        int columns() const override { return PQnfields(rows_.handle()); }
+        bool isNull(int column) const override { return rows_.isNull(at, column); }
+        std::string text(int column) const override { return rows_.text(at, column); }
+        std::int64_t number(int column) const override { return rows_.number(at, column); }
+
+      private:
+        const PgRows& rows_;
+    };
     const auto [text, parameters] = forServer(sql, values);
-    const PgRows rows = connection_.run(text, parameters, "store the findings", true);
-    std::vector<SqlRow> found;
-    for (int row = 0; row < rows.size(); ++row) {
-        SqlRow& columns = found.emplace_back();
-        for (int column = 0; column < PQnfields(rows.handle()); ++column) {
-            columns.push_back(rows.isNull(row, column) ? std::nullopt
-                                                       : std::optional(rows.text(row, column)));
-        }
+    const PgRows rows = connection_.run(text, parameters, "read the database", true);
+    Cursor cursor(rows);
+    for (; cursor.at < rows.size(); ++cursor.at) {
+        row(cursor);
     }
-    return found;
+}
+
+std::string PgSession::inList(const std::string& column, const std::vector<std::string>& texts,
+                              std::vector<SqlValue>& values) const {
+    values.emplace_back(arrayLiteral(texts));
+    return column + " = any(cast(?" + std::to_string(values.size()) + " as text[]))";
 }
 
 void PgSession::stageFindings(const std::vector<TrackedFinding>& findings) {

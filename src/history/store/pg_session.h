@@ -11,8 +11,11 @@ class PgSession : public SqlSession {
   public:
     explicit PgSession(PgConnection& connection) : connection_(connection) {}
     void execute(const std::string& sql, const std::vector<SqlValue>& values = {}) override;
-    std::vector<SqlRow> query(const std::string& sql,
-                              const std::vector<SqlValue>& values = {}) override;
+    void forEachRow(const std::string& sql, const std::vector<SqlValue>& values,
+                    const std::function<void(const SqlCursor& row)>& row) override;
+    /// "column = any(cast(?N as text[]))", the texts as one array literal.
+    std::string inList(const std::string& column, const std::vector<std::string>& texts,
+                       std::vector<SqlValue>& values) const override;
     void stageFindings(const std::vector<TrackedFinding>& findings) override;
 
   private:

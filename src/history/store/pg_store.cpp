@@ -1,11 +1,11 @@
 #include "history/store/pg_store.h"
 
 #include "history/finding_match.h"
-#include "history/store/file_trends.h"
 #include "history/store/finding_history.h"
 #include "history/store/pg_connection.h"
 #include "history/store/pg_load.h"
 #include "history/store/pg_session.h"
+#include "history/store/queries.h"
 
 namespace vendrik::history {
 
@@ -106,16 +106,8 @@ class PgStore : public HistoryStore {
 
     std::vector<RunKey> passedRuns(const std::string& platform, const std::string& project,
                                    const std::string& branch) override {
-        const PgRows rows = connection_->run(
-            "select platform, project, githash, date, time from vendrik_history_run_facts where "
-            "platform = $1 and project = $2 and branch = $3 and gate = 'passed' order by date "
-            "desc, time desc, githash",
-            {platform, project, branch}, "read the gate's outcomes");
-        std::vector<RunKey> keys;
-        for (int row = 0; row < rows.size(); ++row) {
-            keys.push_back(runAt(rows, row, 0));
-        }
-        return keys;
+        PgSession session(*connection_);
+        return history::passedRuns(session, platform, project, branch);
     }
 
     std::vector<FileRow> files(const RunKey& run, const std::string& branch) override {
@@ -134,45 +126,15 @@ class PgStore : public HistoryStore {
 
     std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
                                                         const std::string& branch) override {
-        const PgRows logged = connection_->run(
-            "select 1 from vendrik_history_run_facts where platform = $1 and project = $2 and "
-            "githash = $3 and date = $4 and time = $5 and branch = $6 and findings is not null",
-            {run.platform, run.project, run.githash, run.date, run.time, branch},
-            "read the findings");
-        if (logged.size() == 0) {
-            return std::nullopt;
-        }
-        const PgRows rows = connection_->run(
-            "select fingerprint, file, line, number, priority, his, text, reference from "
-            "vendrik_history_findings where platform = $1 and project = $2 and branch = $3 and "
-            "last >= $4 and first <= $4",
-            {run.platform, run.project, branch, orderKey(run)}, "read the findings");
-        std::vector<TrackedFinding> found;
-        for (int row = 0; row < rows.size(); ++row) {
-            found.push_back({rows.text(row, 0), rows.text(row, 1), rows.number(row, 2),
-                             rows.number(row, 3), rows.number(row, 4), rows.number(row, 5) != 0,
-                             rows.text(row, 6), rows.text(row, 7)});
-        }
-        sortFindings(found);
-        return found;
+        PgSession session(*connection_);
+        return storedFindings(session, run, branch);
     }
 
     std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs,
                const std::vector<std::string>& filenames) override {
-        FileTrends trends(runs, filenames);
-        if (trends.empty()) {
-            return trends.take();
-        }
-        const PgRows rows = connection_->run(
-            "select filename, platform, project, githash, date, time, all_errors from "
-            "testresults where date >= $1 and date <= $2 and filename = any($3::text[])",
-            {trends.firstDay(), trends.lastDay(), arrayLiteral(filenames)},
-            "read the trends of files");
-        for (int row = 0; row < rows.size(); ++row) {
-            trends.add(rows.text(row, 0), runAt(rows, row, 1), rows.number(row, 6));
-        }
-        return trends.take();
+        PgSession session(*connection_);
+        return history::fileTrends(session, runs, filenames);
     }
 
   private:

@@ -3,6 +3,7 @@
 #include "history/store/store.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -16,7 +17,17 @@ using SqlValue = std::variant<std::nullptr_t, std::int64_t, std::string>;
 /// A row of a query: each column as text, nothing for NULL.
 using SqlRow = std::vector<std::optional<std::string>>;
 
-/// One connection that the findings' history runs its statements on, within the caller's
+/// A row of a query's result as it is read: its columns, from 0.
+class SqlCursor {
+  public:
+    virtual ~SqlCursor() = default;
+    virtual int columns() const = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual std::string text(int column) const = 0;    ///< "" for NULL
+    virtual std::int64_t number(int column) const = 0; ///< 0 for NULL or a text
+};
+
+/// One connection that the store's shared statements run on, within the caller's
 /// transaction: SQLite's or PostgreSQL's. The statements are written in the SQL both take,
 /// with ?1, ?2, ... for the parameters; the temporary tables they make are named without a
 /// schema. Every method throws StoreError when the database fails.
@@ -27,9 +38,17 @@ class SqlSession {
     /// Runs `sql`, which returns no rows.
     virtual void execute(const std::string& sql, const std::vector<SqlValue>& values = {}) = 0;
 
+    /// Runs `sql` and hands each row to `row` as it is read.
+    virtual void forEachRow(const std::string& sql, const std::vector<SqlValue>& values,
+                            const std::function<void(const SqlCursor& row)>& row) = 0;
+
     /// Runs `sql` and returns its rows.
-    virtual std::vector<SqlRow> query(const std::string& sql,
-                                      const std::vector<SqlValue>& values = {}) = 0;
+    std::vector<SqlRow> query(const std::string& sql, const std::vector<SqlValue>& values = {});
+
+    /// The condition that `column` is one of `texts`, whose values are appended to `values`
+    /// for the parameters from ?N on, N being the size of `values` plus one.
+    virtual std::string inList(const std::string& column, const std::vector<std::string>& texts,
+                               std::vector<SqlValue>& values) const = 0;
 
     /// Makes the temporary table staged (fingerprint unique, file, line, number, priority,
     /// his, text, reference, before, after) and fills it with `findings`; throws StoreError

@@ -60,20 +60,38 @@ void SqliteSession::execute(const std::string& sql, const std::vector<SqlValue>&
     }
 }
 
-std::vector<SqlRow> SqliteSession::query(const std::string& sql,
-                                         const std::vector<SqlValue>& values) {
-    Statement statement(db_, sql, "store the findings");
-    bindAll(statement, values);
-    std::vector<SqlRow> rows;
-    while (statement.step()) {
-        SqlRow& row = rows.emplace_back();
-        for (int column = 0; column < sqlite3_column_count(statement.handle()); ++column) {
-            row.push_back(sqlite3_column_type(statement.handle(), column) == SQLITE_NULL
-                              ? std::nullopt
-                              : std::optional(statement.text(column)));
+void SqliteSession::forEachRow(const std::string& sql, const std::vector<SqlValue>& values,
+                               const std::function<void(const SqlCursor& row)>& row) {
+    /// A row of the statement, read in place.
+    class Cursor : public SqlCursor {
+      public:
+        explicit Cursor(Statement& statement) : statement_(statement) {}
+        int columns() const override { return sqlite3_column_count(statement_.handle()); }
+        bool isNull(int column) const override {
+            return sqlite3_column_type(statement_.handle(), column) == SQLITE_NULL;
         }
+        std::string text(int column) const override { return statement_.text(column); }
+        std::int64_t number(int column) const override { return statement_.number(column); }
+
+      private:
+        Statement& statement_;
+    };
+    Statement statement(db_, sql, "read the database");
+    bindAll(statement, values);
+    const Cursor cursor(statement);
+    while (statement.step()) {
+        row(cursor);
     }
-    return rows;
+}
+
+std::string SqliteSession::inList(const std::string& column, const std::vector<std::string>& texts,
+                                  std::vector<SqlValue>& values) const {
+    std::string sql = column + " in (";
+    for (const std::string& text : texts) {
+        values.emplace_back(text);
+        sql += (sql.back() == '(' ? "?" : ", ?") + std::to_string(values.size());
+    }
+    return sql + ")";
 }
 
 void SqliteSession::stageFindings(const std::vector<TrackedFinding>& findings) {

@@ -99,8 +99,11 @@ class SqliteSession : public SqlSession {
     explicit SqliteSession(const Database& db) : db_(db) {}
     const Database& database() const { return db_; }
     void execute(const std::string& sql, const std::vector<SqlValue>& values = {}) override;
-    std::vector<SqlRow> query(const std::string& sql,
-                              const std::vector<SqlValue>& values = {}) override;
+    void forEachRow(const std::string& sql, const std::vector<SqlValue>& values,
+                    const std::function<void(const SqlCursor& row)>& row) override;
+    /// "column in (?N, ?N+1, ...)", one parameter per text.
+    std::string inList(const std::string& column, const std::vector<std::string>& texts,
+                       std::vector<SqlValue>& values) const override;
     void stageFindings(const std::vector<TrackedFinding>& findings) override;
 
   private:

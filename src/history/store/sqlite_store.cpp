@@ -2,8 +2,8 @@
 
 #include "driver/same_file.h"
 #include "history/finding_match.h"
-#include "history/store/file_trends.h"
 #include "history/store/finding_history.h"
+#include "history/store/queries.h"
 #include "history/store/sqlite_database.h"
 #include "history/store/sqlite_load.h"
 #include "history/store/sqlite_tables.h"
@@ -158,20 +158,11 @@ class SqliteStore : public HistoryStore {
 
     std::vector<RunKey> passedRuns(const std::string& platform, const std::string& project,
                                    const std::string& branch) override {
-        std::vector<RunKey> keys;
         if (!hasFindingTables(db_)) {
-            return keys;
+            return {};
         }
-        Statement query(db_,
-                        "select platform, project, githash, date, time from "
-                        "vendrik_history_run_facts where platform = ?1 and project = ?2 and "
-                        "branch = ?3 and gate = 'passed' order by date desc, time desc, githash",
-                        "read the gate's outcomes");
-        query.bind(1, platform).bind(2, project).bind(3, branch);
-        while (query.step()) {
-            keys.push_back(runAt(query, 0));
-        }
-        return keys;
+        SqliteSession session(db_);
+        return history::passedRuns(session, platform, project, branch);
     }
 
     std::optional<std::vector<TrackedFinding>> findings(const RunKey& run,
@@ -179,28 +170,8 @@ class SqliteStore : public HistoryStore {
         if (!hasFindingTables(db_)) {
             return std::nullopt;
         }
-        Statement logged(db_,
-                         "select 1 from vendrik_history_run_facts where platform = ?1 and "
-                         "project = ?2 and githash = ?3 and date = ?4 and time = ?5 and branch "
-                         "= ?6 and findings is not null",
-                         "read the findings");
-        logged.bindRun(run).bind(6, branch);
-        if (!logged.step()) {
-            return std::nullopt;
-        }
-        Statement query(db_,
-                        "select fingerprint, file, line, number, priority, his, text, reference "
-                        "from vendrik_history_findings where platform = ?1 and project = ?2 and "
-                        "branch = ?3 and last >= ?4 and first <= ?4",
-                        "read the findings");
-        query.bind(1, run.platform).bind(2, run.project).bind(3, branch).bind(4, orderKey(run));
-        std::vector<TrackedFinding> found;
-        while (query.step()) {
-            found.push_back({query.text(0), query.text(1), query.number(2), query.number(3),
-                             query.number(4), query.number(5) != 0, query.text(6), query.text(7)});
-        }
-        sortFindings(found);
-        return found;
+        SqliteSession session(db_);
+        return storedFindings(session, run, branch);
     }
 
   private:
@@ -274,26 +245,8 @@ class SqliteStore : public HistoryStore {
     std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs,
                const std::vector<std::string>& filenames) override {
-        FileTrends trends(runs, filenames);
-        if (trends.empty()) {
-            return trends.take();
-        }
-        // One query: the files' rows over the runs' days, by the table's UNIQUE (date, time,
-        // filename) index.
-        std::string sql = "select filename, platform, project, githash, date, time, all_errors "
-                          "from testresults where date >= ?1 and date <= ?2 and filename in (";
-        for (std::size_t at = 0; at < filenames.size(); ++at) {
-            sql += (at == 0 ? "?" : ", ?") + std::to_string(at + 3);
-        }
-        Statement query(db_, sql + ")", "read the trends of files");
-        query.bind(1, trends.firstDay()).bind(2, trends.lastDay());
-        for (std::size_t at = 0; at < filenames.size(); ++at) {
-            query.bind(static_cast<int>(at + 3), filenames[at]);
-        }
-        while (query.step()) {
-            trends.add(query.text(0), runAt(query, 1), query.number(6));
-        }
-        return trends.take();
+        SqliteSession session(db_);
+        return history::fileTrends(session, runs, filenames);
     }
 
   private:

@@ -1,5 +1,7 @@
 #include "history/store/store.h"
 
+#include "history/store/session.h"
+
 #include "history/store/pg_connection.h"
 #include "history/store/pg_store.h"
 #include "history/store/sqlite_store.h"
@@ -25,6 +27,18 @@ std::string counterList(bool summed) {
         list += summed ? "sum(" + std::string(column) + ")" : std::string(column);
     }
     return list;
+}
+
+std::vector<SqlRow> SqlSession::query(const std::string& sql, const std::vector<SqlValue>& values) {
+    std::vector<SqlRow> rows;
+    forEachRow(sql, values, [&](const SqlCursor& cursor) {
+        SqlRow& row = rows.emplace_back();
+        for (int column = 0; column < cursor.columns(); ++column) {
+            row.push_back(cursor.isNull(column) ? std::nullopt
+                                                : std::optional(cursor.text(column)));
+        }
+    });
+    return rows;
 }
 
 std::unique_ptr<HistoryStore> openStore(const std::string& database, StoreAccess access,
