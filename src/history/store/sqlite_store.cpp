@@ -1,12 +1,12 @@
 #include "history/store/sqlite_store.h"
 
-#include "driver/same_file.h"
 #include "history/finding_match.h"
 #include "history/store/finding_history.h"
 #include "history/store/queries.h"
 #include "history/store/sqlite_database.h"
 #include "history/store/sqlite_load.h"
 #include "history/store/sqlite_tables.h"
+#include "output/same_file.h"
 
 #include <algorithm>
 #include <cctype>

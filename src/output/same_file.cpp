@@ -1,4 +1,4 @@
-#include "driver/same_file.h"
+#include "output/same_file.h"
 
 #include "output/native_path.h"
 
