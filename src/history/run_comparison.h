@@ -12,12 +12,15 @@ namespace vendrik::history {
 
 /// The values compared for each file and in total: the twelve counter columns, then the
 /// bands 8-9, 5-7 and 0-4 (HIS findings not among them).
-inline constexpr std::array<std::string_view, 15> comparedColumns = {
-    "all_errors", "misra_0", "misra_1", "misra_2", "misra_3",  "misra_4",  "misra_5", "misra_6",
-    "misra_7",    "misra_8", "misra_9", "his",     "band_8_9", "band_5_7", "band_0_4"};
+inline constexpr std::array<std::string_view, counterColumns.size() + 3> comparedColumns = [] {
+    std::array<std::string_view, counterColumns.size() + 3> columns{};
+    std::copy(counterColumns.begin(), counterColumns.end(), columns.begin());
+    columns[counterColumns.size()] = "band_8_9";
+    columns[counterColumns.size() + 1] = "band_5_7";
+    columns[counterColumns.size() + 2] = "band_0_4";
+    return columns;
+}();
 using Values = std::array<std::int64_t, comparedColumns.size()>;
-static_assert(std::equal(counterColumns.begin(), counterColumns.end(), comparedColumns.begin()),
-              "the compared values start with the counters");
 
 /// The index in comparedColumns of `name`, which must be one of them: valueAt("his").
 consteval std::size_t valueAt(std::string_view name) {

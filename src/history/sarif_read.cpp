@@ -1,5 +1,7 @@
 #include "history/sarif_read.h"
 
+#include "output/sarif_log.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -117,9 +119,8 @@ TrackedFinding findingOf(const json& result, std::size_t index) {
     if (physical.contains("region")) {
         finding.line = boundedAt(physical["region"], "startLine", 1, largestUnsigned, where);
     }
-    finding.fingerprint =
-        textAt(member(result, "partialFingerprints", json::value_t::object, where),
-               "vendrikFinding/v1", where);
+    finding.fingerprint = textAt(
+        member(result, "partialFingerprints", json::value_t::object, where), fingerprintKey, where);
     const json& properties = member(result, "properties", json::value_t::object, where);
     finding.priority = boundedAt(properties, "priority", 0, 9, where);
     finding.his = member(properties, "his", json::value_t::boolean, where).get<bool>();
@@ -147,7 +148,7 @@ const std::vector<LogPath>& keptPaths() {
             {"message", "text"},
             {"locations", "0", "physicalLocation", "artifactLocation", "uri"},
             {"locations", "0", "physicalLocation", "region", "startLine"},
-            {"partialFingerprints", "vendrikFinding/v1"},
+            {"partialFingerprints", fingerprintKey},
             {"properties", "priority"},
             {"properties", "his"},
         };

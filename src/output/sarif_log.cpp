@@ -24,8 +24,6 @@ using namespace std::literals;
 constexpr std::string_view toolName = toolLabel.substr(0, toolLabel.find(' '));
 constexpr std::string_view toolVersion = toolLabel.substr(toolLabel.find(' ') + 1);
 
-constexpr std::array<const char*, 3> levels = {"error", "warning", "note"};
-
 /// A property "name":"text".
 void appendTextProperty(std::string& out, std::string_view name, std::string_view text) {
     out += '"';
@@ -60,7 +58,7 @@ void appendRule(std::string& out, std::uint32_t number, const RuleFacts& facts) 
     out += ",\"help\":"sv;
     appendMessage(out, help);
     out += ",\"defaultConfiguration\":{\"level\":\""sv;
-    out += bandName(mostFrequentPriority(facts), levels);
+    out += bandName(mostFrequentPriority(facts), sarifLevels);
     out += "\"},\"properties\":{\"tags\":["sv;
     bool first = true;
     for (const std::string& reference : facts.references) {
@@ -94,7 +92,7 @@ void appendResult(std::string& out, const ReviewFinding& review, std::size_t rul
     out += "\",\"ruleIndex\":"sv;
     out += numberText(ruleIndex);
     out += ",\"level\":\""sv;
-    out += bandName(finding.priority, levels);
+    out += bandName(finding.priority, sarifLevels);
     out += "\",\"message\":{\"text\":"sv;
     appendJsonSentence(out, finding.messageText);
     out += "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":\""sv;
@@ -105,7 +103,9 @@ void appendResult(std::string& out, const ReviewFinding& review, std::size_t rul
         out += numberText(finding.line);
         out += '}';
     }
-    out += "}}],\"partialFingerprints\":{\"vendrikFinding/v1\":\""sv;
+    out += "}}],\"partialFingerprints\":{\""sv;
+    out += fingerprintKey;
+    out += "\":\""sv;
     out += review.fingerprint;
     out += "\"},\"properties\":{\"priority\":"sv;
     out += numberText(finding.priority);

@@ -4,6 +4,7 @@
 #include "output/review_findings.h"
 #include "parse/report_reader.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -11,6 +12,11 @@
 namespace vendrik {
 
 /// What a SARIF log says of the run beside its findings.
+/// The shape of a result, shared by every SARIF log the programs write and read: the level of
+/// each priority band (8-9, 5-7, 0-4, see bandName), and the key of the partial fingerprint.
+inline constexpr std::array<const char*, 3> sarifLevels = {"error", "warning", "note"};
+inline constexpr const char* fingerprintKey = "vendrikFinding/v1";
+
 struct SarifRun {
     std::string_view platform;
     std::string_view project;

@@ -1,6 +1,7 @@
 #include "history/report/baseline_log.h"
 
 #include "output/json_text.h"
+#include "output/sarif_log.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,7 +14,6 @@ namespace {
 using nlohmann::json;
 
 json resultOf(const TrackedFinding& finding, const char* state, std::size_t ruleIndex) {
-    constexpr std::array<const char*, 3> levels = {"error", "warning", "note"};
     std::string uri;
     appendUriPath(uri, finding.file);
     json location = {{"artifactLocation", {{"uri", uri}, {"uriBaseId", "SRCROOT"}}}};
@@ -22,10 +22,10 @@ json resultOf(const TrackedFinding& finding, const char* state, std::size_t rule
     }
     return {{"ruleId", std::to_string(finding.number)},
             {"ruleIndex", ruleIndex},
-            {"level", bandName(static_cast<std::uint32_t>(finding.priority), levels)},
+            {"level", bandName(static_cast<std::uint32_t>(finding.priority), sarifLevels)},
             {"message", {{"text", finding.text}}},
             {"locations", json::array({{{"physicalLocation", location}}})},
-            {"partialFingerprints", {{"vendrikFinding/v1", finding.fingerprint}}},
+            {"partialFingerprints", {{fingerprintKey, finding.fingerprint}}},
             {"baselineState", state},
             {"properties", {{"priority", finding.priority}, {"his", finding.his}}}};
 }

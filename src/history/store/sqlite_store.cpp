@@ -105,7 +105,10 @@ class SqliteStore : public HistoryStore {
         }
         std::vector<RunTotals> found;
         while (query.step()) {
-            RunTotals totals{runAt(query, 0), query.number(5), {}, query.text(18)};
+            RunTotals totals{runAt(query, 0),
+                             query.number(5),
+                             {},
+                             query.text(6 + static_cast<int>(counterColumns.size()))};
             for (std::size_t column = 0; column < counterColumns.size(); ++column) {
                 totals.counters[column] = query.number(6 + static_cast<int>(column));
             }

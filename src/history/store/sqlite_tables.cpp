@@ -11,11 +11,13 @@ std::string runTotalsColumns() {
 
 namespace {
 
-constexpr const char* createRunTotals =
-    "create table if not exists vendrik_history_run_totals (platform, project, githash, date, "
-    "time, files, all_errors, misra_0, misra_1, misra_2, misra_3, misra_4, misra_5, misra_6, "
-    "misra_7, misra_8, misra_9, his, primary key (platform, project, date, time, githash)); "
-    "create table if not exists vendrik_history_state (summed_rows);";
+std::string createRunTotals() {
+    return "create table if not exists vendrik_history_run_totals (platform, project, githash, "
+           "date, time, files, " +
+           counterList(false) +
+           ", primary key (platform, project, date, time, githash)); create table if not "
+           "exists vendrik_history_state (summed_rows);";
+}
 
 std::int64_t singleNumber(const Database& db, const std::string& sql, const std::string& doing) {
     Statement query(db, sql, doing);
@@ -38,7 +40,7 @@ bool runTotalsCurrent(const Database& db) {
 
 void keepRunTotals(SqliteSession& session, bool wereCurrent) {
     const Database& db = session.database();
-    execute(db, createRunTotals, "keep the run totals");
+    execute(db, createRunTotals().c_str(), "keep the run totals");
     if (wereCurrent) {
         addRunTotals(session, "temp.testresults");
     } else { // new, or another tool changed the table: summed up anew
