@@ -1,5 +1,7 @@
 #include "history/store/pg_session.h"
 
+#include "history/store/schema.h"
+
 #include <cctype>
 #include <set>
 
@@ -49,7 +51,7 @@ std::string arrayOf(const std::vector<TrackedFinding>& findings, Field field) {
     return arrayLiteral(values);
 }
 
-constexpr const char* textColumn = "text collate \"C\"";
+const std::string textColumn = "text collate \"C\"";
 
 } // namespace
 
@@ -118,49 +120,48 @@ void PgSession::stageFindings(const std::vector<TrackedFinding>& findings) {
         "stage the findings");
 }
 
+namespace {
+
+/// The server's type of a column: text sorts and compares by bytes, as in SQLite.
+std::string serverType(ColumnType type) {
+    return type == ColumnType::text ? textColumn : "bigint";
+}
+
+/// The tables that the program reads and loads: testresults and its own.
+std::vector<const Table*> allTables() {
+    std::vector<const Table*> tables = {&resultsTable()};
+    for (const Table& table : historyTables()) {
+        tables.push_back(&table);
+    }
+    return tables;
+}
+
+} // namespace
+
 bool hasPgTables(PgConnection& connection) {
+    std::vector<std::string> names;
+    for (const Table* table : allTables()) {
+        names.push_back(table->name);
+    }
     return connection
                .run("select count(*) from pg_tables where schemaname = current_schema() and "
-                    "tablename in ('testresults', 'vendrik_history_run_totals', "
-                    "'vendrik_history_run_facts', 'vendrik_history_findings')",
-                    "read the schema")
-               .number(0, 0) == 4;
+                    "tablename = any($1::text[])",
+                    {arrayLiteral(names)}, "read the schema")
+               .number(0, 0) == static_cast<std::int64_t>(names.size());
 }
 
 void createPgTables(PgConnection& connection) {
-    const std::string text = textColumn;
-    std::string counters;
-    for (const std::string_view column : counterColumns) {
-        counters += ", " + std::string(column) + " bigint";
-    }
-    const std::string run = "platform " + text + ", project " + text + ", githash " + text +
-                            ", date " + text + ", time " + text;
     if (hasPgTables(connection)) {
         return; // a loader role needs no right to create
     }
     connection.run("begin", "create the tables");
     // One creator at a time: CREATE ... IF NOT EXISTS is not safe against itself.
     connection.run("select pg_advisory_xact_lock(5046226)", "create the tables");
-    const std::string statements[] = {
-        "create table if not exists testresults (platform " + text + ", project " + text +
-            ", tool " + text + ", githash " + text + ", date " + text + ", time " + text +
-            ", filename " + text + counters + ", unique (date, time, filename))",
-        "create index if not exists vendrik_history_runs on testresults (platform, project, "
-        "date, time, githash)",
-        "create table if not exists vendrik_history_run_totals (" + run + ", files bigint" +
-            counters + ", primary key (platform, project, date, time, githash))",
-        "create table if not exists vendrik_history_run_facts (" + run + ", branch " + text +
-            " not null, findings bigint, files bigint" + counters + ", gate " + text +
-            ", primary key (platform, project, date, time, githash))",
-        "create table if not exists vendrik_history_findings (platform " + text + ", project " +
-            text + ", branch " + text + ", first " + text + ", last " + text + ", fingerprint " +
-            text + ", file " + text +
-            ", line bigint, number bigint, priority bigint, his bigint, text " + text +
-            ", reference " + text + ", primary key (platform, project, branch, last, fingerprint))",
-        "create index if not exists vendrik_history_findings_by_print on "
-        "vendrik_history_findings (platform, project, branch, fingerprint)"};
-    for (const std::string& statement : statements) {
-        connection.run(statement, "create the tables");
+    for (const Table* table : allTables()) {
+        connection.run(createTableSql(*table, serverType, false), "create the tables");
+    }
+    for (const Index& index : historyIndexes()) {
+        connection.run(createIndexSql(index), "create the tables");
     }
     connection.run("commit", "create the tables");
 }

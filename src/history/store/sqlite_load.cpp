@@ -29,12 +29,7 @@ LoadResult loadScript(const std::string& path, const std::string& script, const 
     keepRunTotals(session, totalsCurrent);
     recordScriptRuns(session, "temp.testresults", branch);
     execute(db, "drop table temp.testresults", "finish the load");
-    // The program's own index: the runs of a platform and project, newest first, without
-    // reading the table's rows. The first load into a large table builds it once.
-    execute(db,
-            "create index if not exists vendrik_history_runs on testresults (platform, "
-            "project, date, time, githash)",
-            "index the runs");
+    createRunsIndex(db);
     execute(db, "commit", "commit the load");
     return result;
 }

@@ -1,7 +1,10 @@
 #include "history/store/sqlite_tables.h"
 
 #include "history/store/finding_history.h"
+#include "history/store/schema.h"
 #include "history/store/script_runs.h"
+
+#include <algorithm>
 
 namespace vendrik::history {
 
@@ -11,12 +14,20 @@ std::string runTotalsColumns() {
 
 namespace {
 
+/// SQLite keeps any value in a column of no type, as in the converter's table.
+std::string untyped(ColumnType) {
+    return {};
+}
+
+const Table& tableNamed(const std::string& name) {
+    return *std::find_if(historyTables().begin(), historyTables().end(),
+                         [&](const Table& table) { return table.name == name; });
+}
+
+/// The run totals, and the number of rows of testresults that they sum up.
 std::string createRunTotals() {
-    return "create table if not exists vendrik_history_run_totals (platform, project, githash, "
-           "date, time, files, " +
-           counterList(false) +
-           ", primary key (platform, project, date, time, githash)); create table if not "
-           "exists vendrik_history_state (summed_rows);";
+    return createTableSql(tableNamed("vendrik_history_run_totals"), untyped, true) +
+           " create table if not exists vendrik_history_state (summed_rows);";
 }
 
 std::int64_t singleNumber(const Database& db, const std::string& sql, const std::string& doing) {
@@ -70,19 +81,22 @@ bool hasFindingTables(const Database& db) {
 }
 
 void createFindingTables(const Database& db) {
-    execute(db,
-            ("create table if not exists vendrik_history_run_facts (platform, project, githash, "
-             "date, time, branch not null, findings, files, " +
-             counterList(false) +
-             ", gate, primary key (platform, project, date, time, githash)); "
-             "create table if not exists vendrik_history_findings (platform, project, branch, "
-             "first, last, " +
-             findingColumns +
-             ", primary key (platform, project, branch, last, fingerprint)) without rowid; "
-             "create index if not exists vendrik_history_findings_by_print on "
-             "vendrik_history_findings (platform, project, branch, fingerprint)")
-                .c_str(),
-            "create the history's tables");
+    std::string sql = createTableSql(tableNamed("vendrik_history_run_facts"), untyped, true) +
+                      createTableSql(tableNamed("vendrik_history_findings"), untyped, true);
+    for (const Index& index : historyIndexes()) {
+        if (index.table != resultsTable().name) { // the runs' index: see createRunsIndex
+            sql += createIndexSql(index) + ";";
+        }
+    }
+    execute(db, sql.c_str(), "create the history's tables");
+}
+
+void createRunsIndex(const Database& db) {
+    for (const Index& index : historyIndexes()) {
+        if (index.table == resultsTable().name) {
+            execute(db, createIndexSql(index).c_str(), "index the runs");
+        }
+    }
 }
 
 } // namespace vendrik::history

@@ -28,4 +28,9 @@ bool hasFindingTables(const Database& db);
 /// Creates the tables of facts and findings and their indexes when missing.
 void createFindingTables(const Database& db);
 
+/// Creates the program's index of testresults, by which the runs of a platform and project
+/// are found without reading the table's rows, when missing: the first load into a large
+/// table builds it once.
+void createRunsIndex(const Database& db);
+
 } // namespace vendrik::history
