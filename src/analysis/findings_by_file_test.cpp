@@ -9,11 +9,11 @@
 namespace vendrik {
 namespace {
 
-using testing::sortedList;
+using test_support::sortedList;
 
 Finding finding(const std::string& file, std::uint32_t line, std::uint32_t priority = 1,
                 std::uint32_t messageNumber = 1000) {
-    return testing::testFinding("Src\\Src_NV\\" + file, line, priority, messageNumber);
+    return test_support::testFinding("Src\\Src_NV\\" + file, line, priority, messageNumber);
 }
 
 std::string order(const std::vector<FileFindings>& ranked) {

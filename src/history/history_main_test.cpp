@@ -36,13 +36,13 @@ void write(const std::string& path, const std::string& text) {
 }
 
 TEST(HistoryMain, LoadsScriptsWholeOrNotAtAll) {
-    const testing::TemporaryDatabase db;
+    const test_support::TemporaryDatabase db;
     const RunKey run = {"P", "Q", "h1", "2026.12.01", "02:00:00"};
     std::vector<FileRow> rows;
     for (int file = 0; file < 12; ++file) {
-        rows.push_back(testing::fileRow("f" + std::to_string(file) + ".c", file));
+        rows.push_back(test_support::fileRow("f" + std::to_string(file) + ".c", file));
     }
-    std::string script = testing::scriptOf(run, rows);
+    std::string script = test_support::scriptOf(run, rows);
     // A NUL byte would end SQLite's reading of the script part way: refused whole.
     script.insert(script.find("f3.c"), 1, '\0');
     const std::string nul = db.folder + "/nul.sql";
@@ -53,7 +53,7 @@ TEST(HistoryMain, LoadsScriptsWholeOrNotAtAll) {
     EXPECT_EQ(refused.out, "");
 
     const std::string good = db.folder + "/good.sql";
-    write(good, testing::scriptOf(run, rows));
+    write(good, test_support::scriptOf(run, rows));
     const Ran loaded = historyMain({"load", "--database=" + db.path, good});
     EXPECT_EQ(loaded.status, historyDone) << loaded.err;
     EXPECT_EQ(loaded.out, good + ": 12 rows added\n");
@@ -70,11 +70,11 @@ TEST(HistoryMain, LoadsScriptsWholeOrNotAtAll) {
 }
 
 TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
-    const testing::TemporaryDatabase db;
-    write(db.folder + "/a.sql", testing::scriptOf({"P", "Q", "h1", "2026.12.01", "02:00:00"},
-                                                  {testing::fileRow("a.c", 1)}));
-    write(db.folder + "/b.sql", testing::scriptOf({"P", "Q", "h2", "2026.12.02", "02:00:00"},
-                                                  {testing::fileRow("a.c", 2)}));
+    const test_support::TemporaryDatabase db;
+    write(db.folder + "/a.sql", test_support::scriptOf({"P", "Q", "h1", "2026.12.01", "02:00:00"},
+                                                       {test_support::fileRow("a.c", 1)}));
+    write(db.folder + "/b.sql", test_support::scriptOf({"P", "Q", "h2", "2026.12.02", "02:00:00"},
+                                                       {test_support::fileRow("a.c", 2)}));
     ASSERT_EQ(
         historyMain({"load", "--database=" + db.path, db.folder + "/a.sql", db.folder + "/b.sql"})
             .status,
@@ -115,7 +115,7 @@ TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
 
 // Each reading command makes as many queries on a database of 3 runs of 2 files as on one of
 // 40 runs of 30 files: set-based, not one per run or file.
-using HistoryQueries = testing::OnEachBackend;
+using HistoryQueries = test_support::OnEachBackend;
 
 TEST_P(HistoryQueries, AsManyWhateverTheNumberOfRunsAndFiles) {
     const auto fill = [](const std::string& target, int runs, int files) {
@@ -124,24 +124,24 @@ TEST_P(HistoryQueries, AsManyWhateverTheNumberOfRunsAndFiles) {
                                 "2026.10." + std::to_string(10 + run / 2),
                                 run % 2 == 0 ? "02:00:00" : "14:00:00"};
             std::vector<FileRow> rows;
-            std::vector<testing::LogFinding> findings;
+            std::vector<test_support::LogFinding> findings;
             for (int file = 0; file < files; ++file) {
                 const std::string name = "f" + std::to_string(file) + ".c";
                 const int count = 1 + (file + run) % 3;
-                rows.push_back(testing::fileRow("P\\Src\\" + name, count));
+                rows.push_back(test_support::fileRow("P\\Src\\" + name, count));
                 for (int line = 1; line <= count; ++line) {
                     findings.push_back({"Src\\" + name, static_cast<std::uint32_t>(run + line)});
                 }
             }
-            const std::string script = testing::scriptOf(key, rows);
-            const std::string log = testing::logOf(key, findings);
+            const std::string script = test_support::scriptOf(key, rows);
+            const std::string log = test_support::logOf(key, findings);
             const auto store = openStore(target, StoreAccess::write);
             store->loadScript(script, "");
             store->loadLog(readSarifLog(log), std::nullopt);
         }
     };
-    const testing::ResultsDatabase small(GetParam());
-    const testing::ResultsDatabase large(GetParam());
+    const test_support::ResultsDatabase small(GetParam());
+    const test_support::ResultsDatabase large(GetParam());
     fill(small.target, 3, 2);
     fill(large.target, 40, 30);
     const std::vector<std::vector<std::string>> commands = {
@@ -151,7 +151,7 @@ TEST_P(HistoryQueries, AsManyWhateverTheNumberOfRunsAndFiles) {
         {"page", "--output=PAGE"}};
     for (const auto& command : commands) {
         std::vector<std::size_t> counts;
-        for (const testing::ResultsDatabase* db : {&small, &large}) {
+        for (const test_support::ResultsDatabase* db : {&small, &large}) {
             std::vector<std::string> arguments = command;
             arguments.push_back("--database=" + db->target);
             for (std::string& argument : arguments) {
@@ -168,7 +168,8 @@ TEST_P(HistoryQueries, AsManyWhateverTheNumberOfRunsAndFiles) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, HistoryQueries, ::testing::ValuesIn(testing::historyBackends()),
+INSTANTIATE_TEST_SUITE_P(Backends, HistoryQueries,
+                         ::testing::ValuesIn(test_support::historyBackends()),
                          [](const auto& backend) { return backend.param; });
 
 } // namespace
@@ -180,13 +181,13 @@ namespace {
 // 4,000 files, nearly all changed, and 3,000 new findings: the Markdown for a merge-request
 // comment stays under 60,000 characters, its lists cut with "and N more"; JSON keeps all.
 TEST(HistoryMain, CutsMarkdownToFitAComment) {
-    const testing::TemporaryDatabase db;
+    const test_support::TemporaryDatabase db;
     const RunKey base = {"P", "Q", "h1", "2026.12.01", "02:00:00"};
     const RunKey head = {"P", "Q", "h2", "2026.12.02", "02:00:00"};
     std::vector<FileRow> baseRows;
     std::vector<FileRow> headRows;
-    std::vector<testing::LogFinding> before;
-    std::vector<testing::LogFinding> after;
+    std::vector<test_support::LogFinding> before;
+    std::vector<test_support::LogFinding> after;
     for (int file = 0; file < 4000; ++file) {
         const std::string name = "Src\\Src_NV\\some\\folder\\file" + std::to_string(file) + ".c";
         // Each file keeps a finding; file 0 gets 7 new ones, files 1 to 2993 one each, and
@@ -202,13 +203,13 @@ TEST(HistoryMain, CutsMarkdownToFitAComment) {
             after.push_back({name, static_cast<std::uint32_t>(10 + copy), 3, 2000,
                              "A message of a realistic length, about this"});
         }
-        baseRows.push_back(testing::fileRow(name, 1 + fixed));
-        headRows.push_back(testing::fileRow(name, 1 + added));
+        baseRows.push_back(test_support::fileRow(name, 1 + fixed));
+        headRows.push_back(test_support::fileRow(name, 1 + added));
     }
-    write(db.folder + "/base.sql", testing::scriptOf(base, baseRows));
-    write(db.folder + "/head.sql", testing::scriptOf(head, headRows));
-    write(db.folder + "/base.sarif", testing::logOf(base, before));
-    write(db.folder + "/head.sarif", testing::logOf(head, after));
+    write(db.folder + "/base.sql", test_support::scriptOf(base, baseRows));
+    write(db.folder + "/head.sql", test_support::scriptOf(head, headRows));
+    write(db.folder + "/base.sarif", test_support::logOf(base, before));
+    write(db.folder + "/head.sarif", test_support::logOf(head, after));
     ASSERT_EQ(
         historyMain({"load", "--database=" + db.path, db.folder + "/base.sql",
                      db.folder + "/head.sql", db.folder + "/base.sarif", db.folder + "/head.sarif"})

@@ -10,9 +10,9 @@ namespace {
 const RunKey loggedRun = {"Target A", "Ecu", "4f1c2e9", "2026.12.08", "23:59:07"};
 
 TEST(SarifRead, ReadsTheRunAndEveryFindingOfTheConvertersLog) {
-    const std::string log =
-        testing::logOf(loggedRun, {{"Src\\Src_NV\\my file \xc3\xa9.c", 12, 9, 5310, "Too deep"},
-                                   {"Src\\Src_NV\\a.c", 0, 4, 2000, "No else"}});
+    const std::string log = test_support::logOf(
+        loggedRun, {{"Src\\Src_NV\\my file \xc3\xa9.c", 12, 9, 5310, "Too deep"},
+                    {"Src\\Src_NV\\a.c", 0, 4, 2000, "No else"}});
     ASSERT_TRUE(looksLikeSarifLog(" \n" + log));
     const LoggedRun logged = readSarifLog(log);
     EXPECT_EQ(logged.run, loggedRun);
@@ -33,7 +33,7 @@ TEST(SarifRead, ReadsTheRunAndEveryFindingOfTheConvertersLog) {
 }
 
 TEST(SarifRead, RefusesWhatIsNotTheConvertersLog) {
-    const std::string log = testing::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3}});
+    const std::string log = test_support::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3}});
     const auto changed = [&](const std::string& from, const std::string& to) {
         std::string text = log;
         const std::size_t at = text.find(from);
@@ -97,7 +97,7 @@ TEST(SarifRead, RefusesWhatIsNotTheConvertersLog) {
 // Nesting is refused past maxLogDepth, wherever it is, before it costs memory; what the
 // history does not keep is skipped, however it is nested or typed.
 TEST(SarifRead, SkipsWhatItDoesNotKeepAndRefusesDeepNesting) {
-    const std::string log = testing::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3}});
+    const std::string log = test_support::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3}});
     const auto withProperty = [&](const std::string& value) {
         std::string text = log;
         const std::string properties = "\"properties\":{\"platform\"";
@@ -126,7 +126,7 @@ TEST(SarifRead, SkipsWhatItDoesNotKeepAndRefusesDeepNesting) {
 
 // The reference is the rule's first tag that is not HIS; a rule tagged HIS alone has none.
 TEST(SarifRead, TakesTheMisraTagAsTheReference) {
-    const std::string log = testing::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3, 3, 5310, "t"}});
+    const std::string log = test_support::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3, 3, 5310, "t"}});
     ASSERT_NE(log.find("\"tags\":[\"HIS\"]"), std::string::npos) << log;
     EXPECT_EQ(readSarifLog(log).findings.at(0).reference, "");
     std::string tagged = log;
@@ -137,7 +137,7 @@ TEST(SarifRead, TakesTheMisraTagAsTheReference) {
 
 // A log that the converter's cap cut holds only some of the run's findings.
 TEST(SarifRead, RefusesALogThatLeftFindingsOut) {
-    std::string log = testing::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3}});
+    std::string log = test_support::logOf(loggedRun, {{"Src\\Src_NV\\a.c", 3}});
     const std::size_t at = log.find("\"platform\"");
     EXPECT_EQ(readSarifLog(std::string(log).insert(at, "\"omittedFindings\":0,")).findings.size(),
               1u);

@@ -9,10 +9,10 @@ namespace vendrik {
 namespace {
 
 using nlohmann::json;
-using testing::testFinding;
+using test_support::testFinding;
 
 json reportOf(std::vector<Finding> findings, std::optional<std::size_t> cap = std::nullopt) {
-    const FindingsList list = testing::sortedList(std::move(findings));
+    const FindingsList list = test_support::sortedList(std::move(findings));
     std::string text;
     EXPECT_TRUE(writeCodeQuality(
         list,

@@ -11,8 +11,8 @@ namespace vendrik {
 namespace {
 
 using nlohmann::json;
-using testing::sortedList;
-using testing::testFinding;
+using test_support::sortedList;
+using test_support::testFinding;
 
 json sarifOf(std::vector<Finding> findings,
              const SarifRun& run = {"P", "T", "4f2a9c1", "2026.12.08", "23:59:07"}) {

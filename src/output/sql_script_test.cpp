@@ -18,7 +18,7 @@ const std::string schema =
 
 Finding finding(const std::string& file, std::uint32_t line, std::uint32_t priority,
                 std::uint32_t messageNumber) {
-    return testing::testFinding(file, line, priority, messageNumber);
+    return test_support::testFinding(file, line, priority, messageNumber);
 }
 
 /// What the script writes beside the files and the time stamp.
@@ -34,7 +34,7 @@ ScriptValues sqlOptions(std::string platform, std::string project, std::string h
 
 OutputLines scriptOf(const ScriptValues& options, std::vector<Finding> findings,
                      std::string_view time = "08:04:09") {
-    const FindingsList list = testing::sortedList(std::move(findings));
+    const FindingsList list = test_support::sortedList(std::move(findings));
     OutputLines lines;
     appendSqlScript(lines, rankFileFindings(groupFindingsByFile(list)), "2021.03.05", time,
                     options.platform, options.typName, options.hashValue);

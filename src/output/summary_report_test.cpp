@@ -11,12 +11,12 @@ namespace {
 
 Finding summaryFinding(const std::string& file, std::uint32_t line, std::uint32_t priority,
                        std::uint32_t messageNumber) {
-    return testing::testFinding(file, line, priority, messageNumber);
+    return test_support::testFinding(file, line, priority, messageNumber);
 }
 
 OutputLines summaryOf(std::vector<Finding> findings, std::string_view platform = "HostPC",
                       std::string_view project = "Demo") {
-    const FindingsList list = testing::sortedList(std::move(findings));
+    const FindingsList list = test_support::sortedList(std::move(findings));
     const auto ranked = rankFileFindings(groupFindingsByFile(list));
     OutputLines lines;
     appendSummaryReport(lines, ranked, wholeList(list), "2020.03.14", "09:05:42", platform,

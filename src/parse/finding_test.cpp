@@ -9,7 +9,7 @@
 namespace vendrik {
 namespace {
 
-using testing::makeFinding;
+using test_support::makeFinding;
 
 const std::string head = "D:\\work\\proj\\Src\\Src_NV\\Core\\io_buffer.c (142) : warning : "
                          "QAC(Prio3) Msg: 3200(Function return value is not used.) [U] Ref:";

@@ -29,18 +29,18 @@ std::string printable(std::string_view text) {
 
 /// The matcher and the std::regex reference agree on `text`; returns the reference's
 /// verdict.
-bool expectAsReference(std::string_view text, const testing::Comparison& comparison) {
+bool expectAsReference(std::string_view text, const test_support::Comparison& comparison) {
     EXPECT_FALSE(comparison.difference.has_value())
         << printable(*comparison.difference) << "; text: " << printable(text);
     return comparison.referenceMatched;
 }
 
 bool expectReportLineAsReference(std::string_view line) {
-    return expectAsReference(line, testing::compareReportLine(line));
+    return expectAsReference(line, test_support::compareReportLine(line));
 }
 
 bool expectRuleReferenceAsReference(std::string_view text) {
-    return expectAsReference(text, testing::compareRuleReference(text));
+    return expectAsReference(text, test_support::compareRuleReference(text));
 }
 
 const std::string example = "D:\\work\\proj\\Src\\Src_NV\\Core\\io_buffer.c (142) : warning : "
@@ -76,7 +76,7 @@ TEST(LineMatcher, ReadsTheFieldsOfReportLines) {
     };
     for (const Row& row : rows) {
         ReportLineGroups groups;
-        ASSERT_TRUE(testing::matchWholeReportLine(row.line, groups)) << printable(row.line);
+        ASSERT_TRUE(test_support::matchWholeReportLine(row.line, groups)) << printable(row.line);
         EXPECT_EQ(groups[1], row.path) << printable(row.line);
         EXPECT_EQ(groups[2], row.lineNumber) << printable(row.line);
         EXPECT_EQ(groups[4], row.priority) << printable(row.line);
@@ -111,7 +111,7 @@ TEST(LineMatcher, RejectsLinesOutsideTheGrammar) {
     };
     for (const std::string& line : bad) {
         ReportLineGroups groups;
-        EXPECT_FALSE(testing::matchWholeReportLine(line, groups)) << printable(line);
+        EXPECT_FALSE(test_support::matchWholeReportLine(line, groups)) << printable(line);
         expectReportLineAsReference(line);
     }
 }
@@ -157,7 +157,7 @@ TEST(LineMatcher, AgreesWithTheReferenceOnGeneratedLines) {
     int matched = 0;
     const int total = 100000;
     for (int i = 0; i < total && !HasFailure(); ++i) {
-        matched += expectReportLineAsReference(testing::generateReportLine(random)) ? 1 : 0;
+        matched += expectReportLineAsReference(test_support::generateReportLine(random)) ? 1 : 0;
     }
     // The generator must keep both verdicts well represented to be worth anything.
     EXPECT_GT(matched, total / 5);
@@ -169,7 +169,8 @@ TEST(LineMatcher, AgreesWithTheReferenceOnGeneratedRuleReferences) {
     int matched = 0;
     const int total = 20000;
     for (int i = 0; i < total && !HasFailure(); ++i) {
-        matched += expectRuleReferenceAsReference(testing::generateRuleReference(random)) ? 1 : 0;
+        matched +=
+            expectRuleReferenceAsReference(test_support::generateRuleReference(random)) ? 1 : 0;
     }
     EXPECT_GT(matched, total / 5);
     EXPECT_LT(matched, total * 4 / 5);
@@ -207,20 +208,20 @@ TEST(LineMatcher, HandlesHugeAndAdversarialLines) {
     const std::string longText(10'000'000, 'a');
     ReportLineGroups groups;
     const std::string longLine = head + longText + ".) f Ref: r";
-    ASSERT_TRUE(testing::matchWholeReportLine(longLine, groups));
+    ASSERT_TRUE(test_support::matchWholeReportLine(longLine, groups));
     EXPECT_EQ(groups[6].size(), longText.size());
     EXPECT_EQ(groups[9], " r");
 
-    EXPECT_FALSE(testing::matchWholeReportLine(head + longText + ".) f Ref", groups));
+    EXPECT_FALSE(test_support::matchWholeReportLine(head + longText + ".) f Ref", groups));
 
     const std::string segment = ".c (1) : warning : QAC(Prio1) Msg: 1(";
     std::string repeated;
     for (int i = 0; i < 50'000; ++i) {
         repeated += segment;
     }
-    EXPECT_FALSE(testing::matchWholeReportLine(repeated, groups));
+    EXPECT_FALSE(test_support::matchWholeReportLine(repeated, groups));
     const std::string repeatedLine = repeated + "a.) Ref: z";
-    ASSERT_TRUE(testing::matchWholeReportLine(repeatedLine, groups));
+    ASSERT_TRUE(test_support::matchWholeReportLine(repeatedLine, groups));
     EXPECT_EQ(groups[1].size(), repeated.size() - segment.size() + 2);
     EXPECT_EQ(groups[9], " z");
 
@@ -228,9 +229,9 @@ TEST(LineMatcher, HandlesHugeAndAdversarialLines) {
     for (int i = 0; i < 1'000'000; ++i) {
         closings += ".)";
     }
-    EXPECT_FALSE(testing::matchWholeReportLine(closings, groups));
+    EXPECT_FALSE(test_support::matchWholeReportLine(closings, groups));
     const std::string closingsLine = head + closings + " Ref: z";
-    ASSERT_TRUE(testing::matchWholeReportLine(closingsLine, groups));
+    ASSERT_TRUE(test_support::matchWholeReportLine(closingsLine, groups));
     EXPECT_EQ(groups[6].size(), closings.size() - 2);
 
     std::string references = "MISRA";

@@ -13,9 +13,9 @@
 namespace vendrik {
 namespace {
 
-using testing::findingLess;
-using testing::makeFinding;
-using testing::sameFinding;
+using test_support::findingLess;
+using test_support::makeFinding;
+using test_support::sameFinding;
 
 std::string warning(const std::string& file, int line, int priority, int message,
                     const std::string& text = "t", const std::string& reference = " x") {

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 namespace fs = std::filesystem;
@@ -283,4 +283,4 @@ TEST(EndToEnd, ScriptLoadsIntoSqliteAndRejectsTheSameSecondTwice) {
 }
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <thread>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 /// The report of night `night`: findings in five files that come and go from night to night,
@@ -93,4 +93,4 @@ INSTANTIATE_TEST_SUITE_P(Backends, HistoryConcurrency, ::testing::ValuesIn(histo
                          [](const auto& backend) { return backend.param; });
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 using nlohmann::json;
@@ -213,4 +213,4 @@ INSTANTIATE_TEST_SUITE_P(Backends, HistoryFindings, ::testing::ValuesIn(historyB
                          [](const auto& backend) { return backend.param; });
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -13,7 +13,7 @@
 #include <regex>
 #include <sstream>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 namespace {
 
@@ -136,4 +136,4 @@ ResultsDatabase::~ResultsDatabase() {
     }
 }
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

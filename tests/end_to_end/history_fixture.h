@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 /// Runs vendrik-history with `arguments`.
 ProgramResult history(std::vector<std::string> arguments);
@@ -69,4 +69,4 @@ struct HistoryDatabase {
     explicit HistoryDatabase(const std::string& backend = "sqlite");
 };
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

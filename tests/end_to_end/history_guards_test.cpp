@@ -13,7 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 using nlohmann::json;
@@ -244,4 +244,4 @@ TEST(HistoryServerGuards, RefusesWhatTheDatabasesEncodingCannotHold) {
 }
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

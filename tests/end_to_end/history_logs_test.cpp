@@ -9,7 +9,7 @@
 #include <fstream>
 #include <regex>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 using nlohmann::json;
@@ -297,4 +297,4 @@ INSTANTIATE_TEST_SUITE_P(Backends, HistoryLogs, ::testing::ValuesIn(historyBacke
                          [](const auto& info) { return info.param; });
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 /// The tests that only a PostgreSQL server has: roles, and values its text cannot hold.
@@ -91,9 +91,9 @@ TEST_F(HistoryServer, RefusesValuesItsTextCannotHold) {
 }
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 // No message shows the password, whichever spelling or source carries it, for a server that
@@ -156,4 +156,4 @@ TEST(HistoryPasswords, NeverShownInAnyMessage) {
 }
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 using nlohmann::json;
@@ -207,4 +207,4 @@ INSTANTIATE_TEST_SUITE_P(Backends, HistoryOnEachBackend, ::testing::ValuesIn(his
                          [](const auto& backend) { return backend.param; });
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

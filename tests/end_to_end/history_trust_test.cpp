@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <regex>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 namespace fs = std::filesystem;
@@ -353,4 +353,4 @@ INSTANTIATE_TEST_SUITE_P(Backends, HistoryTrustOnEachBackend,
                          [](const auto& backend) { return backend.param; });
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 std::vector<std::string> programCommand() {
     std::vector<std::string> command;
@@ -133,4 +133,4 @@ bool fileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 /// What one run of the program left behind. Console text is given with the program's line
 /// ends turned into "\n" (see platformText).
@@ -51,4 +51,4 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 bool fileExists(const std::string& path);
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

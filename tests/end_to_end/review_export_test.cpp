@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 using nlohmann::json;
@@ -224,4 +224,4 @@ TEST(ReviewExport, WritesTheHistoryItsWholeLogBesideACappedOne) {
 }
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <regex>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 namespace {
 
 const std::string windowsBuild = std::getenv("VENDRIK_TEST_WINDOWS_BUILD");
@@ -128,4 +128,4 @@ TEST(WindowsBuild, TreatsLinksAsOnLinux) {
 }
 
 } // namespace
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

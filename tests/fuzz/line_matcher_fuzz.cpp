@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    if (vendrik::testing::compareReportLine(text).difference ||
-        vendrik::testing::compareRuleReference(text).difference) {
+    if (vendrik::test_support::compareReportLine(text).difference ||
+        vendrik::test_support::compareRuleReference(text).difference) {
         std::abort();
     }
     return 0;

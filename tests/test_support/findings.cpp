@@ -5,7 +5,7 @@
 #include <string>
 #include <tuple>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 Finding makeFinding(std::string_view line) {
     Finding finding;
@@ -64,4 +64,4 @@ FindingsList sortedList(std::vector<Finding> findings) {
     return list;
 }
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 /// A fresh record with parseReportLine applied to `line`; its texts view `line`.
 Finding makeFinding(std::string_view line);
@@ -26,4 +26,4 @@ Finding testFinding(std::string_view file, std::uint32_t line, std::uint32_t pri
 /// taken to start their reference texts, as the reader finds them.
 FindingsList sortedList(std::vector<Finding> findings);
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 std::string scriptOf(const history::RunKey& run, const std::vector<history::FileRow>& rows) {
     std::string script = std::string(sqlSchemaStatement) + "\n";
@@ -68,4 +68,4 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return found;
 }
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

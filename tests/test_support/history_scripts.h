@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 /// A converter script of `run` with one row per file of `rows`, as the converter writes it.
 std::string scriptOf(const history::RunKey& run, const std::vector<history::FileRow>& rows);
@@ -41,4 +41,4 @@ struct TemporaryDatabase {
     std::string path;
 };
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 /// What the reference found, and how the matcher differed from it (nothing when the two
 /// agree on the verdict and, on a match, on the place and length of every group).
@@ -60,4 +60,4 @@ inline Comparison compareRuleReference(std::string_view text) {
     return compareWithReference<6>(text, matchRuleReference, matchRuleReferenceRegex);
 }
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 namespace {
 
@@ -257,4 +257,4 @@ std::string generateRuleReference(Random& random) {
     return reference;
 }
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

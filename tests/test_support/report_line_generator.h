@@ -3,7 +3,7 @@
 #include <random>
 #include <string>
 
-namespace vendrik::testing {
+namespace vendrik::test_support {
 
 /// Lines near the report-line grammar, for comparing the matcher with the std::regex
 /// reference: well-formed warning lines with every piece varied (white space kinds and runs,
@@ -16,4 +16,4 @@ std::string generateReportLine(std::mt19937_64& random);
 /// Texts near the rule reference grammar, varied in the same spirit.
 std::string generateRuleReference(std::mt19937_64& random);
 
-} // namespace vendrik::testing
+} // namespace vendrik::test_support

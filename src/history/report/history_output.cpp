@@ -63,7 +63,7 @@ void printTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
     }
 }
 
-nlohmann::json valuesJson(const Values& values) {
+nlohmann::json valuesObject(const Values& values) {
     nlohmann::json object = nlohmann::json::object();
     for (std::size_t column = 0; column < values.size(); ++column) {
         object[std::string(comparedColumns[column])] = values[column];
@@ -79,9 +79,9 @@ nlohmann::json runJson(const RunKey& run) {
 
 nlohmann::json fileJson(const FileChange& file) {
     return {{"filename", utf8Text(file.filename)},
-            {"base", file.base ? valuesJson(*file.base) : nlohmann::json()},
-            {"head", file.head ? valuesJson(*file.head) : nlohmann::json()},
-            {"change", valuesJson(file.change())}};
+            {"base", file.base ? valuesObject(*file.base) : nlohmann::json()},
+            {"head", file.head ? valuesObject(*file.head) : nlohmann::json()},
+            {"change", valuesObject(file.change())}};
 }
 
 std::vector<std::string> textsOf(std::vector<std::string> names) {
@@ -378,9 +378,9 @@ void printComparison(std::ostream& out, const Comparison& comparison, Format for
                                    {"appeared", textsOf(namesWhere(comparison, true))},
                                    {"disappeared", textsOf(namesWhere(comparison, false))},
                                    {"totals",
-                                    {{"base", valuesJson(comparison.baseTotal)},
-                                     {"head", valuesJson(comparison.headTotal)},
-                                     {"change", valuesJson(totals.change())}}}};
+                                    {{"base", valuesObject(comparison.baseTotal)},
+                                     {"head", valuesObject(comparison.headTotal)},
+                                     {"change", valuesObject(totals.change())}}}};
         for (const FileChange* file : changed) {
             document["files"].push_back(fileJson(*file));
         }

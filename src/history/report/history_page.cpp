@@ -254,7 +254,7 @@ void writeRunsTable(std::ostream& out, const std::vector<RunTotals>& runs) {
     writeMore(out, runs.size(), " runs");
 }
 
-nlohmann::ordered_json valuesJson(const Values& values) {
+nlohmann::ordered_json valuesArray(const Values& values) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const std::size_t column : pageColumns) {
         list.push_back(values[column]);
@@ -275,10 +275,10 @@ nlohmann::ordered_json sectionData(const Section& section) {
     for (const RunTotals& run : section.runs) {
         data["runs"].push_back({utf8Text(run.run.githash), utf8Text(run.run.date),
                                 utf8Text(run.run.time), run.files,
-                                valuesJson(valuesOf(run.counters))});
+                                valuesArray(valuesOf(run.counters))});
     }
     for (const FileRow& file : section.newestFiles) {
-        data["files"].push_back({utf8Text(file.filename), valuesJson(valuesOf(file.counters))});
+        data["files"].push_back({utf8Text(file.filename), valuesArray(valuesOf(file.counters))});
     }
     if (!section.comparison) {
         return data;
@@ -289,8 +289,8 @@ nlohmann::ordered_json sectionData(const Section& section) {
     data["changedFiles"] = nlohmann::ordered_json::array();
     for (const FileChange* file : changedFiles(comparison)) {
         data["changedFiles"].push_back({utf8Text(file->filename),
-                                        file->base ? valuesJson(*file->base) : nullptr,
-                                        file->head ? valuesJson(*file->head) : nullptr});
+                                        file->base ? valuesArray(*file->base) : nullptr,
+                                        file->head ? valuesArray(*file->head) : nullptr});
     }
     if (const auto& findings = comparison.findings) {
         for (const bool added : {true, false}) {

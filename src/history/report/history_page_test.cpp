@@ -108,7 +108,7 @@ nlohmann::json dataOf(const std::string& page, std::size_t section = 0) {
 // The files that drive the trend: most findings now, and most growth over the last 30 runs,
 // on one scale; then the files that changed in the newest run, the largest change first.
 TEST(HistoryPage, RanksFilesAndShowsWhatChanged) {
-    using testing::fileRow;
+    using test_support::fileRow;
     FakeStore store;
     store.add({"P", "Q", "h0", "2026.11.01", "02:00:00"},
               {fileRow("same.c", 4), fileRow("grew.c", 0), fileRow("gone.c", 1)});
@@ -162,7 +162,7 @@ TEST(HistoryPage, CutsLongListsAndEmbedsTheWholeData) {
         const std::string day = std::to_string(run / 60 + 1);
         store.add({"P", "Q", "h" + std::to_string(run), "2026.12.0" + day,
                    "02:" + std::to_string(10 + run % 60 / 2) + ":" + std::to_string(10 + run % 2)},
-                  {testing::fileRow("a.c", run)});
+                  {test_support::fileRow("a.c", run)});
     }
     const std::string page = pageOf(store);
     EXPECT_NE(page.find("<tr class=\"run\" data-run=\"h119\">"), std::string::npos);
@@ -182,7 +182,7 @@ TEST(HistoryPage, CutsLongListsAndEmbedsTheWholeData) {
 // total and its change since the previous run with another hash; each section's headline
 // says the same.
 TEST(HistoryPage, OpensWithAnOverviewOfEverySection) {
-    using testing::fileRow;
+    using test_support::fileRow;
     FakeStore store;
     store.add({"P", "A", "h1", "2026.12.01", "02:00:00"}, {fileRow("a.c", 7)});
     store.add({"P", "A", "h2", "2026.12.02", "02:00:00"}, {fileRow("a.c", 9)});
@@ -210,8 +210,8 @@ TEST(HistoryPage, OpensWithAnOverviewOfEverySection) {
 // escaped.
 TEST(HistoryPage, ListsTheNewestRunsNewFindings) {
     FakeStore store;
-    store.add({"P", "Q", "h1", "2026.12.01", "02:00:00"}, {testing::fileRow("a.c", 1)});
-    store.add({"P", "Q", "h2", "2026.12.02", "02:00:00"}, {testing::fileRow("a.c", 150)});
+    store.add({"P", "Q", "h1", "2026.12.01", "02:00:00"}, {test_support::fileRow("a.c", 1)});
+    store.add({"P", "Q", "h2", "2026.12.02", "02:00:00"}, {test_support::fileRow("a.c", 150)});
     const TrackedFinding gone = {"f", "Src/a.c", 1, 2000, 3, false, "</svg> ]]> \"x\"", ""};
     store.findings_["h1"] = {gone};
     for (int line = 1; line <= 150; ++line) {
@@ -240,13 +240,15 @@ TEST(HistoryPage, EscapesEveryNameFromTheDatabase) {
     for (const char* hash : {"<b>1", "<b>2"}) {
         store.add({"<P>" + hostile, "Q" + hostile, hash + hostile,
                    std::string("2026.12.0") + hash[3], "02:00:00"},
-                  {testing::fileRow("<i>x.c" + hostile, hash[3] == '1' ? 3 : 30)});
+                  {test_support::fileRow("<i>x.c" + hostile, hash[3] == '1' ? 3 : 30)});
         store.findings_[hash + hostile] = {
             {"f", "<i>x.c" + hostile, 1, 2000, 9, false, "text" + hostile, ""}};
     }
     store.findings_["<b>2" + hostile][0].text = "new" + hostile;
     const std::string page = pageOf(store);
-    const auto count = [&](const std::string& text) { return testing::occurrences(page, text); };
+    const auto count = [&](const std::string& text) {
+        return test_support::occurrences(page, text);
+    };
     EXPECT_EQ(count("<script"), 2u);
     EXPECT_EQ(count("</script>"), 2u);
     for (const char* raw : {"<b>", "<P>", "<i>", "</svg>]]>"}) {

@@ -119,7 +119,9 @@ TEST(TrendChart, DrawsAxesRangesAndJumps) {
     std::ostringstream out;
     writeTotalsChart(out, runs, "c", "P / Q");
     const std::string chart = out.str();
-    const auto count = [&](const std::string& text) { return testing::occurrences(chart, text); };
+    const auto count = [&](const std::string& text) {
+        return test_support::occurrences(chart, text);
+    };
     EXPECT_EQ(count("<g class=\"point\" tabindex=\"0\""), 43u);
     EXPECT_EQ(count("class=\"date-tick\""), 8u);
     EXPECT_NE(chart.find(">week 2026.11.02</text>"), std::string::npos);

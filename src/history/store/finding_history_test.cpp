@@ -23,8 +23,8 @@
 namespace vendrik::history {
 namespace {
 
-using testing::LogFinding;
-using testing::logOf;
+using test_support::LogFinding;
+using test_support::logOf;
 
 RunKey nightly(int night, const std::string& project = "Q") {
     const std::string day = std::to_string(10 + night);
@@ -58,7 +58,7 @@ struct Backend {
 
 /// A fresh SQLite database as loadLog and the store use it.
 struct SqliteBackend {
-    testing::TemporaryDatabase db;
+    test_support::TemporaryDatabase db;
     Backend backend() {
         return {[this](const std::string& log) -> std::optional<std::int64_t> {
                     const LoadResult result = loadLog(db.path, readSarifLog(log), std::nullopt);
@@ -201,7 +201,7 @@ TEST(FindingHistory, KeepsEveryRunsFindingsInAnyLoadOrderOnPostgreSql) {
 }
 
 TEST(FindingHistory, RecordsZeroFindingsBranchesAndRefusesWhatDoesNotFit) {
-    const testing::TemporaryDatabase db;
+    const test_support::TemporaryDatabase db;
     const RunKey empty = nightly(1);
     EXPECT_EQ(loadLog(db.path, readSarifLog(logOf(empty, {})), std::string("main")).rowsAdded, 0);
     const auto store = openSqliteStore(db.path, StoreAccess::read);

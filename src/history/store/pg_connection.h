@@ -83,13 +83,9 @@ class PgConnection {
                const std::string& doing, bool typedAsText = false);
     PgRows run(const std::string& sql, const std::string& doing) { return run(sql, {}, doing); }
 
-    /// The queries run on this connection so far.
-    std::size_t queries() const { return queries_; }
-
   private:
     std::unique_ptr<PGconn, void (*)(PGconn*)> connection_;
     TargetName name_;
-    std::size_t queries_ = 0;
 };
 
 /// A failed statement: its SQLSTATE ("23505" for a unique violation, "22021" for bytes

@@ -54,7 +54,6 @@ TEST(PgConnection, RunsQueriesWithTextParameters) {
     EXPECT_EQ(rows.text(0, 0), "a\\'bx");
     EXPECT_EQ(rows.number(0, 1), 42);
     EXPECT_EQ(rows.text(0, 2), "t");
-    EXPECT_EQ(server.queries(), 1u);
     // Bytes the server's UTF-8 cannot hold are refused by it; a NUL byte before sending.
     for (const std::string& value : {std::string("caf\xe9"), std::string("a\0b", 3)}) {
         try {

@@ -8,15 +8,15 @@
 namespace vendrik::history {
 namespace {
 
-using testing::fileRow;
-using testing::scriptOf;
+using test_support::fileRow;
+using test_support::scriptOf;
 
 RunKey runOn(const std::string& hash, const std::string& date) {
     return {"P", "Q", hash, date, "02:00:00"};
 }
 
 TEST(SqliteStore, ReadsRunsFilesAndTrendsAsLoaded) {
-    const testing::TemporaryDatabase db;
+    const test_support::TemporaryDatabase db;
     const RunKey first = runOn("r1", "2026.12.01");
     const RunKey second = runOn("r2", "2026.12.02");
     const RunKey third = runOn("r3", "2026.12.03");
@@ -56,7 +56,7 @@ TEST(SqliteStore, ReadsRunsFilesAndTrendsAsLoaded) {
 }
 
 TEST(SqliteStore, OpensOnlyADatabaseWithTheResultsTable) {
-    const testing::TemporaryDatabase db;
+    const test_support::TemporaryDatabase db;
     for (const std::string& path : {db.folder + "/missing.db", db.folder}) {
         try {
             openSqliteStore(path, StoreAccess::read);
