@@ -30,8 +30,8 @@ void appendField(std::string& line, const char* value, int length) {
     }
 }
 
-void copyTable(const Database& from, PGconn* raw, const std::string& table) {
-    Statement rows(from, "select * from " + table, "read " + table);
+void copyTable(const SqliteDatabase& from, PGconn* raw, const std::string& table) {
+    SqliteStatement rows(from, "select * from " + table, "read " + table);
     PGresult* started = PQexec(raw, ("copy " + table + " from stdin").c_str());
     const bool copying = PQresultStatus(started) == PGRES_COPY_IN;
     PQclear(started);
@@ -72,7 +72,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     try {
-        Database from;
+        SqliteDatabase from;
         openDatabase(from, argv[1], SQLITE_OPEN_READONLY, 1000);
         PgConnection to(argv[2]);
         createPgTables(to);

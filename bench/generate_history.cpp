@@ -84,8 +84,8 @@ void addFingerprints(const std::vector<Generated>& findings, std::map<int, std::
     });
 }
 
-void exec(const Database& db, const std::string& sql) {
-    execute(db, sql.c_str(), "generate");
+void exec(const SqliteDatabase& db, const std::string& sql) {
+    executeSqlite(db, sql.c_str(), "generate");
 }
 
 } // namespace
@@ -100,24 +100,27 @@ int main(int argc, char* argv[]) {
     const int files = argc > 4 ? std::stoi(argv[4]) : 4000;
     const int total = argc > 5 ? std::stoi(argv[5]) : 75000;
     const bool steps = argc > 6 && std::string(argv[6]) == "steps";
-    Database db;
+    SqliteDatabase db;
     openDatabase(db, argv[1], SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, 1000);
     exec(db, "pragma journal_mode = off; pragma synchronous = off; begin");
     exec(db, std::string(sqlSchemaStatement));
     createFindingTables(db);
-    Statement row(db,
-                  "insert into testresults values ('TargetA', 'Nightly', 'QAC 8.1.2.R', ?1, ?2, "
-                  "'02:00:00', ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)",
-                  "generate");
-    Statement span(db,
-                   "insert into vendrik_history_findings values ('TargetA', 'Nightly', '', ?1, "
-                   "?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, 'MISRA C:2012 Rule-15.7')",
-                   "generate");
-    Statement facts(db,
-                    "insert into vendrik_history_run_facts values ('TargetA', 'Nightly', ?1, ?2, "
-                    "'02:00:00', '', ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
-                    "?16, null)",
-                    "generate");
+    SqliteStatement row(
+        db,
+        "insert into testresults values ('TargetA', 'Nightly', 'QAC 8.1.2.R', ?1, ?2, "
+        "'02:00:00', ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)",
+        "generate");
+    SqliteStatement span(
+        db,
+        "insert into vendrik_history_findings values ('TargetA', 'Nightly', '', ?1, "
+        "?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, 'MISRA C:2012 Rule-15.7')",
+        "generate");
+    SqliteStatement facts(
+        db,
+        "insert into vendrik_history_run_facts values ('TargetA', 'Nightly', ?1, ?2, "
+        "'02:00:00', '', ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, "
+        "?16, null)",
+        "generate");
 
     std::mt19937 random(2026);
     int nextId = 0;

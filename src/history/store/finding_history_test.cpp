@@ -41,9 +41,9 @@ std::vector<TrackedFinding> sorted(std::vector<TrackedFinding> findings) {
 }
 
 std::int64_t spanRows(const std::string& path) {
-    Database db;
+    SqliteDatabase db;
     openDatabase(db, path, SQLITE_OPEN_READONLY, 1000);
-    Statement count(db, "select count(*) from vendrik_history_findings", "count");
+    SqliteStatement count(db, "select count(*) from vendrik_history_findings", "count");
     count.step();
     return count.number(0);
 }

@@ -14,9 +14,9 @@ void refuseCollision(const RunKey& loaded, const RunKey& stored, const std::stri
 }
 
 std::vector<std::vector<std::string>> scriptRows(const std::string& script) {
-    Database db;
+    SqliteDatabase db;
     stageScript(db, ":memory:", script, 0);
-    Statement rows(db, "select * from temp.testresults", "read the script's rows");
+    SqliteStatement rows(db, "select * from temp.testresults", "read the script's rows");
     std::vector<std::vector<std::string>> found;
     while (rows.step()) {
         auto& row = found.emplace_back();

@@ -2,7 +2,7 @@
 
 namespace vendrik::history {
 
-void Database::fail(const std::string& doing) const {
+void SqliteDatabase::fail(const std::string& doing) const {
     const int code = sqlite3_extended_errcode(handle) & 0xFF;
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
         throw StoreError("the database " + path + " stayed locked while " + doing);
@@ -13,14 +13,14 @@ void Database::fail(const std::string& doing) const {
     throw StoreError("could not " + doing + " in " + path + ": " + sqlite3_errmsg(handle));
 }
 
-void execute(const Database& db, const char* sql, const std::string& doing) {
+void executeSqlite(const SqliteDatabase& db, const char* sql, const std::string& doing) {
     countQuery();
     if (sqlite3_exec(db.handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
         db.fail(doing);
     }
 }
 
-void openDatabase(Database& db, const std::string& path, int flags, int busyMilliseconds,
+void openDatabase(SqliteDatabase& db, const std::string& path, int flags, int busyMilliseconds,
                   const std::string& name) {
     db.path = path;
     if (sqlite3_open_v2((name.empty() ? path : name).c_str(), &db.handle, flags, nullptr) !=
@@ -31,7 +31,7 @@ void openDatabase(Database& db, const std::string& path, int flags, int busyMill
     sqlite3_busy_timeout(db.handle, busyMilliseconds);
 }
 
-RunKey runAt(const Statement& row, int first) {
+RunKey runAt(const SqliteStatement& row, int first) {
     return {row.text(first), row.text(first + 1), row.text(first + 2), row.text(first + 3),
             row.text(first + 4)};
 }
@@ -39,7 +39,7 @@ RunKey runAt(const Statement& row, int first) {
 namespace {
 
 /// `sql` prepared with `values` bound to ?1, ?2, ...
-void bindAll(Statement& statement, const std::vector<SqlValue>& values) {
+void bindAll(SqliteStatement& statement, const std::vector<SqlValue>& values) {
     const int parameters = sqlite3_bind_parameter_count(statement.handle());
     for (int at = 0; at < static_cast<int>(values.size()) && at < parameters; ++at) {
         const SqlValue& value = values[static_cast<std::size_t>(at)];
@@ -54,7 +54,7 @@ void bindAll(Statement& statement, const std::vector<SqlValue>& values) {
 } // namespace
 
 void SqliteSession::execute(const std::string& sql, const std::vector<SqlValue>& values) {
-    Statement statement(db_, sql, "store the findings");
+    SqliteStatement statement(db_, sql, "store the findings");
     bindAll(statement, values);
     while (statement.step()) {
     }
@@ -65,7 +65,7 @@ void SqliteSession::forEachRow(const std::string& sql, const std::vector<SqlValu
     /// A row of the statement, read in place.
     class Cursor : public SqlCursor {
       public:
-        explicit Cursor(Statement& statement) : statement_(statement) {}
+        explicit Cursor(SqliteStatement& statement) : statement_(statement) {}
         int columns() const override { return sqlite3_column_count(statement_.handle()); }
         bool isNull(int column) const override {
             return sqlite3_column_type(statement_.handle(), column) == SQLITE_NULL;
@@ -74,9 +74,9 @@ void SqliteSession::forEachRow(const std::string& sql, const std::vector<SqlValu
         std::int64_t number(int column) const override { return statement_.number(column); }
 
       private:
-        Statement& statement_;
+        SqliteStatement& statement_;
     };
-    Statement statement(db_, sql, "read the database");
+    SqliteStatement statement(db_, sql, "read the database");
     bindAll(statement, values);
     const Cursor cursor(statement);
     while (statement.step()) {
@@ -95,15 +95,17 @@ std::string SqliteSession::inList(const std::string& column, const std::vector<s
 }
 
 void SqliteSession::stageFindings(const std::vector<TrackedFinding>& findings) {
-    vendrik::history::execute(db_,
-                              "create temp table staged (fingerprint text unique, file text, line "
-                              "integer, number integer, priority integer, his integer, text text, "
-                              "reference text, before integer, after text)",
-                              "stage the findings");
-    Statement insert(db_,
-                     "insert into staged (fingerprint, file, line, number, priority, his, text, "
-                     "reference) values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
-                     "stage the findings");
+    vendrik::history::executeSqlite(
+        db_,
+        "create temp table staged (fingerprint text unique, file text, line "
+        "integer, number integer, priority integer, his integer, text text, "
+        "reference text, before integer, after text)",
+        "stage the findings");
+    SqliteStatement insert(
+        db_,
+        "insert into staged (fingerprint, file, line, number, priority, his, text, "
+        "reference) values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
+        "stage the findings");
     for (const TrackedFinding& finding : findings) {
         insert.reset().bind(1, finding.fingerprint).bind(2, finding.file);
         sqlite3_bind_int64(insert.handle(), 3, finding.line);

@@ -13,42 +13,43 @@ namespace vendrik::history {
 /// A SQLite connection, closed with the object; a closed connection rolls back what it did
 /// not commit. `fail` throws StoreError in plain words: locked, not a database, or SQLite's
 /// own message.
-struct Database {
+struct SqliteDatabase {
     sqlite3* handle = nullptr;
     std::string path;
-    Database() = default;
-    Database(const Database&) = delete;
-    Database& operator=(const Database&) = delete;
-    ~Database() { sqlite3_close(handle); }
+    SqliteDatabase() = default;
+    SqliteDatabase(const SqliteDatabase&) = delete;
+    SqliteDatabase& operator=(const SqliteDatabase&) = delete;
+    ~SqliteDatabase() { sqlite3_close(handle); }
 
     [[noreturn]] void fail(const std::string& doing) const;
 };
 
 /// A prepared statement that is finalised with the object.
-class Statement {
+class SqliteStatement {
   public:
-    Statement(const Database& db, std::string_view sql, const std::string& doing) : db_(db) {
+    SqliteStatement(const SqliteDatabase& db, std::string_view sql, const std::string& doing)
+        : db_(db) {
         if (sqlite3_prepare_v2(db.handle, sql.data(), static_cast<int>(sql.size()), &statement_,
                                nullptr) != SQLITE_OK) {
             db.fail(doing);
         }
         doing_ = doing;
     }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    ~Statement() { sqlite3_finalize(statement_); }
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+    ~SqliteStatement() { sqlite3_finalize(statement_); }
 
-    Statement& reset() {
+    SqliteStatement& reset() {
         sqlite3_reset(statement_);
         return *this;
     }
-    Statement& bind(int index, const std::string& text) {
+    SqliteStatement& bind(int index, const std::string& text) {
         sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
                           SQLITE_TRANSIENT);
         return *this;
     }
     /// Binds `run` as ?1 to ?5: platform, project, githash, date, time.
-    Statement& bindRun(const RunKey& run) {
+    SqliteStatement& bindRun(const RunKey& run) {
         return bind(1, run.platform)
             .bind(2, run.project)
             .bind(3, run.githash)
@@ -77,27 +78,27 @@ class Statement {
     sqlite3_stmt* handle() const { return statement_; }
 
   private:
-    const Database& db_;
+    const SqliteDatabase& db_;
     sqlite3_stmt* statement_ = nullptr;
     std::string doing_;
 };
 
 /// Runs `sql`, which returns no rows; throws StoreError, saying what it was `doing`.
-void execute(const Database& db, const char* sql, const std::string& doing);
+void executeSqlite(const SqliteDatabase& db, const char* sql, const std::string& doing);
 
 /// Opens the database at `path` (or at the URI `name` when given) with SQLite's `flags`,
 /// waiting up to `busyMilliseconds` for a lock.
-void openDatabase(Database& db, const std::string& path, int flags, int busyMilliseconds,
+void openDatabase(SqliteDatabase& db, const std::string& path, int flags, int busyMilliseconds,
                   const std::string& name = {});
 
 /// The run whose platform, project, hash, date and time are the columns from `first` on.
-RunKey runAt(const Statement& row, int first);
+RunKey runAt(const SqliteStatement& row, int first);
 
 /// The statements of the findings' history on a SQLite connection.
 class SqliteSession : public SqlSession {
   public:
-    explicit SqliteSession(const Database& db) : db_(db) {}
-    const Database& database() const { return db_; }
+    explicit SqliteSession(const SqliteDatabase& db) : db_(db) {}
+    const SqliteDatabase& database() const { return db_; }
     void execute(const std::string& sql, const std::vector<SqlValue>& values = {}) override;
     void forEachRow(const std::string& sql, const std::vector<SqlValue>& values,
                     const std::function<void(const SqlCursor& row)>& row) override;
@@ -107,7 +108,7 @@ class SqliteSession : public SqlSession {
     void stageFindings(const std::vector<TrackedFinding>& findings) override;
 
   private:
-    const Database& db_;
+    const SqliteDatabase& db_;
 };
 
 } // namespace vendrik::history

@@ -12,7 +12,7 @@ namespace vendrik::history {
 
 LoadResult loadScript(const std::string& path, const std::string& script, const std::string& branch,
                       int busyMilliseconds) {
-    Database db;
+    SqliteDatabase db;
     stageScript(db, path, script, busyMilliseconds);
     SqliteSession session(db);
     refuseCollisions(session, "temp.testresults", "main.testresults");
@@ -24,23 +24,24 @@ LoadResult loadScript(const std::string& path, const std::string& script, const 
         return result; // closing rolls back
     }
     const bool totalsCurrent = runTotalsCurrent(db);
-    execute(db, "insert into main.testresults select * from temp.testresults", "add the rows");
+    executeSqlite(db, "insert into main.testresults select * from temp.testresults",
+                  "add the rows");
     result.rowsAdded = sqlite3_changes64(db.handle);
     keepRunTotals(session, totalsCurrent);
     recordScriptRuns(session, "temp.testresults", branch);
-    execute(db, "drop table temp.testresults", "finish the load");
+    executeSqlite(db, "drop table temp.testresults", "finish the load");
     createRunsIndex(db);
-    execute(db, "commit", "commit the load");
+    executeSqlite(db, "commit", "commit the load");
     return result;
 }
 
 LoadResult loadLog(const std::string& path, const LoggedRun& logged,
                    const std::optional<std::string>& branch, int busyMilliseconds) {
-    Database db;
+    SqliteDatabase db;
     openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
-    execute(db, "begin immediate", "start a transaction");
+    executeSqlite(db, "begin immediate", "start a transaction");
     // The results table, empty, where the log comes first: the reading commands need it.
-    execute(db, std::string(sqlSchemaStatement).c_str(), "create the results table");
+    executeSqlite(db, std::string(sqlSchemaStatement).c_str(), "create the results table");
     LoadResult result;
     createFindingTables(db);
     SqliteSession session(db);
@@ -49,19 +50,19 @@ LoadResult loadLog(const std::string& path, const LoggedRun& logged,
         return result; // closing rolls back
     }
     result.rowsAdded = static_cast<std::int64_t>(logged.findings.size());
-    execute(db, "commit", "commit the load");
+    executeSqlite(db, "commit", "commit the load");
     return result;
 }
 
 void recordGate(const std::string& path, const RunKey& run, const std::string& branch, bool passed,
                 int busyMilliseconds) {
-    Database db;
+    SqliteDatabase db;
     openDatabase(db, path, SQLITE_OPEN_READWRITE, busyMilliseconds);
-    execute(db, "begin immediate", "start a transaction");
+    executeSqlite(db, "begin immediate", "start a transaction");
     createFindingTables(db);
     SqliteSession session(db);
     recordGateOutcome(session, run, branch, passed);
-    execute(db, "commit", "record the gate's outcome");
+    executeSqlite(db, "commit", "record the gate's outcome");
 }
 
 } // namespace vendrik::history

@@ -75,7 +75,7 @@ std::string shortened(std::string_view statement) {
 }
 
 /// Runs the statements of `script` under the authorizer, each checked to be the converter's.
-void runScript(const Database& db, const std::string& script) {
+void runScript(const SqliteDatabase& db, const std::string& script) {
     sqlite3_set_authorizer(db.handle, authorizeScript, nullptr);
     const std::string create = normalised(sqlSchemaStatement);
     const std::string insert = normalised(sqlInsertHead);
@@ -115,16 +115,16 @@ void runScript(const Database& db, const std::string& script) {
 
 } // namespace
 
-void stageScript(Database& db, const std::string& path, const std::string& script,
+void stageScript(SqliteDatabase& db, const std::string& path, const std::string& script,
                  int busyMilliseconds) {
     openDatabase(db, path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, busyMilliseconds);
-    execute(db, "begin immediate", "start a transaction");
+    executeSqlite(db, "begin immediate", "start a transaction");
     // The script's rows land in a table of this connection's own, which its inserts name
     // before the database's: they are checked against the table before any is added.
     const std::string staging =
         "create temp table" +
         std::string(sqlSchemaStatement.substr(sqlSchemaStatement.find(" testresults")));
-    execute(db, staging.c_str(), "prepare the load");
+    executeSqlite(db, staging.c_str(), "prepare the load");
     runScript(db, script); // a failure closes the connection, which rolls back
 }
 

@@ -15,7 +15,7 @@ namespace vendrik::history {
 /// Opens the database at `path` (created when missing), starts a write transaction, and runs
 /// `script` into temp.testresults, a staging table of the connection that the script's
 /// inserts name before the database's.
-void stageScript(Database& db, const std::string& path, const std::string& script,
+void stageScript(SqliteDatabase& db, const std::string& path, const std::string& script,
                  int busyMilliseconds);
 
 } // namespace vendrik::history

@@ -19,9 +19,10 @@ namespace vendrik::history {
 
 namespace {
 
-bool hasResultsTable(const Database& db) {
-    Statement table(db, "select 1 from sqlite_master where type = 'table' and name = 'testresults'",
-                    "read the schema");
+bool hasResultsTable(const SqliteDatabase& db) {
+    SqliteStatement table(
+        db, "select 1 from sqlite_master where type = 'table' and name = 'testresults'",
+        "read the schema");
     return table.step();
 }
 
@@ -88,12 +89,13 @@ class SqliteStore : public HistoryStore {
                       "= f.time and r.platform = f.platform and r.project = f.project and "
                       "r.githash = f.githash)"
                 : "select *, '' as branch from (" + totals + ")";
-        Statement query(db_,
-                        "select * from (" + all +
-                            ") where (?1 is null or platform = ?1) and (?2 is null or project = "
-                            "?2) and (?3 is null or branch = ?3) order by date desc, time desc, "
-                            "platform, project, githash",
-                        "list the runs");
+        SqliteStatement query(
+            db_,
+            "select * from (" + all +
+                ") where (?1 is null or platform = ?1) and (?2 is null or project = "
+                "?2) and (?3 is null or branch = ?3) order by date desc, time desc, "
+                "platform, project, githash",
+            "list the runs");
         if (platform) {
             query.bind(1, *platform);
         }
@@ -125,10 +127,11 @@ class SqliteStore : public HistoryStore {
         }
         // The recorded runs of the platform and project: their branches, and those that only
         // a SARIF log recorded.
-        Statement facts(db_,
-                        "select platform, project, githash, date, time, branch, findings is not "
-                        "null from vendrik_history_run_facts where platform = ?1 and project = ?2",
-                        "list the runs");
+        SqliteStatement facts(
+            db_,
+            "select platform, project, githash, date, time, branch, findings is not "
+            "null from vendrik_history_run_facts where platform = ?1 and project = ?2",
+            "list the runs");
         facts.bind(1, platform).bind(2, project);
         std::map<std::string, std::pair<RunKey, std::string>> logged;
         std::map<std::string, std::string> branches;
@@ -180,16 +183,16 @@ class SqliteStore : public HistoryStore {
   private:
     std::vector<RunKey> tableRunKeys(const std::string& platform, const std::string& project) {
         std::vector<RunKey> keys;
-        Statement indexed(db_,
-                          "select 1 from sqlite_master where type = 'index' and name = "
-                          "'vendrik_history_runs'",
-                          "read the schema");
+        SqliteStatement indexed(db_,
+                                "select 1 from sqlite_master where type = 'index' and name = "
+                                "'vendrik_history_runs'",
+                                "read the schema");
         if (!indexed.step()) {
-            Statement query(db_,
-                            "select distinct platform, project, githash, date, time from "
-                            "testresults where platform = ?1 and project = ?2 order by date "
-                            "desc, time desc, githash",
-                            "list the runs");
+            SqliteStatement query(db_,
+                                  "select distinct platform, project, githash, date, time from "
+                                  "testresults where platform = ?1 and project = ?2 order by date "
+                                  "desc, time desc, githash",
+                                  "list the runs");
             query.bind(1, platform).bind(2, project);
             while (query.step()) {
                 keys.push_back(runAt(query, 0));
@@ -200,7 +203,7 @@ class SqliteStore : public HistoryStore {
         // date and each next hash of a time is one seek (max() and min() over an index prefix
         // are one in SQLite), instead of a pass over the runs' rows.
         const std::string of = "from testresults where platform = ?1 and project = ?2";
-        Statement query(
+        SqliteStatement query(
             db_,
             "with recursive dates(date) as (select max(date) " + of +
                 " union all select (select max(date) " + of +
@@ -230,11 +233,12 @@ class SqliteStore : public HistoryStore {
 
   public:
     std::vector<FileRow> files(const RunKey& run, const std::string& branch) override {
-        Statement query(db_,
-                        "select filename, " + counterList(false) +
-                            " from testresults where date = ?4 and time = ?5 and platform = ?1 "
-                            "and project = ?2 and githash = ?3 order by filename",
-                        "read the files of a run");
+        SqliteStatement query(
+            db_,
+            "select filename, " + counterList(false) +
+                " from testresults where date = ?4 and time = ?5 and platform = ?1 "
+                "and project = ?2 and githash = ?3 order by filename",
+            "read the files of a run");
         query.bindRun(run);
         std::vector<FileRow> rows = rowsOf(query);
         if (!rows.empty() || !hasFindingTables(db_)) {
@@ -253,7 +257,7 @@ class SqliteStore : public HistoryStore {
     }
 
   private:
-    static std::vector<FileRow> rowsOf(Statement& query) {
+    static std::vector<FileRow> rowsOf(SqliteStatement& query) {
         std::vector<FileRow> rows;
         while (query.step()) {
             FileRow row{query.text(0), {}};
@@ -302,7 +306,7 @@ class SqliteStore : public HistoryStore {
 
     std::string path_;
     int busyMilliseconds_;
-    Database db_;
+    SqliteDatabase db_;
 };
 
 } // namespace

@@ -30,18 +30,19 @@ std::string createRunTotals() {
            " create table if not exists vendrik_history_state (summed_rows);";
 }
 
-std::int64_t singleNumber(const Database& db, const std::string& sql, const std::string& doing) {
-    Statement query(db, sql, doing);
+std::int64_t singleNumber(const SqliteDatabase& db, const std::string& sql,
+                          const std::string& doing) {
+    SqliteStatement query(db, sql, doing);
     return query.step() ? query.number(0) : -1;
 }
 
 } // namespace
 
-bool runTotalsCurrent(const Database& db) {
-    Statement tables(db,
-                     "select count(*) from sqlite_master where type = 'table' and name in "
-                     "('vendrik_history_run_totals', 'vendrik_history_state')",
-                     "read the schema");
+bool runTotalsCurrent(const SqliteDatabase& db) {
+    SqliteStatement tables(db,
+                           "select count(*) from sqlite_master where type = 'table' and name in "
+                           "('vendrik_history_run_totals', 'vendrik_history_state')",
+                           "read the schema");
     if (!tables.step() || tables.number(0) != 2) {
         return false;
     }
@@ -50,37 +51,39 @@ bool runTotalsCurrent(const Database& db) {
 }
 
 void keepRunTotals(SqliteSession& session, bool wereCurrent) {
-    const Database& db = session.database();
-    execute(db, createRunTotals().c_str(), "keep the run totals");
+    const SqliteDatabase& db = session.database();
+    executeSqlite(db, createRunTotals().c_str(), "keep the run totals");
     if (wereCurrent) {
         addRunTotals(session, "temp.testresults");
     } else { // new, or another tool changed the table: summed up anew
-        execute(db,
-                ("delete from vendrik_history_run_totals; insert into vendrik_history_run_totals "
-                 "select " +
-                 runTotalsColumns() +
-                 " from main.testresults group by platform, project, githash, date, time")
-                    .c_str(),
-                "keep the run totals");
+        executeSqlite(
+            db,
+            ("delete from vendrik_history_run_totals; insert into vendrik_history_run_totals "
+             "select " +
+             runTotalsColumns() +
+             " from main.testresults group by platform, project, githash, date, time")
+                .c_str(),
+            "keep the run totals");
     }
     // The rows summed up: counted anew only where the table was summed up anew.
-    execute(db,
-            wereCurrent ? "update vendrik_history_state set summed_rows = summed_rows + (select "
-                          "count(*) from temp.testresults)"
-                        : "delete from vendrik_history_state; insert into vendrik_history_state "
-                          "select count(*) from main.testresults",
-            "keep the run totals");
+    executeSqlite(db,
+                  wereCurrent
+                      ? "update vendrik_history_state set summed_rows = summed_rows + (select "
+                        "count(*) from temp.testresults)"
+                      : "delete from vendrik_history_state; insert into vendrik_history_state "
+                        "select count(*) from main.testresults",
+                  "keep the run totals");
 }
 
-bool hasFindingTables(const Database& db) {
-    Statement tables(db,
-                     "select count(*) from sqlite_master where type = 'table' and name in "
-                     "('vendrik_history_run_facts', 'vendrik_history_findings')",
-                     "read the schema");
+bool hasFindingTables(const SqliteDatabase& db) {
+    SqliteStatement tables(db,
+                           "select count(*) from sqlite_master where type = 'table' and name in "
+                           "('vendrik_history_run_facts', 'vendrik_history_findings')",
+                           "read the schema");
     return tables.step() && tables.number(0) == 2;
 }
 
-void createFindingTables(const Database& db) {
+void createFindingTables(const SqliteDatabase& db) {
     std::string sql = createTableSql(tableNamed("vendrik_history_run_facts"), untyped, true) +
                       createTableSql(tableNamed("vendrik_history_findings"), untyped, true);
     for (const Index& index : historyIndexes()) {
@@ -88,13 +91,13 @@ void createFindingTables(const Database& db) {
             sql += createIndexSql(index) + ";";
         }
     }
-    execute(db, sql.c_str(), "create the history's tables");
+    executeSqlite(db, sql.c_str(), "create the history's tables");
 }
 
-void createRunsIndex(const Database& db) {
+void createRunsIndex(const SqliteDatabase& db) {
     for (const Index& index : historyIndexes()) {
         if (index.table == resultsTable().name) {
-            execute(db, createIndexSql(index).c_str(), "index the runs");
+            executeSqlite(db, createIndexSql(index).c_str(), "index the runs");
         }
     }
 }

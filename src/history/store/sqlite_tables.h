@@ -16,21 +16,21 @@ namespace vendrik::history {
 std::string runTotalsColumns();
 
 /// True when the run totals exist and sum up the table as it is.
-bool runTotalsCurrent(const Database& db);
+bool runTotalsCurrent(const SqliteDatabase& db);
 
 /// Adds the staged rows (temp.testresults, now added to the table) to the run totals when
 /// they were current before (`wereCurrent`), else sums up the whole table anew.
 void keepRunTotals(SqliteSession& session, bool wereCurrent);
 
 /// True when the database has the tables of facts and findings.
-bool hasFindingTables(const Database& db);
+bool hasFindingTables(const SqliteDatabase& db);
 
 /// Creates the tables of facts and findings and their indexes when missing.
-void createFindingTables(const Database& db);
+void createFindingTables(const SqliteDatabase& db);
 
 /// Creates the program's index of testresults, by which the runs of a platform and project
 /// are found without reading the table's rows, when missing: the first load into a large
 /// table builds it once.
-void createRunsIndex(const Database& db);
+void createRunsIndex(const SqliteDatabase& db);
 
 } // namespace vendrik::history
