@@ -104,11 +104,6 @@ std::int64_t numberOf(const std::optional<std::string>& text) {
     return value;
 }
 
-RunKey runOf(const SqlRow& row) {
-    return {row[0].value_or(""), row[1].value_or(""), row[2].value_or(""), row[3].value_or(""),
-            row[4].value_or("")};
-}
-
 CountsByRun logCountsOf(const LoggedRun& logged) {
     CountsByRun counts;
     RunCounts& run = countsOf(counts, logged.run);
@@ -122,7 +117,7 @@ CountsByRun logCountsOf(const LoggedRun& logged) {
 CountsByRun rowCountsOf(const std::vector<SqlRow>& rows) {
     CountsByRun counts;
     for (const SqlRow& row : rows) {
-        RunCounts& run = countsOf(counts, runOf(row));
+        RunCounts& run = countsOf(counts, runKeyOf(row));
         // The script names a file by platform, "\" and its path from the source root on.
         std::string_view file = row[5] ? std::string_view(*row[5]) : std::string_view();
         const std::string& platform = run.run.platform;
@@ -171,7 +166,7 @@ CountsByRun loggedCountsOf(SqlSession& session, const std::string& ofRuns) {
         " group by f.platform, f.project, f.githash, f.date, f.time, h.file, h.priority, h.his");
     CountsByRun counts;
     for (const SqlRow& row : rows) {
-        RunCounts& run = countsOf(counts, runOf(row));
+        RunCounts& run = countsOf(counts, runKeyOf(row));
         if (row[5]) {
             countFindings(run.files[*row[5]], numberOf(row[6]), numberOf(row[7]) != 0,
                           numberOf(row[8]));
@@ -367,7 +362,9 @@ bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::str
              .empty()) {
         return false;
     }
-    refuseDisagreement(scriptCountsOf(session, key), logCountsOf(logged), "the log");
+    if (const CountsByRun script = scriptCountsOf(session, key); !script.empty()) {
+        refuseDisagreement(script, logCountsOf(logged), "the log");
+    }
     session.stageFindings(logged.findings);
     recordLoggedFacts(session, key, branch);
     const std::string before = neighbour(session, key, branch, true);
@@ -401,7 +398,7 @@ void checkScriptRuns(SqlSession& session, const std::string& staged, const std::
                       {branch});
     if (!other.empty()) {
         const SqlRow& row = other[0];
-        refuseBranch({*row[0], *row[1], *row[2], *row[3], *row[4]}, *row[5], branch);
+        refuseBranch(runKeyOf(row), *row[5], branch);
     }
     refuseDisagreement(loggedCountsOf(session, ofStaged(staged, "f.")),
                        stagedCountsOf(session, staged), "the script");

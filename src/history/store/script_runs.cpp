@@ -6,11 +6,6 @@ namespace vendrik::history {
 
 namespace {
 
-RunKey runAt(const SqlRow& row, std::size_t first) {
-    return {row[first].value_or(""), row[first + 1].value_or(""), row[first + 2].value_or(""),
-            row[first + 3].value_or(""), row[first + 4].value_or("")};
-}
-
 /// The staged rows `n` joined with the table's rows `o` of the same date, time and file.
 std::string metRows(const std::string& staged, const std::string& table) {
     return " from " + staged + " n join " + table +
@@ -27,7 +22,7 @@ void refuseCollisions(SqlSession& session, const std::string& staged, const std:
         " where o.platform is distinct from n.platform or o.project is distinct from n.project "
         "or o.githash is distinct from n.githash limit 1");
     if (!collision.empty()) {
-        refuseCollision(runAt(collision[0], 0), runAt(collision[0], 5),
+        refuseCollision(runKeyOf(collision[0], 0), runKeyOf(collision[0], 5),
                         collision[0][10].value_or(""));
     }
 }
@@ -38,7 +33,7 @@ std::vector<RunKey> runsPresent(SqlSession& session, const std::string& staged,
     for (const SqlRow& row :
          session.query("select distinct n.platform, n.project, n.githash, n.date, n.time" +
                        metRows(staged, table) + " order by 4, 5, 1, 2, 3")) {
-        runs.push_back(runAt(row, 0));
+        runs.push_back(runKeyOf(row, 0));
     }
     return runs;
 }

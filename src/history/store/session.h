@@ -17,6 +17,10 @@ using SqlValue = std::variant<std::nullptr_t, std::int64_t, std::string>;
 /// A row of a query: each column as text, nothing for NULL.
 using SqlRow = std::vector<std::optional<std::string>>;
 
+/// The run whose platform, project, hash, date and time are the columns of `row` from
+/// `first` on.
+RunKey runKeyOf(const SqlRow& row, std::size_t first = 0);
+
 /// A row of a query's result as it is read: its columns, from 0.
 class SqlCursor {
   public:

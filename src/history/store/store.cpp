@@ -29,6 +29,11 @@ std::string counterList(bool summed) {
     return list;
 }
 
+RunKey runKeyOf(const SqlRow& row, std::size_t first) {
+    return {row[first].value_or(""), row[first + 1].value_or(""), row[first + 2].value_or(""),
+            row[first + 3].value_or(""), row[first + 4].value_or("")};
+}
+
 std::vector<SqlRow> SqlSession::query(const std::string& sql, const std::vector<SqlValue>& values) {
     std::vector<SqlRow> rows;
     forEachRow(sql, values, [&](const SqlCursor& cursor) {
