@@ -14,18 +14,11 @@ PriorityBand priorityBand(std::uint32_t priority) {
 
 namespace {
 
-/// Where a finding counts: its priority digit, or 10 for a priority above 9, or 11 for HIS.
-/// Worked out without branches: priorities come in no predictable order.
-std::size_t tallyIndex(const ListedFinding& finding) {
-    const std::size_t byPriority = finding.priority < 10 ? finding.priority : 10;
-    return isHisMessage(finding.messageNumber) ? 11 : byPriority;
-}
-
-/// How many findings count at each tally index.
+/// How many findings count in each counter besides all_errors (slot 0: none).
 std::array<std::uint64_t, 12> tallyFindings(FindingRange findings) {
     std::array<std::uint64_t, 12> tally{};
     for (const ListedFinding& finding : findings) {
-        ++tally[tallyIndex(finding)];
+        ++tally[counterColumnOf(finding.priority, isHisMessage(finding.messageNumber))];
     }
     return tally;
 }
@@ -37,7 +30,7 @@ FindingCounts countFindings(FindingRange findings) {
     FindingCounts counts;
     counts.all_errors = findings.size();
     for (std::size_t priority = 0; priority < misraCounters.size(); ++priority) {
-        counts.*misraCounters[priority] = tally[priority];
+        counts.*misraCounters[priority] = tally[1 + priority];
     }
     counts.his = tally[11];
     return counts;
@@ -51,7 +44,7 @@ PriorityBandCounts countPriorityBands(FindingRange findings) {
         const PriorityBand band = priorityBand(priority);
         (band == PriorityBand::high     ? counts.priority8to9
          : band == PriorityBand::middle ? counts.priority5to7
-                                        : counts.priority0to4) += tally[priority];
+                                        : counts.priority0to4) += tally[1 + priority];
     }
     counts.his = tally[11];
     return counts;

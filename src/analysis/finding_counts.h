@@ -33,6 +33,13 @@ inline constexpr std::array<std::string_view, 12> counterColumns = {
     "all_errors", "misra_0", "misra_1", "misra_2", "misra_3", "misra_4",
     "misra_5",    "misra_6", "misra_7", "misra_8", "misra_9", "his"};
 
+/// Where a finding counts besides all_errors, as an index of counterColumns: his for a HIS
+/// finding, else misra_P for its priority digit P; 0 (all_errors alone) for a priority above
+/// 9. The one statement of the rule; the history's SQL sums (findingCountersSql) follow it.
+constexpr std::size_t counterColumnOf(std::uint64_t priority, bool his) {
+    return his ? counterColumns.size() - 1 : priority <= 9 ? 1 + priority : 0;
+}
+
 /// The counters misra_0 to misra_9, indexed by priority digit.
 inline constexpr std::array<std::uint64_t FindingCounts::*, 10> misraCounters = {
     &FindingCounts::misra_0, &FindingCounts::misra_1, &FindingCounts::misra_2,

@@ -85,13 +85,12 @@ RunCounts& countsOf(CountsByRun& counts, const RunKey& run) {
 }
 
 /// Counts `times` findings of `priority` and `his` into `counters` as the converter counts
-/// them: each in all_errors, and in his or else in the counter of its priority.
+/// them (see counterColumnOf).
 void countFindings(Counters& counters, std::int64_t priority, bool his, std::int64_t times) {
     counters[0] += times;
-    if (his) {
-        counters[counterColumns.size() - 1] += times;
-    } else if (priority >= 0 && priority <= 9) {
-        counters[static_cast<std::size_t>(1 + priority)] += times;
+    const std::size_t column = counterColumnOf(static_cast<std::uint64_t>(priority), his);
+    if (column != 0) {
+        counters[column] += times;
     }
 }
 
