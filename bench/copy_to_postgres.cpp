@@ -77,8 +77,9 @@ int main(int argc, char* argv[]) {
         PgConnection to(argv[2]);
         createPgTables(to);
         PGconn* raw = PQconnectdb(argv[2]);
-        for (const char* table : {"testresults", "vendrik_history_run_totals",
-                                  "vendrik_history_run_facts", "vendrik_history_findings"}) {
+        // The run totals are the server's own: its triggers sum the copied rows up.
+        for (const char* table :
+             {"testresults", "vendrik_history_run_facts", "vendrik_history_findings"}) {
             copyTable(from, raw, table);
         }
         PQfinish(raw);

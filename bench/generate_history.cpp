@@ -2,7 +2,7 @@
 // vendrik-history loads each night's SQL script and SARIF log: RUNS nights of FINDINGS
 // findings over FILES files (TargetA / Nightly, stamped one day apart), of which about 1 %
 // are fixed and 1 % added each night, and whose lines move in about 0.5 % of the files. It
-// writes testresults, its index, the run totals, the runs' facts and the findings' spans as
+// writes testresults, the run totals and their triggers, the runs' facts and the findings' spans as
 // load does, with the converter's own fingerprints. NEXT_REPORT receives the report of the
 // night after, to time a load into the full database. With "steps", the findings grow slowly,
 // fall by a clean-up every 50 nights and jump by about 4 % half-way, as a page's trend shows them.
@@ -241,10 +241,7 @@ int main(int argc, char* argv[]) {
             closeSpan(finding, "~"); // open: present in the newest run
         }
     }
-    exec(db, "create index if not exists vendrik_history_runs on testresults (platform, "
-             "project, date, time, githash)");
-    SqliteSession session(db);
-    keepRunTotals(session, false);
+    keepRunTotals(db);
     exec(db, "commit");
 
     std::ofstream next(argv[2], std::ios::binary);

@@ -1,5 +1,6 @@
 #include "end_to_end/history_fixture.h"
 
+#include "analysis/finding_counts.h"
 #include "history/store/pg_connection.h"
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <regex>
@@ -74,11 +76,34 @@ std::string reportLine(const std::string& file, int line, int priority, int numb
            ".) Ref: MISRA C:2012 Rule-15.7\n";
 }
 
-bool executeSql(const std::string& path, const std::string& sql) {
-    sqlite3* handle = nullptr;
-    const bool done = sqlite3_open(path.c_str(), &handle) == SQLITE_OK &&
-                      sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(handle);
+bool executeSql(const std::string& target, const std::string& sql) {
+    if (!history::isServerTarget(target)) {
+        sqlite3* handle = nullptr;
+        const bool done = sqlite3_open(target.c_str(), &handle) == SQLITE_OK &&
+                          sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(handle);
+        return done;
+    }
+    // The server takes no column without a type, and text in single quotes: the converter's
+    // create statement typed, and its values quoted as the server's text.
+    std::string typed = "create table if not exists testresults (platform text, project text, "
+                        "tool text, githash text, date text, time text, filename text";
+    for (const std::string_view counter : counterColumns) {
+        typed += ", " + std::string(counter) + " bigint";
+    }
+    typed += ", unique (date, time, filename));";
+    static const std::regex create(R"(create table if not exists testresults \([^;]*\);)");
+    PGconn* connection = PQconnectdb(target.c_str());
+    std::string quoted;
+    bool inValue = false;
+    for (const char c : std::regex_replace(sql, create, typed)) {
+        inValue = c == '"' ? !inValue : inValue;
+        quoted += c == '"' ? "'" : c == '\'' && inValue ? "''" : std::string(1, c);
+    }
+    PGresult* result = PQexec(connection, ("set client_min_messages = warning; " + quoted).c_str());
+    const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+    PQfinish(connection);
     return done;
 }
 

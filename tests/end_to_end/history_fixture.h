@@ -30,8 +30,10 @@ std::string convertRun(const ScratchDirectory& scratch, const std::string& platf
 std::string reportLine(const std::string& file, int line, int priority, int number,
                        const std::string& text);
 
-/// Runs `sql` on the SQLite database at `path` as another tool would; false when it fails.
-bool executeSql(const std::string& path, const std::string& sql);
+/// Runs `sql`, such as a converter script, on the results database `target` (a SQLite file or
+/// a server's database) as another tool would: on the server with the converter's create
+/// statement given types, which the server needs. False when it fails.
+bool executeSql(const std::string& target, const std::string& sql);
 
 /// The backends that a history test runs on: "sqlite" and "postgresql".
 std::vector<std::string> historyBackends();

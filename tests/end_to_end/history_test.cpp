@@ -115,23 +115,43 @@ TEST(History, ReadsADatabaseWithoutItsOwnIndex) {
     }
 }
 
-// Rows that another tool adds after a load are listed all the same, and the next load counts
-// them in again.
-TEST(History, ListsRunsThatAnotherToolAdded) {
-    const HistoryDatabase db;
-    const std::string byHand =
-        script(db.scratch, "TargetA", "Ecu", "ggg777", 30, "2026.12.05", "02:00:00");
-    sqlite3* handle = nullptr;
-    ASSERT_EQ(sqlite3_open(db.path.c_str(), &handle), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(handle, readFile(byHand).c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(handle);
-    EXPECT_NE(history({"runs", "--database=" + db.path}).console.find("ggg777"), std::string::npos);
+// Rows that another tool adds, changes or deletes count in the runs as the table holds them,
+// before and after the next load: the totals that the database keeps are the table summed up,
+// as they are read from a table that only other tools wrote.
+TEST_P(HistoryOnEachBackend, ListsRunsAsAnotherToolLeftThem) {
+    const ResultsDatabase kept(GetParam());
+    const ResultsDatabase summed(GetParam());
     const std::string loaded =
-        script(db.scratch, "TargetA", "Ecu", "hhh888", 20, "2026.12.06", "02:00:00");
-    ASSERT_EQ(history({"load", "--database=" + db.path, loaded}).status, 0);
-    const ProgramResult runs = history({"runs", "--database=" + db.path});
-    EXPECT_NE(runs.console.find("ggg777"), std::string::npos) << runs.console;
-    EXPECT_NE(runs.console.find("hhh888"), std::string::npos) << runs.console;
+        script(kept.scratch, "TargetA", "Ecu", "fff666", 100, "2026.12.04", "02:00:00");
+    const std::string byHand =
+        script(kept.scratch, "TargetA", "Ecu", "ggg777", 30, "2026.12.05", "02:00:00");
+    const std::string next =
+        script(kept.scratch, "TargetA", "Ecu", "hhh888", 20, "2026.12.06", "02:00:00");
+    ASSERT_EQ(history({"load", "--database=" + kept.target, loaded}).status, 0);
+    ASSERT_TRUE(executeSql(summed.target, readFile(loaded)));
+    const std::string changes =
+        "update testresults set all_errors = all_errors + 7, his = 3 where githash = 'ggg777' "
+        "and filename in (select min(filename) from testresults where githash = 'ggg777'); "
+        "delete from testresults where githash = 'fff666' and filename in (select "
+        "max(filename) from testresults where githash = 'fff666'); insert into testresults "
+        "(platform, project, githash, date, time, filename, all_errors) values ('TargetA', "
+        "'Ecu', NULL, '2026.12.05', '03:00:00', 'no run', 9);";
+    for (const std::string& target : {kept.target, summed.target}) {
+        ASSERT_TRUE(executeSql(target, readFile(byHand) + changes)) << target;
+    }
+    const auto runsOf = [](const ResultsDatabase& db) {
+        return history({"runs", "--database=" + db.target}).console;
+    };
+    const std::string listed = runsOf(kept);
+    EXPECT_NE(listed.find("ggg777"), std::string::npos) << listed;
+    EXPECT_EQ(listed, runsOf(summed));
+    ASSERT_EQ(history({"load", "--database=" + kept.target, next}).status, 0);
+    ASSERT_TRUE(executeSql(summed.target, readFile(next)));
+    EXPECT_NE(runsOf(kept).find("hhh888"), std::string::npos);
+    EXPECT_EQ(runsOf(kept), runsOf(summed));
+    ASSERT_TRUE(executeSql(kept.target, GetParam() == "postgresql" ? "truncate testresults"
+                                                                   : "delete from testresults"));
+    EXPECT_EQ(runsOf(kept).find("TargetA"), std::string::npos) << runsOf(kept);
 }
 
 TEST_P(HistoryOnEachBackend, RefusesTamperedScriptsWhole) {

@@ -132,9 +132,10 @@ TEST_P(HistoryTrustOnEachBackend, RefusesScriptsThatCannotBeReadWhole) {
 }
 
 // A run that another tool added stays listed whatever the size of the next script.
-TEST(HistoryTrust, RunTotalsCountTheStoredTable) {
-    const ScratchDirectory scratch;
-    const std::string path = scratch.path + "/r.db";
+TEST_P(HistoryTrustOnEachBackend, RunTotalsCountTheStoredTable) {
+    const ResultsDatabase db(GetParam());
+    const ScratchDirectory& scratch = db.scratch;
+    const std::string& path = db.target;
     const std::string first = script(scratch, "P", "Q", "run1", 100, "2026.12.01", "01:00:00");
     ASSERT_EQ(history({"load", "--database=" + path, first}).status, 0);
     const std::string byHand = script(scratch, "P", "Q", "run2", 30, "2026.12.02", "01:00:00");

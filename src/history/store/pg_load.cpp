@@ -107,7 +107,6 @@ LoadResult loadScriptToServer(const std::string& target, const std::string& scri
     }
     result.rowsAdded = static_cast<std::int64_t>(rows.size());
     connection.run("insert into testresults select * from staged_results", "add the rows");
-    addRunTotals(session, "staged_results");
     recordScriptRuns(session, "staged_results", branch);
     transaction.commit();
     return result;

@@ -1,5 +1,6 @@
 #include "history/store/pg_session.h"
 
+#include "history/store/run_totals.h"
 #include "history/store/schema.h"
 
 #include <cctype>
@@ -136,19 +137,70 @@ std::vector<const Table*> allTables() {
     return tables;
 }
 
+/// The statement triggers that keep the run totals, and the function they run. It runs as
+/// its owner, so that a role that may add rows to testresults need not write the totals.
+const std::vector<std::pair<const char*, const char*>> totalsTriggers = {
+    {"vendrik_history_totals_added", "insert on testresults referencing new table as new_rows"},
+    {"vendrik_history_totals_changed",
+     "update on testresults referencing old table as old_rows new table as new_rows"},
+    {"vendrik_history_totals_deleted", "delete on testresults referencing old table as old_rows"},
+    {"vendrik_history_totals_emptied", "truncate on testresults"},
+};
+
+std::string keepTotalsFunction() {
+    return "create or replace function vendrik_history_keep_totals() returns trigger language "
+           "plpgsql security definer set search_path from current as $totals$ begin if tg_op = "
+           "'TRUNCATE' then delete from vendrik_history_run_totals; return null; end if; if "
+           "tg_op <> 'INSERT' then " +
+           takeFromTotals(summedRuns("old_rows")) + "; end if; if tg_op <> 'DELETE' then " +
+           addToTotals(summedRuns("new_rows")) + "; end if; return null; end $totals$";
+}
+
 } // namespace
 
+StoreShape pgShape(PgConnection& connection) {
+    std::vector<std::string> triggers;
+    for (const auto& trigger : totalsTriggers) {
+        triggers.emplace_back(trigger.first);
+    }
+    const PgRows found = connection.run(
+        "select (select count(*) from pg_tables where schemaname = current_schema() and "
+        "tablename = 'vendrik_history_run_totals'), (select count(*) from pg_trigger where "
+        "tgrelid = to_regclass('testresults') and tgname = any($1::text[])), (select count(*) "
+        "from pg_tables where schemaname = current_schema() and tablename in "
+        "('vendrik_history_run_facts', 'vendrik_history_findings'))",
+        {arrayLiteral(triggers)}, "read the schema");
+    return {found.number(0, 0) == 1 &&
+                found.number(0, 1) == static_cast<std::int64_t>(triggers.size()),
+            found.number(0, 2) == 2};
+}
+
+bool hasResultsTable(PgConnection& connection) {
+    return connection
+               .run("select 1 from pg_tables where schemaname = current_schema() and tablename "
+                    "= 'testresults'",
+                    "read the schema")
+               .size() == 1;
+}
+
+namespace {
+
+/// True when the server has every table of the program's and the totals' triggers.
 bool hasPgTables(PgConnection& connection) {
     std::vector<std::string> names;
     for (const Table* table : allTables()) {
         names.push_back(table->name);
     }
-    return connection
-               .run("select count(*) from pg_tables where schemaname = current_schema() and "
-                    "tablename = any($1::text[])",
-                    {arrayLiteral(names)}, "read the schema")
-               .number(0, 0) == static_cast<std::int64_t>(names.size());
+    const bool tables =
+        connection
+            .run("select count(*) from pg_tables where schemaname = current_schema() and "
+                 "tablename = any($1::text[])",
+                 {arrayLiteral(names)}, "read the schema")
+            .number(0, 0) == static_cast<std::int64_t>(names.size());
+    return tables && pgShape(connection).totalsKept;
 }
+
+} // namespace
 
 void createPgTables(PgConnection& connection) {
     if (hasPgTables(connection)) {
@@ -162,6 +214,18 @@ void createPgTables(PgConnection& connection) {
     }
     for (const Index& index : historyIndexes()) {
         connection.run(createIndexSql(index), "create the tables");
+    }
+    if (!pgShape(connection).totalsKept) { // new, or kept by an earlier version: summed anew
+        connection.run(keepTotalsFunction(), "create the tables");
+        for (const auto& [name, event] : totalsTriggers) {
+            connection.run("create or replace trigger " + std::string(name) + " after " + event +
+                               " for each statement execute function "
+                               "vendrik_history_keep_totals()",
+                           "create the tables");
+        }
+        for (const std::string& sum : sumTotalsAnew("testresults")) {
+            connection.run(sum, "create the tables");
+        }
     }
     connection.run("commit", "create the tables");
 }

@@ -2,6 +2,7 @@
 
 #include "history/store/pg_connection.h"
 #include "history/store/session.h"
+#include "history/store/sql_store.h"
 
 namespace vendrik::history {
 
@@ -22,13 +23,17 @@ class PgSession : public SqlSession {
     PgConnection& connection_;
 };
 
-/// Creates the results table and the program's tables on the server when missing, safely
-/// when several loads start at once; when all are there, it only looks (a role that may not
-/// create tables can load). Text sorts and compares by bytes (collation "C"), as
+/// Creates the results table, the program's tables and the run totals' triggers on the server
+/// when missing, safely when several loads start at once; when all are there, it only looks
+/// (a role that may not create tables can load). Where the triggers were missing, the totals
+/// are summed up anew. Text sorts and compares by bytes (collation "C"), as
 /// in SQLite.
 void createPgTables(PgConnection& connection);
 
-/// True when the server has the results table and the program's tables.
-bool hasPgTables(PgConnection& connection);
+/// True when the server has the results table.
+bool hasResultsTable(PgConnection& connection);
+
+/// What the server holds beside the results table.
+StoreShape pgShape(PgConnection& connection);
 
 } // namespace vendrik::history

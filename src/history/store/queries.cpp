@@ -9,13 +9,11 @@ namespace vendrik::history {
 std::vector<RunKey> passedRuns(SqlSession& session, const std::string& platform,
                                const std::string& project, const std::string& branch) {
     std::vector<RunKey> keys;
-    session.forEachRow(
-        "select platform, project, githash, date, time from "
-        "vendrik_history_run_facts where platform = ?1 and project = ?2 and "
-        "branch = ?3 and gate = 'passed' order by date desc, time desc, githash",
-        {platform, project, branch}, [&](const SqlCursor& row) {
-            keys.push_back({row.text(0), row.text(1), row.text(2), row.text(3), row.text(4)});
-        });
+    session.forEachRow("select platform, project, githash, date, time from "
+                       "vendrik_history_run_facts where platform = ?1 and project = ?2 and "
+                       "branch = ?3 and gate = 'passed' order by date desc, time desc, githash",
+                       {platform, project, branch},
+                       [&](const SqlCursor& row) { keys.push_back(runKeyOf(row)); });
     return keys;
 }
 
@@ -49,12 +47,8 @@ std::vector<FileRow> loggedFiles(SqlSession& session, const RunKey& run,
         "select ?1 || '\\' || replace(file, '/', '\\') as filename, " + findingCountersSql() +
             " from vendrik_history_findings where platform = ?1 and project = ?2 and branch = "
             "?3 and last >= ?4 and first <= ?4 group by file order by filename",
-        {run.platform, run.project, branch, orderKey(run)}, [&](const SqlCursor& row) {
-            FileRow& file = files.emplace_back(FileRow{row.text(0), {}});
-            for (std::size_t column = 0; column < counterColumns.size(); ++column) {
-                file.counters[column] = row.number(1 + static_cast<int>(column));
-            }
-        });
+        {run.platform, run.project, branch, orderKey(run)},
+        [&](const SqlCursor& row) { files.push_back(fileRowOf(row)); });
     return files;
 }
 

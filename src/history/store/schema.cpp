@@ -64,7 +64,6 @@ const std::vector<Table>& historyTables() {
 
 const std::vector<Index>& historyIndexes() {
     static const std::vector<Index> indexes = {
-        {"vendrik_history_runs", "testresults", "platform, project, date, time, githash"},
         {"vendrik_history_findings_by_print", "vendrik_history_findings",
          "platform, project, branch, fingerprint"},
     };

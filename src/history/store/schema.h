@@ -38,7 +38,7 @@ const Table& resultsTable();
 /// spans (see finding_history.h).
 const std::vector<Table>& historyTables();
 
-/// The program's indexes: the runs of a platform and project, and a finding's spans.
+/// The program's indexes: a finding's spans by its fingerprint.
 const std::vector<Index>& historyIndexes();
 
 /// "create table if not exists NAME (column type, ..., key)" with each type as `typeOf`

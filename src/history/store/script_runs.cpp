@@ -38,20 +38,4 @@ std::vector<RunKey> runsPresent(SqlSession& session, const std::string& staged,
     return runs;
 }
 
-void addRunTotals(SqlSession& session, const std::string& staged) {
-    std::string sums;
-    std::string added = "files = t.files + excluded.files";
-    for (const std::string_view column : counterColumns) {
-        sums += ", sum(" + std::string(column) + ")";
-        added += ", " + std::string(column) + " = t." + std::string(column) + " + excluded." +
-                 std::string(column);
-    }
-    session.execute("insert into vendrik_history_run_totals as t select platform, project, "
-                    "githash, date, time, count(*)" +
-                    sums + " from " + staged +
-                    " where true group by platform, project, githash, date, time on conflict "
-                    "(platform, project, date, time, githash) do update set " +
-                    added);
-}
-
 } // namespace vendrik::history

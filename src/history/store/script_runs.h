@@ -20,7 +20,4 @@ void refuseCollisions(SqlSession& session, const std::string& staged, const std:
 std::vector<RunKey> runsPresent(SqlSession& session, const std::string& staged,
                                 const std::string& table);
 
-/// Adds the staged rows' file counts and counter sums to the run totals.
-void addRunTotals(SqlSession& session, const std::string& staged);
-
 } // namespace vendrik::history

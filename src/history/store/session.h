@@ -31,6 +31,12 @@ class SqlCursor {
     virtual std::int64_t number(int column) const = 0; ///< 0 for NULL or a text
 };
 
+/// The run in the columns of `row` from `first` on, as runKeyOf(SqlRow) reads it.
+RunKey runKeyOf(const SqlCursor& row, int first = 0);
+
+/// The file name in column 0 of `row` and its counters in the columns after it.
+FileRow fileRowOf(const SqlCursor& row);
+
 /// One connection that the store's shared statements run on, within the caller's
 /// transaction: SQLite's or PostgreSQL's. The statements are written in the SQL both take,
 /// with ?1, ?2, ... for the parameters; the temporary tables they make are named without a

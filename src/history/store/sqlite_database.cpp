@@ -31,11 +31,6 @@ void openDatabase(SqliteDatabase& db, const std::string& path, int flags, int bu
     sqlite3_busy_timeout(db.handle, busyMilliseconds);
 }
 
-RunKey runAt(const SqliteStatement& row, int first) {
-    return {row.text(first), row.text(first + 1), row.text(first + 2), row.text(first + 3),
-            row.text(first + 4)};
-}
-
 namespace {
 
 /// `sql` prepared with `values` bound to ?1, ?2, ...

@@ -91,9 +91,6 @@ void executeSqlite(const SqliteDatabase& db, const char* sql, const std::string&
 void openDatabase(SqliteDatabase& db, const std::string& path, int flags, int busyMilliseconds,
                   const std::string& name = {});
 
-/// The run whose platform, project, hash, date and time are the columns from `first` on.
-RunKey runAt(const SqliteStatement& row, int first);
-
 /// The statements of the findings' history on a SQLite connection.
 class SqliteSession : public SqlSession {
   public:

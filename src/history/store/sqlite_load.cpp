@@ -23,14 +23,12 @@ LoadResult loadScript(const std::string& path, const std::string& script, const 
     if (!result.runsPresent.empty()) {
         return result; // closing rolls back
     }
-    const bool totalsCurrent = runTotalsCurrent(db);
+    keepRunTotals(db);
     executeSqlite(db, "insert into main.testresults select * from temp.testresults",
                   "add the rows");
     result.rowsAdded = sqlite3_changes64(db.handle);
-    keepRunTotals(session, totalsCurrent);
     recordScriptRuns(session, "temp.testresults", branch);
     executeSqlite(db, "drop table temp.testresults", "finish the load");
-    createRunsIndex(db);
     executeSqlite(db, "commit", "commit the load");
     return result;
 }
@@ -42,6 +40,7 @@ LoadResult loadLog(const std::string& path, const LoggedRun& logged,
     executeSqlite(db, "begin immediate", "start a transaction");
     // The results table, empty, where the log comes first: the reading commands need it.
     executeSqlite(db, std::string(sqlSchemaStatement).c_str(), "create the results table");
+    keepRunTotals(db);
     LoadResult result;
     createFindingTables(db);
     SqliteSession session(db);

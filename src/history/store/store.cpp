@@ -34,6 +34,19 @@ RunKey runKeyOf(const SqlRow& row, std::size_t first) {
             row[first + 3].value_or(""), row[first + 4].value_or("")};
 }
 
+RunKey runKeyOf(const SqlCursor& row, int first) {
+    return {row.text(first), row.text(first + 1), row.text(first + 2), row.text(first + 3),
+            row.text(first + 4)};
+}
+
+FileRow fileRowOf(const SqlCursor& row) {
+    FileRow file{row.text(0), {}};
+    for (std::size_t column = 0; column < counterColumns.size(); ++column) {
+        file.counters[column] = row.number(1 + static_cast<int>(column));
+    }
+    return file;
+}
+
 std::vector<SqlRow> SqlSession::query(const std::string& sql, const std::vector<SqlValue>& values) {
     std::vector<SqlRow> rows;
     forEachRow(sql, values, [&](const SqlCursor& cursor) {
