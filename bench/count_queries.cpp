@@ -3,12 +3,14 @@
 //   count_queries COMMAND [ARGUMENTS...]      (as for vendrik-history)
 
 #include "history/history_main.h"
-#include "history/store/sqlite_database.h"
+#include "history/store/store.h"
 
 #include <iostream>
 
 int main(int argc, char* argv[]) {
+    std::size_t queries = 0;
+    vendrik::history::listenToQueries([&] { ++queries; });
     const int status = vendrik::history::runHistoryMain(argc, argv, std::cout, std::cerr);
-    std::cerr << "queries: " << vendrik::history::queriesRun() << '\n';
+    std::cerr << "queries: " << queries << '\n';
     return status;
 }

@@ -229,7 +229,7 @@ PgRows PgConnection::run(const std::string& sql,
     }
     constexpr Oid textType = 25;
     const std::vector<Oid> types(values.size(), textType);
-    countQuery();
+    queryMade();
     PgRows rows(PQexecParams(connection_.get(), sql.c_str(), static_cast<int>(values.size()),
                              typedAsText ? types.data() : nullptr, values.data(), nullptr, nullptr,
                              0));

@@ -14,7 +14,7 @@ void SqliteDatabase::fail(const std::string& doing) const {
 }
 
 void executeSqlite(const SqliteDatabase& db, const char* sql, const std::string& doing) {
-    countQuery();
+    queryMade();
     if (sqlite3_exec(db.handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
         db.fail(doing);
     }

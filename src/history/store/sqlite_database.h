@@ -59,7 +59,7 @@ class SqliteStatement {
     /// True for a row, false at the end.
     bool step() {
         if (sqlite3_stmt_busy(statement_) == 0) {
-            countQuery(); // a new execution
+            queryMade(); // a new execution
         }
         const int result = sqlite3_step(statement_);
         if (result != SQLITE_ROW && result != SQLITE_DONE) {

@@ -9,15 +9,17 @@
 namespace vendrik::history {
 
 namespace {
-std::size_t queries = 0;
+std::function<void()> queryListener;
 } // namespace
 
-std::size_t queriesRun() {
-    return queries;
+void listenToQueries(std::function<void()> listener) {
+    queryListener = std::move(listener);
 }
 
-void countQuery() {
-    ++queries;
+void queryMade() {
+    if (queryListener) {
+        queryListener();
+    }
 }
 
 std::string counterList(bool summed) {

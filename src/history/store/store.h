@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -76,11 +77,14 @@ struct StoreError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// The number of queries that this process made on its stores, SQLite's or PostgreSQL's:
-/// each execution of a statement counts once. A converter script's own statements, run in
-/// SQLite to check them, do not count.
-std::size_t queriesRun();
-void countQuery();
+/// Has `listener` called for each query that this process makes on its stores from now on,
+/// SQLite's or PostgreSQL's: once per execution of a statement. A converter script's own
+/// statements, run in SQLite to check them, are not queries on a store. For the tests and the
+/// bench, which count them; an empty listener stops it.
+void listenToQueries(std::function<void()> listener);
+
+/// Tells the listener of a query made (see listenToQueries).
+void queryMade();
 
 /// "sum(all_errors), sum(misra_0), ..." or "all_errors, misra_0, ...".
 std::string counterList(bool summed);
