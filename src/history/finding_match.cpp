@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <set>
 #include <tuple>
 
 namespace vendrik::history {
@@ -68,10 +70,118 @@ std::vector<std::size_t> nearestPairs(const std::vector<std::int64_t>& fewer,
     return chosen;
 }
 
-} // namespace
+/// The findings of base and head matched within their files; see matchFindings.
+FindingMatch matchInFiles(const std::vector<TrackedFinding>& base,
+                          const std::vector<TrackedFinding>& head);
 
-FindingMatch matchFindings(const std::vector<TrackedFinding>& base,
-                           const std::vector<TrackedFinding>& head) {
+/// The indexes of `indexes` by their findings' file.
+std::map<std::string, std::vector<std::size_t>> byFile(const std::vector<TrackedFinding>& findings,
+                                                       const std::vector<std::size_t>& indexes) {
+    std::map<std::string, std::vector<std::size_t>> files;
+    for (const std::size_t index : indexes) {
+        files[findings[index].file].push_back(index);
+    }
+    return files;
+}
+
+/// The findings at `indexes` with no file, so that they match by number and text alone.
+std::vector<TrackedFinding> withoutFile(const std::vector<TrackedFinding>& findings,
+                                        const std::vector<std::size_t>& indexes) {
+    std::vector<TrackedFinding> found;
+    for (const std::size_t index : indexes) {
+        found.push_back(findings[index]);
+        found.back().file.clear();
+    }
+    return found;
+}
+
+/// Below this many findings a file is only taken as moved to a file of its own name: one or
+/// two findings alike are as likely a fix beside a new finding.
+constexpr std::size_t fewestToRename = 3;
+
+std::string_view baseName(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+/// Finds the files moved between base and head among the unmatched findings of `match`, and
+/// moves their pairs into kept.
+void matchMovedFiles(const std::vector<TrackedFinding>& base,
+                     const std::vector<TrackedFinding>& head, FindingMatch& match) {
+    std::set<std::string> baseFiles;
+    std::set<std::string> headFiles;
+    for (const auto& [b, h] : match.kept) {
+        baseFiles.insert(base[b].file);
+        headFiles.insert(head[h].file);
+    }
+    auto left = byFile(base, match.fixed);
+    auto arrived = byFile(head, match.added);
+    std::erase_if(left, [&](const auto& file) { return baseFiles.count(file.first) != 0; });
+    std::erase_if(arrived, [&](const auto& file) { return headFiles.count(file.first) != 0; });
+    if (left.empty() || arrived.empty()) {
+        return;
+    }
+    // Candidates share a message number and text; each is scored by its pairs.
+    std::map<std::pair<std::int64_t, std::string>, std::set<std::string>> arrivedBy;
+    for (const auto& [file, indexes] : arrived) {
+        for (const std::size_t index : indexes) {
+            arrivedBy[{head[index].number, head[index].text}].insert(file);
+        }
+    }
+    struct Move {
+        std::size_t pairs;
+        std::string from;
+        std::string to;
+        FindingMatch inner;
+    };
+    std::vector<Move> moves;
+    for (const auto& [from, fromIndexes] : left) {
+        std::set<std::string> candidates;
+        for (const std::size_t index : fromIndexes) {
+            const auto found = arrivedBy.find({base[index].number, base[index].text});
+            if (found != arrivedBy.end()) {
+                candidates.insert(found->second.begin(), found->second.end());
+            }
+        }
+        for (const std::string& to : candidates) {
+            const std::vector<std::size_t>& toIndexes = arrived.at(to);
+            FindingMatch inner =
+                matchInFiles(withoutFile(base, fromIndexes), withoutFile(head, toIndexes));
+            const std::size_t larger = std::max(fromIndexes.size(), toIndexes.size());
+            if (inner.kept.size() * 5 >= larger * 4 &&
+                (larger >= fewestToRename || baseName(from) == baseName(to))) {
+                moves.push_back({inner.kept.size(), from, to, std::move(inner)});
+            }
+        }
+    }
+    std::stable_sort(moves.begin(), moves.end(),
+                     [](const Move& a, const Move& b) { return a.pairs > b.pairs; });
+    std::set<std::string> fromTaken;
+    std::set<std::string> toTaken;
+    std::set<std::size_t> baseKept;
+    std::set<std::size_t> headKept;
+    for (const Move& move : moves) {
+        if (fromTaken.count(move.from) != 0 || toTaken.count(move.to) != 0) {
+            continue;
+        }
+        fromTaken.insert(move.from);
+        toTaken.insert(move.to);
+        match.movedFiles.emplace_back(move.from, move.to);
+        const std::vector<std::size_t>& fromIndexes = left.at(move.from);
+        const std::vector<std::size_t>& toIndexes = arrived.at(move.to);
+        for (const auto& [b, h] : move.inner.kept) {
+            match.kept.emplace_back(fromIndexes[b], toIndexes[h]);
+            baseKept.insert(fromIndexes[b]);
+            headKept.insert(toIndexes[h]);
+        }
+    }
+    std::erase_if(match.fixed, [&](std::size_t index) { return baseKept.count(index) != 0; });
+    std::erase_if(match.added, [&](std::size_t index) { return headKept.count(index) != 0; });
+    std::sort(match.movedFiles.begin(), match.movedFiles.end());
+}
+
+FindingMatch matchInFiles(const std::vector<TrackedFinding>& base,
+                          const std::vector<TrackedFinding>& head) {
     const std::vector<std::size_t> baseOrder = sortedIndexes(base);
     const std::vector<std::size_t> headOrder = sortedIndexes(head);
     FindingMatch match;
@@ -125,6 +235,25 @@ FindingMatch matchFindings(const std::vector<TrackedFinding>& base,
     std::sort(match.added.begin(), match.added.end());
     std::sort(match.fixed.begin(), match.fixed.end());
     return match;
+}
+
+} // namespace
+
+FindingMatch matchFindings(const std::vector<TrackedFinding>& base,
+                           const std::vector<TrackedFinding>& head) {
+    FindingMatch match = matchInFiles(base, head);
+    matchMovedFiles(base, head, match);
+    return match;
+}
+
+void inheritOrigins(const std::vector<TrackedFinding>& base, std::vector<TrackedFinding>& head,
+                    const std::string& run) {
+    for (TrackedFinding& finding : head) {
+        finding.origin = finding.fingerprint + "@" + run;
+    }
+    for (const auto& [b, h] : matchFindings(base, head).kept) {
+        head[h].origin = base[b].origin;
+    }
 }
 
 bool findingUpdated(const TrackedFinding& base, const TrackedFinding& head) {

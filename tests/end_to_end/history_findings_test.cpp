@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <map>
+
 namespace vendrik::test_support {
 namespace {
 
@@ -207,6 +209,39 @@ TEST_P(HistoryFindings, KeepsProjectsAndBranchesApart) {
     EXPECT_EQ(log["runs"][0]["results"].size(), 5u);
     EXPECT_FALSE(log["runs"][0]["results"][0].contains("baselineState"));
     EXPECT_EQ(db.gateJson({"--branch=feature/x"})["new"], nullptr);
+}
+
+// A file moved to another folder, with one of its findings fixed on the way: its findings
+// are moved, not new and fixed, and the SARIF comparison calls them unchanged.
+TEST_P(HistoryFindings, FollowsAFileMovedToAnotherFolder) {
+    FindingsHistory db(GetParam());
+    std::string before;
+    std::string after;
+    for (int at = 0; at < 5; ++at) {
+        const std::string text = "Finding " + std::to_string(at);
+        before += reportLine("Drivers\\can.c", 10 + 10 * at, 3, 2000 + at, text);
+        if (at != 2) {
+            after += reportLine("Hal\\can_bus.c", 12 + 10 * at, 3, 2000 + at, text);
+        }
+    }
+    db.add("aaa111", before + reportLine("b.c", 5, 5, 2982, "Redundant"), "2026.12.01");
+    db.add("bbb222", after + reportLine("b.c", 5, 5, 2982, "Redundant"), "2026.12.02");
+    const json compared = json::parse(db.run("compare", {"--format=json"}).console);
+    EXPECT_EQ(places(compared["new"]), Places{});
+    EXPECT_EQ(places(compared["fixed"]), Places{"Src/Src_NV/Drivers/can.c:30 2002"});
+    EXPECT_EQ(compared["moved"], json::parse(R"([{"from": "Src/Src_NV/Drivers/can.c",
+        "to": "Src/Src_NV/Hal/can_bus.c", "findings": 4}])"));
+    const ProgramResult text = db.run("compare");
+    EXPECT_NE(text.console.find("Moved files: 1\n  Src/Src_NV/Drivers/can.c -> "
+                                "Src/Src_NV/Hal/can_bus.c (4 findings moved)\n"),
+              std::string::npos)
+        << text.console;
+    const json log = json::parse(db.run("compare", {"--format=sarif"}).console);
+    std::map<std::string, int> states;
+    for (const json& result : log["runs"][0]["results"]) {
+        ++states[result["baselineState"].get<std::string>()];
+    }
+    EXPECT_EQ(states, (std::map<std::string, int>{{"absent", 1}, {"unchanged", 5}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HistoryFindings, ::testing::ValuesIn(historyBackends()),

@@ -68,8 +68,11 @@ void writeBaselineLog(std::ostream& out, const Comparison& comparison) {
     }
     std::vector<const char*> states(changes.head.size(), "new");
     for (const auto& [base, head] : changes.match.kept) {
+        // A finding whose file moved is the same finding, where it now is.
+        const TrackedFinding& before = changes.base[base];
+        const TrackedFinding& now = changes.head[head];
         states[head] =
-            findingUpdated(changes.base[base], changes.head[head]) ? "updated" : "unchanged";
+            !findingMoved(before, now) && findingUpdated(before, now) ? "updated" : "unchanged";
     }
     json results = json::array();
     for (std::size_t index = 0; index < changes.head.size(); ++index) {

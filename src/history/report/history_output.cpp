@@ -163,7 +163,17 @@ void printList(std::ostream& out, const std::string& title, const std::vector<st
     }
 }
 
-/// The new and the fixed findings, or a line saying why they are not known.
+/// The number of kept findings of base's file `from` that moved with it.
+std::size_t movedCount(const FindingChanges& changes, const std::string& from) {
+    return static_cast<std::size_t>(
+        std::count_if(changes.match.kept.begin(), changes.match.kept.end(), [&](const auto& pair) {
+            return changes.base[pair.first].file == from &&
+                   findingMoved(changes.base[pair.first], changes.head[pair.second]);
+        }));
+}
+
+/// The new and the fixed findings, and the files moved, or a line saying why they are not
+/// known.
 void printFindingChanges(std::ostream& out, const Comparison& comparison, Format format) {
     if (!comparison.findings) {
         out << "\nNew and fixed findings: not known (load both runs' SARIF logs)\n";
@@ -176,6 +186,14 @@ void printFindingChanges(std::ostream& out, const Comparison& comparison, Format
             lines.push_back(findingText((added ? changes.head : changes.base)[index], format));
         }
         printList(out, added ? "New findings" : "Fixed findings", lines, format);
+    }
+    if (!changes.match.movedFiles.empty()) {
+        std::vector<std::string> lines;
+        for (const auto& [from, to] : changes.match.movedFiles) {
+            lines.push_back(shown(from, format) + " -> " + shown(to, format) + " (" +
+                            std::to_string(movedCount(changes, from)) + " findings moved)");
+        }
+        printList(out, "Moved files", lines, format);
     }
 }
 
@@ -218,6 +236,14 @@ void addFindingsJson(nlohmann::json& document, const Comparison& comparison) {
     }
     for (const std::size_t index : changes.match.fixed) {
         document["fixed"].push_back(findingJson(changes.base[index]));
+    }
+    if (!changes.match.movedFiles.empty()) {
+        document["moved"] = nlohmann::json::array();
+        for (const auto& [from, to] : changes.match.movedFiles) {
+            document["moved"].push_back({{"from", utf8Text(from)},
+                                         {"to", utf8Text(to)},
+                                         {"findings", movedCount(changes, from)}});
+        }
     }
 }
 

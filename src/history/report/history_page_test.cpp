@@ -212,11 +212,11 @@ TEST(HistoryPage, ListsTheNewestRunsNewFindings) {
     FakeStore store;
     store.add({"P", "Q", "h1", "2026.12.01", "02:00:00"}, {test_support::fileRow("a.c", 1)});
     store.add({"P", "Q", "h2", "2026.12.02", "02:00:00"}, {test_support::fileRow("a.c", 150)});
-    const TrackedFinding gone = {"f", "Src/a.c", 1, 2000, 3, false, "</svg> ]]> \"x\"", ""};
+    const TrackedFinding gone = {"f", "Src/a.c", 1, 2000, 3, false, "</svg> ]]> \"x\"", "", ""};
     store.findings_["h1"] = {gone};
     for (int line = 1; line <= 150; ++line) {
         store.findings_["h2"].push_back(
-            {"f" + std::to_string(line), "Src/a.c", line, 2001, 9, false, "<script>y", ""});
+            {"f" + std::to_string(line), "Src/a.c", line, 2001, 9, false, "<script>y", "", ""});
     }
     const std::string page = pageOf(store);
     EXPECT_NE(page.find("New findings in the newest run: 150</h4>"), std::string::npos);
@@ -242,7 +242,7 @@ TEST(HistoryPage, EscapesEveryNameFromTheDatabase) {
                    std::string("2026.12.0") + hash[3], "02:00:00"},
                   {test_support::fileRow("<i>x.c" + hostile, hash[3] == '1' ? 3 : 30)});
         store.findings_[hash + hostile] = {
-            {"f", "<i>x.c" + hostile, 1, 2000, 9, false, "text" + hostile, ""}};
+            {"f", "<i>x.c" + hostile, 1, 2000, 9, false, "text" + hostile, "", ""}};
     }
     store.findings_["<b>2" + hostile][0].text = "new" + hostile;
     const std::string page = pageOf(store);

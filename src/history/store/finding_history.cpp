@@ -1,5 +1,6 @@
 #include "history/store/finding_history.h"
 
+#include "history/finding_match.h"
 #include "output/json_text.h"
 
 #include <charconv>
@@ -229,6 +230,49 @@ void recordLoggedFacts(SqlSession& session, const RunKey& key, const std::string
                     {key.platform, key.project, key.githash, key.date, key.time, branch});
 }
 
+/// The run `key` came in before the logged run `after` of its series, whose findings were
+/// named from the run before (`stored`, as they were before this run's spans joined theirs):
+/// they are named anew from this run, as they would have been had the runs come in order,
+/// and so are their later spans.
+void renameOriginsAfter(SqlSession& session, const RunKey& key, const std::string& branch,
+                        const std::string& after, const std::vector<TrackedFinding>& stored) {
+    const std::vector<TrackedFinding> run =
+        findingsAt(session, key.platform, key.project, branch, orderKey(key));
+    std::vector<TrackedFinding> next = stored;
+    inheritOrigins(run, next, after);
+    std::vector<std::pair<std::string, std::string>> renamed;
+    for (std::size_t at = 0; at < next.size(); ++at) {
+        if (next[at].origin != stored[at].origin) {
+            renamed.emplace_back(stored[at].origin, next[at].origin);
+        }
+    }
+    if (renamed.empty()) {
+        return;
+    }
+    // Typed as the column is, in either dialect.
+    session.execute("create temp table renamed as select origin as old, origin as new from "
+                    "vendrik_history_findings where 1 = 0");
+    constexpr std::size_t perStatement = 400;
+    for (std::size_t first = 0; first < renamed.size(); first += perStatement) {
+        std::string rows;
+        std::vector<SqlValue> values;
+        for (std::size_t at = first; at < std::min(renamed.size(), first + perStatement); ++at) {
+            rows += std::string(rows.empty() ? "" : ", ") + "(?" +
+                    std::to_string(values.size() + 1) + ", ?" + std::to_string(values.size() + 2) +
+                    ")";
+            values.emplace_back(renamed[at].first);
+            values.emplace_back(renamed[at].second);
+        }
+        session.execute("insert into renamed values " + rows, values);
+    }
+    // All at once, so that names that swap do not meet.
+    inRun(session,
+          "update vendrik_history_findings as f set origin = r.new from renamed r where " +
+              std::string(inSeries) + " and f.origin = r.old and f.last >= ?5",
+          key, branch, after);
+    session.execute("drop table renamed");
+}
+
 /// The run is the newest of its series: the open spans of the findings it lacks end at the
 /// run before it, and its findings that no span holds open start one. The others stay as
 /// they are, so a night writes only what changed.
@@ -284,7 +328,8 @@ void insertBefore(SqlSession& session, const RunKey& key, const std::string& bra
               "insert into vendrik_history_findings select f.platform, f.project, f.branch, "
               "cast(?6 as text), "
               "c.last, f.fingerprint, f.file, f.line, f.number, f.priority, f.his, f.text, "
-              "f.reference from vendrik_history_findings f join (select last, fingerprint from "
+              "f.reference, f.origin from vendrik_history_findings f join (select last, "
+              "fingerprint from "
               "cut) c using (fingerprint) "
               "where " +
                   series + " and f.last = ?5",
@@ -311,8 +356,9 @@ void insertBefore(SqlSession& session, const RunKey& key, const std::string& bra
               series + " and f.last = ?5 and f.fingerprint = s.fingerprint and s.before",
           key, branch, before);
     inRun(session,
-          "update vendrik_history_findings as f set first = ?4 from staged s where " + series +
-              " and f.last = s.after and f.fingerprint = s.fingerprint and not s.before",
+          "update vendrik_history_findings as f set first = ?4, origin = s.origin from staged s "
+          "where " +
+              series + " and f.last = s.after and f.fingerprint = s.fingerprint and not s.before",
           key, branch);
     inRun(session,
           "insert into vendrik_history_findings select cast(?1 as text), cast(?2 as text), "
@@ -330,6 +376,30 @@ std::string findingCountersSql() {
                     " then 1 else 0 end), 0)";
     }
     return counters + ", coalesce(sum(his), 0)";
+}
+
+void addOrigins(SqlSession& session, bool missing, const std::string& typed) {
+    if (missing) {
+        session.execute("alter table vendrik_history_findings add column origin " + typed);
+        session.execute("update vendrik_history_findings set origin = " +
+                        std::string(earlierOrigin));
+    }
+}
+
+std::vector<TrackedFinding> findingsAt(SqlSession& session, const std::string& platform,
+                                       const std::string& project, const std::string& branch,
+                                       const std::string& order, bool origins) {
+    std::vector<TrackedFinding> found;
+    session.forEachRow(
+        "select fingerprint, file, line, number, priority, his, text, reference, " +
+            std::string(origins ? "origin" : earlierOrigin) +
+            " from vendrik_history_findings where platform = ?1 and project = ?2 and branch = "
+            "?3 and last >= ?4 and first <= ?4",
+        {platform, project, branch, order}, [&](const SqlCursor& row) {
+            found.push_back({row.text(0), row.text(1), row.number(2), row.number(3), row.number(4),
+                             row.number(5) != 0, row.text(6), row.text(7), row.text(8)});
+        });
+    return found;
 }
 
 std::string orderKey(const RunKey& run) {
@@ -364,14 +434,22 @@ bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::str
     if (const CountsByRun script = scriptCountsOf(session, key); !script.empty()) {
         refuseDisagreement(script, logCountsOf(logged), "the log");
     }
-    session.stageFindings(logged.findings);
-    recordLoggedFacts(session, key, branch);
     const std::string before = neighbour(session, key, branch, true);
     const std::string after = neighbour(session, key, branch, false);
+    // Each finding named as the one it is of the run before, or anew.
+    std::vector<TrackedFinding> findings = logged.findings;
+    inheritOrigins(before.empty() ? std::vector<TrackedFinding>()
+                                  : findingsAt(session, key.platform, key.project, branch, before),
+                   findings, orderKey(key));
+    session.stageFindings(findings);
+    recordLoggedFacts(session, key, branch);
     if (after.empty()) {
         appendNewest(session, key, branch, before);
     } else {
+        const std::vector<TrackedFinding> next =
+            findingsAt(session, key.platform, key.project, branch, after);
         insertBefore(session, key, branch, before, after);
+        renameOriginsAfter(session, key, branch, after, next);
     }
     session.execute("drop table staged");
     return true;

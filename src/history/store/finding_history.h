@@ -16,15 +16,31 @@ namespace vendrik::history {
 // - vendrik_history_findings: each finding of a series (platform, project, branch) once per
 //   span of consecutive logged runs it is present in, the runs named by their order key
 //   (see orderKey). A finding that changes in any way (its line, say) starts a new span.
+//   Its origin names it across its spans (see TrackedFinding); a table kept by an earlier
+//   version gets the column, each span then named by its fingerprint and first run.
 
 /// The stored columns of a finding, in table order.
 inline constexpr const char* findingColumns =
-    "fingerprint, file, line, number, priority, his, text, reference";
+    "fingerprint, file, line, number, priority, his, text, reference, origin";
 
 /// The twelve counters, in column order, of the findings of a group (all_errors the number
 /// of findings; an HIS finding counts in his alone, any other under its priority), as SQL
 /// over the columns priority and his: the one statement of the counting rule in SQL.
 std::string findingCountersSql();
+
+/// The origin of a span in a table that an earlier version made: its fingerprint and first
+/// run.
+inline constexpr const char* earlierOrigin = "fingerprint || '@' || first";
+
+/// The findings of a series (platform, project, branch) in its run of order key `order`, in
+/// no order; with `origins` false (a table without them), named as addOrigins names them.
+std::vector<TrackedFinding> findingsAt(SqlSession& session, const std::string& platform,
+                                       const std::string& project, const std::string& branch,
+                                       const std::string& order, bool origins = true);
+
+/// Adds the findings' origin column to a table of findings that an earlier version made
+/// (`typed`, the column's type in the dialect), when `missing`.
+void addOrigins(SqlSession& session, bool missing, const std::string& typed);
 
 /// "date time githash": the runs of a series sort by it as by date, time, then hash.
 std::string orderKey(const RunKey& run);

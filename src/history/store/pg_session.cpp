@@ -1,5 +1,6 @@
 #include "history/store/pg_session.h"
 
+#include "history/store/finding_history.h"
 #include "history/store/run_totals.h"
 #include "history/store/schema.h"
 
@@ -101,15 +102,16 @@ void PgSession::stageFindings(const std::vector<TrackedFinding>& findings) {
     const std::string text = textColumn;
     connection_.run("create temp table staged (fingerprint " + text + " unique, file " + text +
                         ", line bigint, number bigint, priority bigint, his bigint, text " + text +
-                        ", reference " + text + ", before boolean, after " + text + ")",
+                        ", reference " + text + ", origin " + text + ", before boolean, after " +
+                        text + ")",
                     "stage the findings");
     const auto number = [](auto field) {
         return [field](const TrackedFinding& finding) { return std::to_string(field(finding)); };
     };
     connection_.run(
-        "insert into staged (fingerprint, file, line, number, priority, his, text, reference) "
-        "select * from unnest($1::text[], $2::text[], $3::bigint[], $4::bigint[], "
-        "$5::bigint[], $6::bigint[], $7::text[], $8::text[])",
+        "insert into staged (fingerprint, file, line, number, priority, his, text, reference, "
+        "origin) select * from unnest($1::text[], $2::text[], $3::bigint[], $4::bigint[], "
+        "$5::bigint[], $6::bigint[], $7::text[], $8::text[], $9::text[])",
         {arrayOf(findings, [](const TrackedFinding& f) { return f.fingerprint; }),
          arrayOf(findings, [](const TrackedFinding& f) { return f.file; }),
          arrayOf(findings, number([](const TrackedFinding& f) { return f.line; })),
@@ -117,7 +119,8 @@ void PgSession::stageFindings(const std::vector<TrackedFinding>& findings) {
          arrayOf(findings, number([](const TrackedFinding& f) { return f.priority; })),
          arrayOf(findings, number([](const TrackedFinding& f) { return f.his ? 1 : 0; })),
          arrayOf(findings, [](const TrackedFinding& f) { return f.text; }),
-         arrayOf(findings, [](const TrackedFinding& f) { return f.reference; })},
+         arrayOf(findings, [](const TrackedFinding& f) { return f.reference; }),
+         arrayOf(findings, [](const TrackedFinding& f) { return f.origin; })},
         "stage the findings");
 }
 
@@ -168,11 +171,13 @@ StoreShape pgShape(PgConnection& connection) {
         "tablename = 'vendrik_history_run_totals'), (select count(*) from pg_trigger where "
         "tgrelid = to_regclass('testresults') and tgname = any($1::text[])), (select count(*) "
         "from pg_tables where schemaname = current_schema() and tablename in "
-        "('vendrik_history_run_facts', 'vendrik_history_findings'))",
+        "('vendrik_history_run_facts', 'vendrik_history_findings')), (select count(*) from "
+        "information_schema.columns where table_schema = current_schema() and table_name = "
+        "'vendrik_history_findings' and column_name = 'origin')",
         {arrayLiteral(triggers)}, "read the schema");
     return {found.number(0, 0) == 1 &&
                 found.number(0, 1) == static_cast<std::int64_t>(triggers.size()),
-            found.number(0, 2) == 2};
+            found.number(0, 2) == 2, found.number(0, 3) == 1};
 }
 
 bool hasResultsTable(PgConnection& connection) {
@@ -197,7 +202,8 @@ bool hasPgTables(PgConnection& connection) {
                  "tablename = any($1::text[])",
                  {arrayLiteral(names)}, "read the schema")
             .number(0, 0) == static_cast<std::int64_t>(names.size());
-    return tables && pgShape(connection).totalsKept;
+    const StoreShape shape = pgShape(connection);
+    return tables && shape.totalsKept && shape.origins;
 }
 
 } // namespace
@@ -215,6 +221,8 @@ void createPgTables(PgConnection& connection) {
     for (const Index& index : historyIndexes()) {
         connection.run(createIndexSql(index), "create the tables");
     }
+    PgSession session(connection);
+    addOrigins(session, !pgShape(connection).origins, textColumn);
     if (!pgShape(connection).totalsKept) { // new, or kept by an earlier version: summed anew
         connection.run(keepTotalsFunction(), "create the tables");
         for (const auto& [name, event] : totalsTriggers) {

@@ -18,7 +18,7 @@ std::vector<RunKey> passedRuns(SqlSession& session, const std::string& platform,
 }
 
 std::optional<std::vector<TrackedFinding>> storedFindings(SqlSession& session, const RunKey& run,
-                                                          const std::string& branch) {
+                                                          const std::string& branch, bool origins) {
     if (session
             .query("select 1 from vendrik_history_run_facts where platform = ?1 and project = "
                    "?2 and githash = ?3 and date = ?4 and time = ?5 and branch = ?6 and "
@@ -27,15 +27,8 @@ std::optional<std::vector<TrackedFinding>> storedFindings(SqlSession& session, c
             .empty()) {
         return std::nullopt;
     }
-    std::vector<TrackedFinding> found;
-    session.forEachRow(
-        "select " + std::string(findingColumns) +
-            " from vendrik_history_findings where platform = ?1 and project = ?2 and branch = "
-            "?3 and last >= ?4 and first <= ?4",
-        {run.platform, run.project, branch, orderKey(run)}, [&](const SqlCursor& row) {
-            found.push_back({row.text(0), row.text(1), row.number(2), row.number(3), row.number(4),
-                             row.number(5) != 0, row.text(6), row.text(7)});
-        });
+    std::vector<TrackedFinding> found =
+        findingsAt(session, run.platform, run.project, branch, orderKey(run), origins);
     sortFindings(found);
     return found;
 }

@@ -56,7 +56,8 @@ const std::vector<Table>& historyTables() {
                  {"priority", ColumnType::number},
                  {"his", ColumnType::number},
                  {"text", ColumnType::text},
-                 {"reference", ColumnType::text}}),
+                 {"reference", ColumnType::text},
+                 {"origin", ColumnType::text}}),
          "primary key (platform, project, branch, last, fingerprint)", true},
     };
     return tables;

@@ -61,7 +61,7 @@ class SqlSession {
                                std::vector<SqlValue>& values) const = 0;
 
     /// Makes the temporary table staged (fingerprint unique, file, line, number, priority,
-    /// his, text, reference, before, after) and fills it with `findings`; throws StoreError
+    /// his, text, reference, origin, before, after) and fills it with `findings`; throws StoreError
     /// "refused: two findings of the log share the fingerprint F" when two do.
     virtual void stageFindings(const std::vector<TrackedFinding>& findings) = 0;
 };

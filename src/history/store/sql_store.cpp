@@ -87,7 +87,7 @@ std::optional<std::vector<TrackedFinding>> SqlStore::findings(const RunKey& run,
     if (!shape_.findingTables) {
         return std::nullopt;
     }
-    return storedFindings(session(), run, branch);
+    return storedFindings(session(), run, branch, shape_.origins);
 }
 
 std::vector<std::vector<std::int64_t>>

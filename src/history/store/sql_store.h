@@ -9,6 +9,7 @@ namespace vendrik::history {
 struct StoreShape {
     bool totalsKept = false;    ///< the run totals, kept by the database (see run_totals.h)
     bool findingTables = false; ///< the runs' facts and the findings' spans
+    bool origins = false;       ///< the findings' origins (an earlier version's table has none)
 };
 
 /// The reading half of HistoryStore, one set of queries over a session for both backends. A

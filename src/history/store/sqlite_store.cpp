@@ -44,7 +44,9 @@ class SqliteStore : public SqlStore {
         if (!hasTable) {
             throw StoreError("the database " + path + " has no table testresults");
         }
-        startReading(session_, {runTotalsKept(db_), hasFindingTables(db_)});
+        const bool findingTables = hasFindingTables(db_);
+        startReading(session_,
+                     {runTotalsKept(db_), findingTables, findingTables && hasOrigins(db_)});
     }
 
     bool isStoredIn(const std::string& path) const override { return namesOneFile(path, path_); }

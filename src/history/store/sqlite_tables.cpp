@@ -70,6 +70,16 @@ void createFindingTables(const SqliteDatabase& db) {
         sql += createIndexSql(index) + ";";
     }
     executeSqlite(db, sql.c_str(), "create the history's tables");
+    SqliteSession session(db);
+    addOrigins(session, !hasOrigins(db), "");
+}
+
+bool hasOrigins(const SqliteDatabase& db) {
+    SqliteStatement column(db,
+                           "select count(*) from pragma_table_info('vendrik_history_findings') "
+                           "where name = 'origin'",
+                           "read the schema");
+    return column.step() && column.number(0) == 1;
 }
 
 } // namespace vendrik::history

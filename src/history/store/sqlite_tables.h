@@ -18,7 +18,11 @@ void keepRunTotals(const SqliteDatabase& db);
 /// True when the database has the tables of facts and findings.
 bool hasFindingTables(const SqliteDatabase& db);
 
-/// Creates the tables of facts and findings and their indexes when missing.
+/// True when the table of findings has their origins (see finding_history.h).
+bool hasOrigins(const SqliteDatabase& db);
+
+/// Creates the tables of facts and findings and their indexes when missing, and the findings'
+/// origins in a table of an earlier version.
 void createFindingTables(const SqliteDatabase& db);
 
 } // namespace vendrik::history

@@ -54,6 +54,10 @@ struct TrackedFinding {
     bool his = false;
     std::string text;
     std::string reference;
+    /// The finding's identity in its series, as stores give it (a log has none): the
+    /// fingerprint and order key of the run it first appeared in, kept by the same finding in
+    /// later runs across line shifts and moves (see inheritOrigins).
+    std::string origin;
     friend bool operator==(const TrackedFinding&, const TrackedFinding&) = default;
 };
 
