@@ -5,6 +5,7 @@
 #include "history/report/history_page.h"
 #include "history/sarif_read.h"
 #include "history/store/store.h"
+#include "history/triage_commands.h"
 #include "output/output_file.h"
 
 #include <CLI/CLI.hpp>
@@ -36,6 +37,10 @@ struct Options {
     std::string output;
     std::vector<std::string> scripts;
     int busyMilliseconds = 5000;
+    DecisionInputs decisions;
+    std::string suppressed = "keep";
+    TriageOptions triage;
+    CLI::App* triageCommand = nullptr;
 };
 
 Format formatOf(const std::string& name) {
@@ -98,7 +103,10 @@ std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& optio
         }
         return alone;
     }
-    return compareStoredRuns(store, *base, head, store.files(head, branch), branch);
+    Comparison comparison =
+        compareStoredRuns(store, *base, head, store.files(head, branch), branch);
+    applyDecisions(store, options.decisions, branch, comparison);
+    return comparison;
 }
 
 /// Reads the whole file at `path` into `script`: "" when it was read to its end, else what
@@ -223,6 +231,7 @@ void addComparison(CLI::App& command, Options& options, std::vector<std::string>
     command.add_option("--head", options.head, "the head run (default: the newest)");
     command.add_option("--format", options.format, CLI::detail::join(formats, ", "))
         ->check(CLI::IsMember(formats));
+    addDecisionOptions(command, options.decisions);
 }
 
 void defineRuns(CLI::App& command, Options& options) {
@@ -234,6 +243,11 @@ void defineRuns(CLI::App& command, Options& options) {
 
 void defineCompare(CLI::App& command, Options& options) {
     addComparison(command, options, {"text", "markdown", "json", "sarif"});
+    command
+        .add_option("--suppressed", options.suppressed,
+                    "keep (the default: with SARIF suppressions) or omit the findings that "
+                    "decisions suppress, in a SARIF log")
+        ->check(CLI::IsMember({"keep", "omit"}));
 }
 
 void defineGate(CLI::App& command, Options& options) {
@@ -255,6 +269,19 @@ void defineGate(CLI::App& command, Options& options) {
                        "fail when head's total all_errors grew by more than this");
     command.add_flag("--record", options.record,
                      "store the outcome for head, for --base=last-passing");
+    command.add_flag("--count-suppressed", options.newLimits.countSuppressed,
+                     "count the new findings that decisions suppress in the limits too");
+}
+
+void defineTriageCommand(CLI::App& command, Options& options) {
+    options.triageCommand = &command;
+    defineTriage(command, options.triage,
+                 [&](CLI::App& subcommand) { addDatabase(subcommand, options); });
+}
+
+int runTriageCommand(HistoryStore& store, const Options& options, std::ostream& out,
+                     std::ostream&) {
+    return runTriage(*options.triageCommand, store, options.triage, out);
 }
 
 void definePage(CLI::App& command, Options& options) {
@@ -290,9 +317,12 @@ int gateOn(HistoryStore& store, const Comparison& comparison, const Options& opt
                          comparison.base.githash + " (" + stampOf(comparison.base) + ") and " +
                          comparison.head.githash + " (" + stampOf(comparison.head) + ")");
     }
-    GateResult result = evaluateGate(comparison, watched, limits);
+    // What decisions suppress neither grows a file nor counts towards a limit.
+    const Comparison judged =
+        options.newLimits.countSuppressed ? comparison : withoutSuppressed(comparison);
+    GateResult result = evaluateGate(judged, watched, limits);
     if (comparison.hasBase) {
-        applyNewFindingLimits(comparison, options.newLimits, result);
+        applyNewFindingLimits(judged, options.newLimits, result);
     }
     printGate(out, comparison, result, watched, formatOf(options.format));
     if (options.record) {
@@ -324,7 +354,7 @@ int compareOrGate(HistoryStore& store, const Options& options, bool gate,
         return gateOn(store, *comparison, options, watched, out);
     }
     if (sarif) {
-        writeBaselineLog(out, *comparison);
+        writeBaselineLog(out, *comparison, options.suppressed == "omit");
     } else {
         printComparison(out, *comparison, format);
     }
@@ -369,7 +399,7 @@ struct Command {
     int (*run)(HistoryStore& store, const Options& options, std::ostream& out, std::ostream& err);
 };
 
-constexpr std::array<Command, 5> commands = {{
+constexpr std::array<Command, 6> commands = {{
     {"runs", "list the runs, newest first", defineRuns, StoreAccess::read, runRuns},
     {"compare", "compare two runs file by file", defineCompare, StoreAccess::read, runCompare},
     {"gate", "fail (status 1) when a watched count of any file grew or a limit is passed",
@@ -377,6 +407,8 @@ constexpr std::array<Command, 5> commands = {{
     {"page", "write the history as one HTML page", definePage, StoreAccess::read, runPage},
     {"load", "load converter SQL scripts and SARIF logs into the database", defineLoad,
      StoreAccess::write, loadScripts},
+    {"triage", "record and show decisions on findings", defineTriageCommand, StoreAccess::read,
+     runTriageCommand},
 }};
 
 } // namespace

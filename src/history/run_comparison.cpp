@@ -85,6 +85,43 @@ std::optional<std::size_t> columnIndex(std::string_view name) {
     return static_cast<std::size_t>(found - comparedColumns.begin());
 }
 
+Comparison withoutSuppressed(Comparison comparison) {
+    if (!comparison.findings) {
+        return comparison;
+    }
+    const FindingChanges& changes = *comparison.findings;
+    std::map<std::string, FileChange*> byName;
+    for (FileChange& file : comparison.files) {
+        byName[file.filename] = &file;
+    }
+    for (const std::size_t index : changes.match.added) {
+        if (!changes.suppressed(index)) {
+            continue;
+        }
+        const TrackedFinding& finding = changes.head[index];
+        Counters counters{};
+        counters[0] = 1;
+        if (const std::size_t column =
+                counterColumnOf(static_cast<std::uint64_t>(finding.priority), finding.his);
+            column != 0) {
+            counters[column] = 1;
+        }
+        const Values taken = valuesOf(counters);
+        // The file as the converter's script names it: the platform, "\" and its path.
+        std::string name = comparison.head.platform + "\\" + finding.file;
+        std::replace(name.begin() + static_cast<std::ptrdiff_t>(comparison.head.platform.size()),
+                     name.end(), '/', '\\');
+        const auto file = byName.find(name);
+        for (std::size_t column = 0; column < taken.size(); ++column) {
+            comparison.headTotal[column] -= taken[column];
+            if (file != byName.end() && file->second->head) {
+                (*file->second->head)[column] -= taken[column];
+            }
+        }
+    }
+    return comparison;
+}
+
 GateResult evaluateGate(const Comparison& comparison, const std::vector<std::size_t>& watched,
                         const std::vector<std::pair<std::size_t, std::int64_t>>& limits) {
     GateResult result;
@@ -111,10 +148,14 @@ GateResult evaluateGate(const Comparison& comparison, const std::vector<std::siz
     return result;
 }
 
-std::array<std::int64_t, newKinds.size()> newCounts(const Comparison& comparison) {
+std::array<std::int64_t, newKinds.size()> newCounts(const Comparison& comparison,
+                                                    bool countSuppressed) {
     std::array<std::int64_t, newKinds.size()> counts{};
     const FindingChanges& changes = *comparison.findings;
     for (const std::size_t index : changes.match.added) {
+        if (!countSuppressed && changes.suppressed(index)) {
+            continue;
+        }
         const TrackedFinding& finding = changes.head[index];
         ++counts[0];
         ++counts[finding.his ? 4
@@ -142,7 +183,7 @@ void applyNewFindingLimits(const Comparison& comparison, const NewFindingLimits&
     if (!comparison.findings) {
         return;
     }
-    const auto counts = newCounts(comparison);
+    const auto counts = newCounts(comparison, limits.countSuppressed);
     for (std::size_t kind = 0; kind < newKinds.size(); ++kind) {
         if (limits.maxNew[kind]) {
             passed(std::string(newKinds[kind]), counts[kind], *limits.maxNew[kind]);

@@ -2,6 +2,7 @@
 
 #include "history/finding_match.h"
 #include "history/store/store.h"
+#include "history/triage.h"
 
 #include <algorithm>
 #include <optional>
@@ -44,11 +45,23 @@ struct FileChange {
     Values change() const;
 };
 
-/// The findings of two runs, matched (see matchFindings).
+/// The findings of two runs, matched (see matchFindings), and the decisions on head's.
 struct FindingChanges {
     std::vector<TrackedFinding> base;
     std::vector<TrackedFinding> head;
     FindingMatch match;
+    Triage triage; ///< `decided` is empty where no decision was read
+
+    /// The decision on head's finding at `index`, if any.
+    const AppliedDecision* decisionOn(std::size_t index) const {
+        return index < triage.decided.size() && triage.decided[index] ? &*triage.decided[index]
+                                                                      : nullptr;
+    }
+    /// True when head's finding at `index` is suppressed by its decision.
+    bool suppressed(std::size_t index) const {
+        const AppliedDecision* decision = decisionOn(index);
+        return decision != nullptr && decision->suppresses();
+    }
 };
 
 /// Two runs compared file by file, and finding by finding where both SARIF logs are loaded.
@@ -98,6 +111,10 @@ struct GateResult {
     std::vector<std::string> limitsPassed;   ///< "his 12 > 10"
 };
 
+/// `comparison` with head's counts less its new findings that decisions suppress, each taken
+/// off its file's counts and the totals as the converter counts it: what a gate then judges.
+Comparison withoutSuppressed(Comparison comparison);
+
 /// Fails when a watched column grew in any file, or a head total passes its limit.
 GateResult evaluateGate(const Comparison& comparison, const std::vector<std::size_t>& watched,
                         const std::vector<std::pair<std::size_t, std::int64_t>>& limits);
@@ -107,13 +124,16 @@ GateResult evaluateGate(const Comparison& comparison, const std::vector<std::siz
 inline constexpr std::array<std::string_view, 5> newKinds = {"new", "new_8_9", "new_5_7", "new_0_4",
                                                              "new_his"};
 
-/// The number of new findings of each kind; `comparison` must have its findings.
-std::array<std::int64_t, newKinds.size()> newCounts(const Comparison& comparison);
+/// The number of new findings of each kind, suppressed ones left out unless
+/// `countSuppressed`; `comparison` must have its findings.
+std::array<std::int64_t, newKinds.size()> newCounts(const Comparison& comparison,
+                                                    bool countSuppressed = false);
 
 /// Limits on what head adds to base.
 struct NewFindingLimits {
     std::array<std::optional<std::int64_t>, newKinds.size()> maxNew;
     std::optional<std::int64_t> maxIncrease; ///< on the growth of the total all_errors
+    bool countSuppressed = false;            ///< new findings that decisions suppress count too
 };
 
 /// Fails `result`, naming each limit passed ("new 3 > 0", "increase 31 > 30"). The limits on

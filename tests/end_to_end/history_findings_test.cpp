@@ -10,56 +10,7 @@ namespace {
 
 using nlohmann::json;
 
-/// A history of one platform and project, loaded from the converter's scripts and logs.
-struct FindingsHistory {
-    explicit FindingsHistory(const std::string& backend) : database(backend) {}
-    ResultsDatabase database;
-    ScratchDirectory& scratch = database.scratch;
-    std::string path = database.target;
-
-    /// Converts `report` as a run and loads its log and its script (the log first when
-    /// `logFirst`); returns the load's output.
-    ProgramResult add(const std::string& hash, const std::string& report, const std::string& date,
-                      const std::string& time = "02:00:00", std::vector<std::string> more = {},
-                      const std::string& project = "Ecu") {
-        const std::string run = convertRun(scratch, "TargetA", project, hash, report, date, time);
-        std::vector<std::string> arguments = {"load", "--database=" + path, run + ".sarif",
-                                              run + ".sql"};
-        arguments.insert(arguments.end(), more.begin(), more.end());
-        const ProgramResult loaded = history(arguments);
-        EXPECT_EQ(loaded.status, 0) << loaded.errors;
-        return loaded;
-    }
-
-    ProgramResult run(const std::string& command, std::vector<std::string> more = {}) {
-        std::vector<std::string> arguments = {command, "--database=" + path, "--platform=TargetA",
-                                              "--project=Ecu"};
-        arguments.insert(arguments.end(), more.begin(), more.end());
-        return history(arguments);
-    }
-
-    json gateJson(std::vector<std::string> more = {}) {
-        more.push_back("--format=json");
-        const ProgramResult gated = run("gate", more);
-        EXPECT_LE(gated.status, 1) << gated.errors;
-        return json::parse(gated.console);
-    }
-};
-
 using HistoryFindings = OnEachBackend;
-
-/// "file:line number" of each finding of a JSON list.
-std::vector<std::string> places(const json& findings) {
-    std::vector<std::string> found;
-    for (const json& finding : findings) {
-        found.push_back(finding["file"].get<std::string>() + ":" +
-                        std::to_string(finding["line"].get<int>()) + " " +
-                        std::to_string(finding["number"].get<int>()));
-    }
-    return found;
-}
-
-using Places = std::vector<std::string>;
 
 const std::string night1 =
     reportLine("a.c", 10, 3, 2000, "No else") + reportLine("a.c", 20, 9, 2880, "Unreachable") +

@@ -42,7 +42,7 @@ json runJson(const RunKey& run) {
 
 } // namespace
 
-void writeBaselineLog(std::ostream& out, const Comparison& comparison) {
+void writeBaselineLog(std::ostream& out, const Comparison& comparison, bool omitSuppressed) {
     const FindingChanges& changes = *comparison.findings;
     // One rule per message number, in number order, described by its first finding.
     std::map<std::int64_t, const TrackedFinding*> described;
@@ -77,7 +77,16 @@ void writeBaselineLog(std::ostream& out, const Comparison& comparison) {
     json results = json::array();
     for (std::size_t index = 0; index < changes.head.size(); ++index) {
         const TrackedFinding& finding = changes.head[index];
+        if (changes.suppressed(index) && omitSuppressed) {
+            continue;
+        }
         json result = resultOf(finding, states[index], ruleIndex.at(finding.number));
+        if (changes.suppressed(index)) {
+            result["suppressions"] =
+                json::array({{{"kind", "external"},
+                              {"status", "accepted"},
+                              {"justification", changes.decisionOn(index)->decision.reason}}});
+        }
         results.push_back(comparison.hasBase ? std::move(result) : withoutState(std::move(result)));
     }
     for (const std::size_t index : changes.match.fixed) {

@@ -13,6 +13,9 @@ namespace vendrik::history {
 /// relative to SRCROOT, fingerprint, priority and his. Without a base run, head's findings
 /// carry no baseline state: a missing baseline does not make them new. `comparison` must
 /// have its findings.
-void writeBaselineLog(std::ostream& out, const Comparison& comparison);
+/// Head's findings that a decision suppresses carry a suppression (kind external, status
+/// accepted, the reason as justification); with `omitSuppressed` they are left out, for the
+/// code-scanning services that read no suppressions.
+void writeBaselineLog(std::ostream& out, const Comparison& comparison, bool omitSuppressed = false);
 
 } // namespace vendrik::history

@@ -172,20 +172,89 @@ std::size_t movedCount(const FindingChanges& changes, const std::string& from) {
         }));
 }
 
+} // namespace
+
+std::string decisionText(const AppliedDecision& applied, Format format) {
+    const Decision& d = applied.decision;
+    std::string about;
+    const auto add = [&](const std::string& part) { about += (about.empty() ? "" : "; ") + part; };
+    if (!d.author.empty()) {
+        add(shown(d.author, format) + (d.at.empty() ? "" : ", " + shown(d.at, format)));
+    }
+    if (!d.expires.empty() && !applied.expired) {
+        add("expires " + shown(d.expires, format));
+    }
+    if (!d.record.empty()) {
+        add("record " + shown(d.record, format));
+    }
+    if (!d.approver.empty()) {
+        add("approved by " + shown(d.approver, format));
+    }
+    add(shown(applied.source, format));
+    return applied.label() + ": " + shown(d.reason, format) + " (" + about + ")";
+}
+
+namespace {
+
+/// A finding with its decision, where it has one.
+std::string decidedText(const FindingChanges& changes, std::size_t index, Format format) {
+    const AppliedDecision* decision = changes.decisionOn(index);
+    return findingText(changes.head[index], format) +
+           (decision ? " [" + decisionText(*decision, format) + "]" : "");
+}
+
+/// The suppressions that end soon and the decisions that apply to no finding of head, where
+/// any decision was read.
+void printTriageNotes(std::ostream& out, const FindingChanges& changes, Format format) {
+    const Triage& triage = changes.triage;
+    if (triage.decided.empty()) {
+        return;
+    }
+    std::vector<std::string> lines;
+    for (const std::size_t index : triage.expiring) {
+        lines.push_back(decidedText(changes, index, format));
+    }
+    printList(out, "Suppressions expiring by " + triage.warnUntil, lines, format);
+    lines.clear();
+    for (const Decision& stale : triage.staleStored) {
+        lines.push_back(
+            shown(stale.finding.file, format) + ":" + std::to_string(stale.finding.line) + " " +
+            std::to_string(stale.finding.number) + " " + stale.state + ": " +
+            shown(stale.reason, format) + " (database, " + shown(stale.author, format) + ")");
+    }
+    for (const DecisionRule& rule : triage.staleRules) {
+        lines.push_back(rule.state + ": " + shown(rule.reason, format) + " (rules " +
+                        shown(triage.rulesPath, format) + ":" + std::to_string(rule.line) + ")");
+    }
+    printList(out, "Stale decisions (on no finding of head)", lines, format);
+}
+
 /// The new and the fixed findings, and the files moved, or a line saying why they are not
-/// known.
-void printFindingChanges(std::ostream& out, const Comparison& comparison, Format format) {
+/// known; with `suppressedApart`, the new findings that decisions suppress in a list of
+/// their own.
+void printFindingChanges(std::ostream& out, const Comparison& comparison, Format format,
+                         bool suppressedApart = false) {
     if (!comparison.findings) {
         out << "\nNew and fixed findings: not known (load both runs' SARIF logs)\n";
         return;
     }
     const FindingChanges& changes = *comparison.findings;
+    std::vector<std::string> suppressed;
     for (const bool added : {true, false}) {
         std::vector<std::string> lines;
         for (const std::size_t index : added ? changes.match.added : changes.match.fixed) {
-            lines.push_back(findingText((added ? changes.head : changes.base)[index], format));
+            if (!added) {
+                lines.push_back(findingText(changes.base[index], format));
+            } else if (suppressedApart && changes.suppressed(index)) {
+                suppressed.push_back(decidedText(changes, index, format));
+            } else {
+                lines.push_back(decidedText(changes, index, format));
+            }
         }
         printList(out, added ? "New findings" : "Fixed findings", lines, format);
+    }
+    if (suppressedApart && !changes.triage.decided.empty()) {
+        printList(out, "Suppressed new findings (not counted)", suppressed, format);
     }
     if (!changes.match.movedFiles.empty()) {
         std::vector<std::string> lines;
@@ -195,6 +264,7 @@ void printFindingChanges(std::ostream& out, const Comparison& comparison, Format
         }
         printList(out, "Moved files", lines, format);
     }
+    printTriageNotes(out, changes, format);
 }
 
 /// Changed files as a table; Markdown keeps the first rows that fit within a share of the
@@ -232,7 +302,42 @@ void addFindingsJson(nlohmann::json& document, const Comparison& comparison) {
     document["new"] = nlohmann::json::array();
     document["fixed"] = nlohmann::json::array();
     for (const std::size_t index : changes.match.added) {
-        document["new"].push_back(findingJson(changes.head[index]));
+        nlohmann::json finding = findingJson(changes.head[index]);
+        if (const AppliedDecision* decision = changes.decisionOn(index)) {
+            finding["decision"] = decisionJson(*decision);
+        }
+        document["new"].push_back(std::move(finding));
+    }
+    if (!changes.triage.decided.empty()) {
+        const Triage& triage = changes.triage;
+        document["suppressed"] = static_cast<std::int64_t>(
+            std::count_if(changes.match.added.begin(), changes.match.added.end(),
+                          [&](std::size_t index) { return changes.suppressed(index); }));
+        document["expiring"] = nlohmann::json::array();
+        for (const std::size_t index : triage.expiring) {
+            nlohmann::json finding = findingJson(changes.head[index]);
+            finding["decision"] = decisionJson(*changes.decisionOn(index));
+            document["expiring"].push_back(std::move(finding));
+        }
+        document["stale"] = nlohmann::json::array();
+        for (const Decision& stale : triage.staleStored) {
+            document["stale"].push_back(
+                {{"file", utf8Text(stale.finding.file)},
+                 {"line", stale.finding.line},
+                 {"number", stale.finding.number},
+                 {"fingerprint", utf8Text(stale.finding.fingerprint)},
+                 {"decision", decisionJson(AppliedDecision{stale, "database", false})}});
+        }
+        for (const DecisionRule& rule : triage.staleRules) {
+            Decision made;
+            made.state = rule.state;
+            made.reason = rule.reason;
+            document["stale"].push_back(
+                {{"decision",
+                  decisionJson(AppliedDecision{
+                      made, "rules " + triage.rulesPath + ":" + std::to_string(rule.line),
+                      false})}});
+        }
     }
     for (const std::size_t index : changes.match.fixed) {
         document["fixed"].push_back(findingJson(changes.base[index]));
@@ -248,6 +353,23 @@ void addFindingsJson(nlohmann::json& document, const Comparison& comparison) {
 }
 
 } // namespace
+
+nlohmann::json decisionJson(const AppliedDecision& applied) {
+    const Decision& d = applied.decision;
+    const auto optional = [](const std::string& text) {
+        return text.empty() ? nlohmann::json() : nlohmann::json(utf8Text(text));
+    };
+    return {{"state", d.state},
+            {"expired", applied.expired},
+            {"suppressed", applied.suppresses()},
+            {"reason", utf8Text(d.reason)},
+            {"author", optional(d.author)},
+            {"at", optional(d.at)},
+            {"expires", optional(d.expires)},
+            {"record", optional(d.record)},
+            {"approver", optional(d.approver)},
+            {"source", utf8Text(applied.source)}};
+}
 
 nlohmann::json findingJson(const TrackedFinding& finding) {
     return {{"fingerprint", utf8Text(finding.fingerprint)},
@@ -473,7 +595,7 @@ void printGate(std::ostream& out, const Comparison& comparison, const GateResult
         out << (markdown ? "- " : "  ") << "Limit passed: " << limit << '\n';
     }
     if (comparison.hasBase) {
-        printFindingChanges(out, comparison, format);
+        printFindingChanges(out, comparison, format, true);
     }
     for (const bool isGrown : {true, false}) {
         const auto& files = isGrown ? grown : improved;

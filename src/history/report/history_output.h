@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/run_comparison.h"
+#include "history/triage.h"
 
 #include <nlohmann/json.hpp>
 
@@ -24,6 +25,14 @@ std::string htmlText(std::string_view bytes);
 
 /// A finding as JSON: fingerprint, file, line, number, priority, his, text, reference.
 nlohmann::json findingJson(const TrackedFinding& finding);
+
+/// "false-positive: REASON (AUTHOR, AT; expires D; record R; approved by A; SOURCE)", the
+/// parts that the decision has, as `format` shows them.
+std::string decisionText(const AppliedDecision& applied, Format format);
+
+/// A decision as JSON: state, expired, suppressed, reason, author, at, expires, record,
+/// approver (null where it has none) and source.
+nlohmann::json decisionJson(const AppliedDecision& applied);
 
 /// How a run's date and time read: "0000.00.00 00:00:00" is "unknown time".
 std::string stampOf(const RunKey& run);

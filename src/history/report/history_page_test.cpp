@@ -21,6 +21,11 @@ class FakeStore : public HistoryStore {
         throw unused();
     }
     void recordGate(const RunKey&, const std::string&, bool) override { throw unused(); }
+    void recordDecisions(const std::vector<Decision>&) override { throw unused(); }
+    std::vector<Decision> decisions(const std::string&, const std::string&,
+                                    const std::string&) override {
+        return {};
+    }
     static StoreError unused() { return StoreError("the page's fake store takes no loads"); }
     void add(const RunKey& run, std::vector<FileRow> rows) {
         RunTotals totals{run, static_cast<std::int64_t>(rows.size()), {}, {}};

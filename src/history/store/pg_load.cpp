@@ -1,5 +1,6 @@
 #include "history/store/pg_load.h"
 
+#include "history/store/decisions.h"
 #include "history/store/finding_history.h"
 #include "history/store/pg_session.h"
 #include "history/store/script_check.h"
@@ -131,6 +132,20 @@ LoadResult loadLogToServer(const std::string& target, const LoggedRun& logged,
     result.rowsAdded = static_cast<std::int64_t>(logged.findings.size());
     transaction.commit();
     return result;
+}
+
+void recordDecisionsOnServer(const std::string& target, const std::vector<Decision>& decisions) {
+    PgConnection connection(target);
+    createPgTables(connection);
+    ServerTransaction transaction(connection);
+    PgSession session(connection);
+    try {
+        insertDecisions(session, decisions,
+                        connection.run("select session_user", "name the user").text(0, 0));
+    } catch (const PgError& error) {
+        refuseValue(error);
+    }
+    transaction.commit();
 }
 
 void recordGateOnServer(const std::string& target, const RunKey& run, const std::string& branch,

@@ -8,8 +8,9 @@
 
 namespace vendrik::history {
 
-// load and gate --record on a PostgreSQL server (`target`, see PgConnection), each in one
-// transaction, as HistoryStore's loadScript, loadLog and recordGate say. The tables are
+// load, gate --record and triage set on a PostgreSQL server (`target`, see PgConnection),
+// each in one transaction, as HistoryStore's loadScript, loadLog, recordGate and
+// recordDecisions say. The tables are
 // created when missing. Writers of one platform and project take turns (a transaction-level
 // advisory lock on the two), so that concurrent loads lose nothing and never deadlock;
 // readers are never blocked. A script is run and checked in SQLite (see scriptRows) and only
@@ -21,6 +22,8 @@ LoadResult loadScriptToServer(const std::string& target, const std::string& scri
 
 LoadResult loadLogToServer(const std::string& target, const LoggedRun& logged,
                            const std::optional<std::string>& branch);
+
+void recordDecisionsOnServer(const std::string& target, const std::vector<Decision>& decisions);
 
 void recordGateOnServer(const std::string& target, const RunKey& run, const std::string& branch,
                         bool passed);

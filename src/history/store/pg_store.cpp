@@ -44,6 +44,10 @@ class PgStore : public SqlStore {
         recordGateOnServer(target_, run, branch, passed);
     }
 
+    void recordDecisions(const std::vector<Decision>& decisions) override {
+        recordDecisionsOnServer(target_, decisions);
+    }
+
   private:
     std::string target_;
     std::optional<PgConnection> connection_;

@@ -59,6 +59,13 @@ const std::vector<Table>& historyTables() {
                  {"reference", ColumnType::text},
                  {"origin", ColumnType::text}}),
          "primary key (platform, project, branch, last, fingerprint)", true},
+        {"vendrik_history_decisions",
+         joined({{"sequence", ColumnType::sequence}},
+                joined(texts({"platform", "project", "branch", "run", "fingerprint", "file"}),
+                       joined({{"line", ColumnType::number}, {"number", ColumnType::number}},
+                              texts({"text", "state", "record", "reason", "author", "at", "expires",
+                                     "approver"})))),
+         ""},
     };
     return tables;
 }
@@ -67,6 +74,8 @@ const std::vector<Index>& historyIndexes() {
     static const std::vector<Index> indexes = {
         {"vendrik_history_findings_by_print", "vendrik_history_findings",
          "platform, project, branch, fingerprint"},
+        {"vendrik_history_decisions_by_series", "vendrik_history_decisions",
+         "platform, project, branch, sequence"},
     };
     return indexes;
 }
@@ -78,6 +87,9 @@ std::string createTableSql(const Table& table, const std::function<std::string(C
         const std::string type = typeOf(column.type);
         sql += column.name + (type.empty() ? "" : " " + type) +
                (column.notNull ? " not null" : "") + ", ";
+    }
+    if (table.key.empty()) { // the key is the sequence's
+        sql.resize(sql.size() - 2);
     }
     return sql + table.key + ")" + (withoutRowid && table.withoutRowid ? " without rowid" : "") +
            ";";

@@ -9,8 +9,9 @@ namespace vendrik::history {
 // The tables of the results database, described once; each backend makes them from this,
 // naming each column's type in its own dialect.
 
-/// What a column holds: text, or a whole number.
-enum class ColumnType { text, number };
+/// What a column holds: text, a whole number, or the table's sequence (a number that the
+/// database gives each new row, larger than any before it, which is the table's key).
+enum class ColumnType { text, number, sequence };
 
 struct Column {
     std::string name;
@@ -34,8 +35,8 @@ struct Index {
 /// testresults, the converter's table.
 const Table& resultsTable();
 
-/// The program's own tables beside it: the run totals, the runs' facts and the findings'
-/// spans (see finding_history.h).
+/// The program's own tables beside it: the run totals, the runs' facts, the findings' spans
+/// (see finding_history.h) and the decisions on findings (see decisions.h).
 const std::vector<Table>& historyTables();
 
 /// The program's indexes: a finding's spans by its fingerprint.

@@ -1,5 +1,6 @@
 #include "history/store/sql_store.h"
 
+#include "history/store/decisions.h"
 #include "history/store/queries.h"
 #include "history/store/run_totals.h"
 
@@ -94,6 +95,14 @@ std::vector<std::vector<std::int64_t>>
 SqlStore::fileTrends(const std::vector<RunTotals>& runs,
                      const std::vector<std::string>& filenames) {
     return history::fileTrends(session(), runs, filenames);
+}
+
+std::vector<Decision> SqlStore::decisions(const std::string& platform, const std::string& project,
+                                          const std::string& branch) {
+    if (!shape_.decisions) {
+        return {};
+    }
+    return storedDecisions(session(), platform, project, branch);
 }
 
 } // namespace vendrik::history

@@ -10,6 +10,7 @@ struct StoreShape {
     bool totalsKept = false;    ///< the run totals, kept by the database (see run_totals.h)
     bool findingTables = false; ///< the runs' facts and the findings' spans
     bool origins = false;       ///< the findings' origins (an earlier version's table has none)
+    bool decisions = false;     ///< the decisions on findings
 };
 
 /// The reading half of HistoryStore, one set of queries over a session for both backends. A
@@ -28,6 +29,8 @@ class SqlStore : public HistoryStore {
                                                         const std::string& branch) final;
     std::vector<std::vector<std::int64_t>>
     fileTrends(const std::vector<RunTotals>& runs, const std::vector<std::string>& filenames) final;
+    std::vector<Decision> decisions(const std::string& platform, const std::string& project,
+                                    const std::string& branch) final;
 
   protected:
     /// Reads through `session`, which outlives the store's reading, from now on.

@@ -1,5 +1,6 @@
 #include "history/store/sqlite_load.h"
 
+#include "history/store/decisions.h"
 #include "history/store/finding_history.h"
 #include "history/store/script_check.h"
 #include "history/store/script_runs.h"
@@ -8,7 +9,23 @@
 #include "history/store/sqlite_tables.h"
 #include "output/sql_script.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace vendrik::history {
+
+namespace {
+
+/// The name of the user this process runs as, else $USER, else "unknown".
+std::string operatingSystemUser() {
+    if (const passwd* user = getpwuid(geteuid()); user != nullptr && user->pw_name != nullptr) {
+        return user->pw_name;
+    }
+    const char* name = std::getenv("USER");
+    return name != nullptr && *name != '\0' ? name : "unknown";
+}
+
+} // namespace
 
 LoadResult loadScript(const std::string& path, const std::string& script, const std::string& branch,
                       int busyMilliseconds) {
@@ -51,6 +68,17 @@ LoadResult loadLog(const std::string& path, const LoggedRun& logged,
     result.rowsAdded = static_cast<std::int64_t>(logged.findings.size());
     executeSqlite(db, "commit", "commit the load");
     return result;
+}
+
+void recordDecisions(const std::string& path, const std::vector<Decision>& decisions,
+                     int busyMilliseconds) {
+    SqliteDatabase db;
+    openDatabase(db, path, SQLITE_OPEN_READWRITE, busyMilliseconds);
+    executeSqlite(db, "begin immediate", "start a transaction");
+    createFindingTables(db);
+    SqliteSession session(db);
+    insertDecisions(session, decisions, operatingSystemUser());
+    executeSqlite(db, "commit", "record the decisions");
 }
 
 void recordGate(const std::string& path, const RunKey& run, const std::string& branch, bool passed,

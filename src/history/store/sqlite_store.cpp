@@ -45,8 +45,8 @@ class SqliteStore : public SqlStore {
             throw StoreError("the database " + path + " has no table testresults");
         }
         const bool findingTables = hasFindingTables(db_);
-        startReading(session_,
-                     {runTotalsKept(db_), findingTables, findingTables && hasOrigins(db_)});
+        startReading(session_, {runTotalsKept(db_), findingTables, findingTables && hasOrigins(db_),
+                                hasDecisions(db_)});
     }
 
     bool isStoredIn(const std::string& path) const override { return namesOneFile(path, path_); }
@@ -61,6 +61,10 @@ class SqliteStore : public SqlStore {
 
     void recordGate(const RunKey& run, const std::string& branch, bool passed) override {
         history::recordGate(path_, run, branch, passed, busyMilliseconds_);
+    }
+
+    void recordDecisions(const std::vector<Decision>& decisions) override {
+        history::recordDecisions(path_, decisions, busyMilliseconds_);
     }
 
   private:

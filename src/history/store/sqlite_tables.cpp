@@ -10,9 +10,10 @@ namespace vendrik::history {
 
 namespace {
 
-/// SQLite keeps any value in a column of no type, as in the converter's table.
-std::string untyped(ColumnType) {
-    return {};
+/// SQLite keeps any value in a column of no type, as in the converter's table; the sequence
+/// is the rowid.
+std::string untyped(ColumnType type) {
+    return type == ColumnType::sequence ? "integer primary key" : "";
 }
 
 const Table& tableNamed(const std::string& name) {
@@ -55,6 +56,14 @@ void keepRunTotals(const SqliteDatabase& db) {
     executeSqlite(db, sql.c_str(), "keep the run totals");
 }
 
+bool hasDecisions(const SqliteDatabase& db) {
+    SqliteStatement table(db,
+                          "select 1 from sqlite_master where type = 'table' and name = "
+                          "'vendrik_history_decisions'",
+                          "read the schema");
+    return table.step();
+}
+
 bool hasFindingTables(const SqliteDatabase& db) {
     SqliteStatement tables(db,
                            "select count(*) from sqlite_master where type = 'table' and name in "
@@ -65,7 +74,8 @@ bool hasFindingTables(const SqliteDatabase& db) {
 
 void createFindingTables(const SqliteDatabase& db) {
     std::string sql = createTableSql(tableNamed("vendrik_history_run_facts"), untyped, true) +
-                      createTableSql(tableNamed("vendrik_history_findings"), untyped, true);
+                      createTableSql(tableNamed("vendrik_history_findings"), untyped, true) +
+                      createTableSql(tableNamed("vendrik_history_decisions"), untyped, true);
     for (const Index& index : historyIndexes()) {
         sql += createIndexSql(index) + ";";
     }

@@ -18,6 +18,9 @@ void keepRunTotals(const SqliteDatabase& db);
 /// True when the database has the tables of facts and findings.
 bool hasFindingTables(const SqliteDatabase& db);
 
+/// True when the database has the table of decisions.
+bool hasDecisions(const SqliteDatabase& db);
+
 /// True when the table of findings has their origins (see finding_history.h).
 bool hasOrigins(const SqliteDatabase& db);
 

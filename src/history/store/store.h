@@ -61,6 +61,24 @@ struct TrackedFinding {
     friend bool operator==(const TrackedFinding&, const TrackedFinding&) = default;
 };
 
+/// A decision on a finding: an event of its history, appended by triage set and never
+/// changed. It holds for the finding it was made on in later runs too (by its origin).
+struct Decision {
+    std::string platform;
+    std::string project;
+    std::string branch;
+    std::string run;        ///< the order key of the run it was made in (see orderKey)
+    TrackedFinding finding; ///< as it was in that run; its origin as stores give it
+    std::string state;      ///< "confirmed", "false-positive", "accepted" or "deviation"
+    std::string record;     ///< the deviation's record ("DEV-012"), else empty
+    std::string reason;
+    std::string author;
+    std::string at;            ///< when, in UTC: "2026-12-09T09:30:00Z"
+    std::string expires;       ///< "YYYY-MM-DD", or empty for never
+    std::string approver;      ///< or empty
+    std::int64_t sequence = 0; ///< the store's order of events (0 before it is stored)
+};
+
 /// A run as the converter's SARIF log records it: its identity, its branch when the log
 /// names one, and every finding.
 struct LoggedRun {
@@ -124,6 +142,15 @@ class HistoryStore {
 
     /// Records the gate's outcome for `run` on `branch`, in a transaction of its own.
     virtual void recordGate(const RunKey& run, const std::string& branch, bool passed) = 0;
+
+    /// Appends `decisions` in a transaction of their own: all or none. An empty author is the
+    /// operating-system user on SQLite, the server's session user on PostgreSQL.
+    virtual void recordDecisions(const std::vector<Decision>& decisions) = 0;
+
+    /// Every decision of a series, oldest first, each finding with its origin (empty where
+    /// the spans no longer hold the run it was made in).
+    virtual std::vector<Decision> decisions(const std::string& platform, const std::string& project,
+                                            const std::string& branch) = 0;
 
     /// The runs, newest first (by date, then time), of one platform, project and branch
     /// where they are given. A run that only its SARIF log recorded has its findings' totals.

@@ -1,0 +1,134 @@
+#include "history/triage.h"
+
+#include <chrono>
+#include <ctime>
+#include <map>
+#include <set>
+
+namespace vendrik::history {
+
+namespace {
+
+/// `date` (YYYY-MM-DD) moved by `days`.
+std::string daysAfter(const std::string& date, int days) {
+    using namespace std::chrono;
+    const year_month_day day{year(std::stoi(date.substr(0, 4))),
+                             month(static_cast<unsigned>(std::stoi(date.substr(5, 2)))),
+                             std::chrono::day(static_cast<unsigned>(std::stoi(date.substr(8, 2))))};
+    const year_month_day moved{sys_days(day) + std::chrono::days(days)};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(moved.year()),
+                  static_cast<unsigned>(moved.month()), static_cast<unsigned>(moved.day()));
+    return text;
+}
+
+std::string utcFormatted(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, format, &parts);
+    return text;
+}
+
+AppliedDecision fromRule(const DecisionRules& rules, const DecisionRule& rule) {
+    AppliedDecision applied;
+    applied.decision.state = rule.state;
+    applied.decision.reason = rule.reason;
+    applied.decision.record = rule.record;
+    applied.decision.expires = rule.expires;
+    applied.decision.approver = rule.approver;
+    applied.source = "rules " + rules.path + ":" + std::to_string(rule.line);
+    return applied;
+}
+
+} // namespace
+
+bool AppliedDecision::suppresses() const {
+    return !expired && decision.state != "confirmed";
+}
+
+std::string AppliedDecision::label() const {
+    return decision.state + (expired ? " (expired " + decision.expires + ")" : "");
+}
+
+std::string todayUtc() {
+    return utcFormatted("%Y-%m-%d");
+}
+
+std::string nowUtc() {
+    return utcFormatted("%Y-%m-%dT%H:%M:%SZ");
+}
+
+Triage triageFindings(const std::vector<TrackedFinding>& findings,
+                      const std::vector<Decision>& stored, const DecisionRules& rules,
+                      const std::string& platform, const std::string& project,
+                      const std::string& branch, const std::string& today, int warningDays) {
+    // The newest decision made on each origin is the one in force.
+    std::map<std::string, const Decision*> inForce;
+    for (const Decision& decision : stored) {
+        if (!decision.finding.origin.empty()) {
+            inForce[decision.finding.origin] = &decision;
+        }
+    }
+    Triage triage;
+    triage.decided.resize(findings.size());
+    std::set<std::string> originsPresent;
+    std::vector<bool> ruleUsed(rules.rules.size(), false);
+    const std::string warnUntil = daysAfter(today, warningDays);
+    triage.warnUntil = warnUntil;
+    triage.rulesPath = rules.path;
+    for (std::size_t at = 0; at < findings.size(); ++at) {
+        const TrackedFinding& finding = findings[at];
+        originsPresent.insert(finding.origin);
+        const DecisionRule* chosen = nullptr;
+        for (std::size_t index = 0; index < rules.rules.size(); ++index) {
+            const DecisionRule& rule = rules.rules[index];
+            if (!selects(rule, finding, platform, project, branch)) {
+                continue;
+            }
+            ruleUsed[index] = true;
+            if (chosen != nullptr && chosen->state != rule.state) {
+                throw StoreError(rules.path + ":" + std::to_string(chosen->line) + " and " +
+                                 rules.path + ":" + std::to_string(rule.line) + " give " +
+                                 finding.file + ":" + std::to_string(finding.line) + " (" +
+                                 finding.fingerprint + ") different states");
+            }
+            chosen = chosen != nullptr ? chosen : &rule;
+        }
+        std::optional<AppliedDecision>& applied = triage.decided[at];
+        if (chosen != nullptr) {
+            applied = fromRule(rules, *chosen);
+        } else if (const auto found = inForce.find(finding.origin); found != inForce.end()) {
+            applied = AppliedDecision{*found->second, "database", false};
+        }
+        if (applied && !applied->decision.expires.empty()) {
+            applied->expired = applied->decision.expires < today;
+            if (applied->suppresses() && applied->decision.expires <= warnUntil) {
+                triage.expiring.push_back(at);
+            }
+        }
+    }
+    for (const auto& [origin, decision] : inForce) {
+        if (originsPresent.count(origin) == 0) {
+            triage.staleStored.push_back(*decision);
+        }
+    }
+    for (const Decision& decision : stored) { // on a run the spans no longer hold
+        if (decision.finding.origin.empty()) {
+            triage.staleStored.push_back(decision);
+        }
+    }
+    for (std::size_t index = 0; index < rules.rules.size(); ++index) {
+        const DecisionRule& rule = rules.rules[index];
+        const bool ofSeries = (!rule.platform || *rule.platform == platform) &&
+                              (!rule.project || *rule.project == project) &&
+                              (!rule.branch || *rule.branch == branch);
+        if (ofSeries && !ruleUsed[index]) {
+            triage.staleRules.push_back(rule);
+        }
+    }
+    return triage;
+}
+
+} // namespace vendrik::history
