@@ -37,7 +37,8 @@ struct Generated {
     std::uint32_t priority = 0;
     std::uint32_t number = 0;
     int id = 0;
-    std::string start; ///< order key of the first night of its current span
+    std::string start;  ///< order key of the first night of its current span
+    std::string origin; ///< its fingerprint and first night, as load names it
 };
 
 constexpr std::array<std::pair<std::uint32_t, const char*>, 5> messages = {
@@ -113,7 +114,7 @@ int main(int argc, char* argv[]) {
     SqliteStatement span(
         db,
         "insert into vendrik_history_findings values ('TargetA', 'Nightly', '', ?1, "
-        "?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, 'MISRA C:2012 Rule-15.7')",
+        "?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, 'MISRA C:2012 Rule-15.7', ?10)",
         "generate");
     SqliteStatement facts(
         db,
@@ -154,7 +155,7 @@ int main(int argc, char* argv[]) {
         sqlite3_bind_int(span.handle(), 6, static_cast<int>(finding.number));
         sqlite3_bind_int(span.handle(), 7, static_cast<int>(finding.priority));
         sqlite3_bind_int(span.handle(), 8, isHisMessage(finding.number) ? 1 : 0);
-        span.bind(9, textOf(finding) + ".");
+        span.bind(9, textOf(finding) + ".").bind(10, finding.origin);
         span.step();
     };
 
@@ -208,6 +209,9 @@ int main(int argc, char* argv[]) {
         std::vector<std::array<std::int64_t, 12>> counts(static_cast<std::size_t>(files));
         for (Generated& finding : alive) {
             finding.start = finding.start.empty() ? key : finding.start;
+            if (finding.origin.empty()) {
+                finding.origin = prints.at(finding.id) + "@" + key;
+            }
             auto& count = counts[static_cast<std::size_t>(finding.file)];
             ++count[0];
             ++count[isHisMessage(finding.number) ? 11 : 1 + finding.priority];

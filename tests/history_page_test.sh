@@ -2,8 +2,8 @@
 # Opens history pages in headless Chromium, as a lead would look at them:
 # - the example's runs of two projects and a project whose names and findings hold HTML,
 #   loaded from scripts and SARIF logs: the DOM must hold the overview, every section, every
-#   run, the axes' dates and the newest run's new findings; the hostile names must show as
-#   text, and no script of theirs may run; a screenshot must show the trend's lines;
+#   run, the axes' dates, the newest run's new findings and the decisions on them; the
+#   hostile names and decisions must show as text, and no script of theirs may run; a screenshot must show the trend's lines;
 # - 3,000 nightly runs that the bench's generator writes: the same parts, under 2 MB.
 #   history_page_test.sh CONVERTER HISTORY EXAMPLE_REPORT GENERATOR
 set -uo pipefail
@@ -50,6 +50,11 @@ echo "${finding/(12)/(14)} Msg: 2001(a new one $hostile.) Ref: MISRA C:2012 Rule
     >>"$work/hostile.txt"
 convert 8 "X$hostile" "E\"</svg>]]>" "h<b>2" "$work/hostile.txt"
 "$history" load --database="$work/results.db" "$work"/*.sql "$work"/*.sarif >/dev/null
+# A decision on the hostile project's new finding, whose reason and author hold HTML too.
+"$history" triage set --database="$work/results.db" --platform="X$hostile" \
+    --project="E\"</svg>]]>" --file='Src/Src_NV/App/<img src=x onerror=document.title=1>.c' \
+    --line=14 --state=accepted --reason="ok $hostile <img src=y onerror=document.title=2>" \
+    --author="<b>lead</b>" >/dev/null
 "$history" page --database="$work/results.db" --output="$work/page.html"
 check "the page is written" test -s "$work/page.html"
 
@@ -69,6 +74,10 @@ check "the hostile project's new finding is listed" \
     grep -q "a new one &lt;script&gt;document.title='pwned'&lt;/script&gt;" "$dom"
 check "no script of the database ran" \
     grep -q '<head><meta charset="utf-8"><title>QAC findings history</title>' "$dom"
+check "the decision's reason is shown as text" \
+    grep -q "ok &lt;script&gt;document.title='pwned'&lt;/script&gt; &lt;img src=y" "$dom"
+check "the section counts the findings by state" \
+    grep -q '<p class="triage">1 unreviewed, 0 confirmed, 1 suppressed</p>' "$dom"
 check "the page's own scripts are the only ones" test "$(count '<script' "$dom")" -eq 4
 check "no element of the database was made" test "$(count '<img\|<b>' "$dom")" -eq 0
 check "the hostile file name is shown as text" \

@@ -202,7 +202,7 @@ int loadScripts(HistoryStore& store, const Options& options, std::ostream& out, 
 /// Writes the page whole or not at all: a failure leaves a previous page as it was.
 int writePage(HistoryStore& store, const Options& options) {
     std::ostringstream page;
-    writeHistoryPage(page, store, options.branch);
+    writeHistoryPage(page, store, options.branch, options.decisions);
     if (!writeWholeOutputFile(options.output, page.str())) {
         throw StoreError("could not write " + options.output);
     }
@@ -288,6 +288,7 @@ void definePage(CLI::App& command, Options& options) {
     addDatabase(command, options);
     command.add_option("--output", options.output, "the HTML file to write")->required();
     command.add_option("--branch", options.branch, "only the runs of this branch");
+    addDecisionOptions(command, options.decisions);
 }
 
 void defineLoad(CLI::App& command, Options& options) {

@@ -1,5 +1,7 @@
 #include "history/triage.h"
 
+#include "history/run_comparison.h"
+
 #include <chrono>
 #include <ctime>
 #include <map>
@@ -129,6 +131,37 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
         }
     }
     return triage;
+}
+
+namespace {
+
+std::string todayOf(const DecisionInputs& inputs) {
+    return inputs.today.empty() ? todayUtc() : inputs.today;
+}
+
+} // namespace
+
+Triage triageOf(HistoryStore& store, const DecisionInputs& inputs, const RunKey& run,
+                const std::string& branch, const std::vector<TrackedFinding>& findings) {
+    const DecisionRules rules =
+        inputs.rulesFile ? readDecisionRules(*inputs.rulesFile) : DecisionRules{};
+    const std::vector<Decision> stored = store.decisions(run.platform, run.project, branch);
+    return triageFindings(findings, stored, rules, run.platform, run.project, branch,
+                          todayOf(inputs), inputs.expiryWarning);
+}
+
+void applyDecisions(HistoryStore& store, const DecisionInputs& inputs, const std::string& branch,
+                    Comparison& comparison) {
+    if (!comparison.findings) {
+        return;
+    }
+    FindingChanges& changes = *comparison.findings;
+    Triage triage = triageOf(store, inputs, comparison.head, branch, changes.head);
+    if (inputs.rulesFile || !triage.staleStored.empty() ||
+        std::any_of(triage.decided.begin(), triage.decided.end(),
+                    [](const auto& decided) { return decided.has_value(); })) {
+        changes.triage = std::move(triage);
+    }
 }
 
 } // namespace vendrik::history

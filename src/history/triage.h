@@ -43,6 +43,26 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
                       const std::string& platform, const std::string& project,
                       const std::string& branch, const std::string& today, int warningDays);
 
+/// What reads decisions: the rules file (--decisions), the date that expiry is judged on
+/// (--today, default today in UTC) and the days of warning before a suppression ends.
+struct DecisionInputs {
+    std::optional<std::string> rulesFile;
+    std::string today;
+    int expiryWarning = 30;
+};
+
+/// The decisions of the database and the rules file of `inputs` that apply to `findings`, of
+/// `run` on `branch` (see triageFindings).
+Triage triageOf(HistoryStore& store, const DecisionInputs& inputs, const RunKey& run,
+                const std::string& branch, const std::vector<TrackedFinding>& findings);
+
+struct Comparison;
+
+/// Applies the decisions of the database and the rules file to head's findings in
+/// `comparison`, where it has them and there is any decision to apply.
+void applyDecisions(HistoryStore& store, const DecisionInputs& inputs, const std::string& branch,
+                    Comparison& comparison);
+
 /// Today in UTC as YYYY-MM-DD.
 std::string todayUtc();
 

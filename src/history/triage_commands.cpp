@@ -12,20 +12,6 @@ namespace vendrik::history {
 
 namespace {
 
-std::string todayOf(const DecisionInputs& inputs) {
-    return inputs.today.empty() ? todayUtc() : inputs.today;
-}
-
-/// The decisions of the series that apply to `findings`, of `run`.
-Triage triageOf(HistoryStore& store, const DecisionInputs& inputs, const RunKey& run,
-                const std::string& branch, const std::vector<TrackedFinding>& findings) {
-    const DecisionRules rules =
-        inputs.rulesFile ? readDecisionRules(*inputs.rulesFile) : DecisionRules{};
-    const std::vector<Decision> stored = store.decisions(run.platform, run.project, branch);
-    return triageFindings(findings, stored, rules, run.platform, run.project, branch,
-                          todayOf(inputs), inputs.expiryWarning);
-}
-
 /// The run that --run names in the series, else its newest, and its findings.
 std::pair<RunKey, std::vector<TrackedFinding>> runOf(HistoryStore& store,
                                                      const TriageOptions& options) {
@@ -228,20 +214,6 @@ void addDecisionOptions(CLI::App& command, DecisionInputs& inputs) {
         });
     command.add_option("--expiry-warning", inputs.expiryWarning,
                        "list the suppressions that end within this many days (30)");
-}
-
-void applyDecisions(HistoryStore& store, const DecisionInputs& inputs, const std::string& branch,
-                    Comparison& comparison) {
-    if (!comparison.findings) {
-        return;
-    }
-    FindingChanges& changes = *comparison.findings;
-    Triage triage = triageOf(store, inputs, comparison.head, branch, changes.head);
-    if (inputs.rulesFile || !triage.staleStored.empty() ||
-        std::any_of(triage.decided.begin(), triage.decided.end(),
-                    [](const auto& decided) { return decided.has_value(); })) {
-        changes.triage = std::move(triage);
-    }
 }
 
 void defineTriage(CLI::App& triage, TriageOptions& options,

@@ -2,6 +2,7 @@
 
 #include "history/run_comparison.h"
 #include "history/store/store.h"
+#include "history/triage.h"
 
 #include <CLI/CLI.hpp>
 
@@ -13,21 +14,8 @@
 
 namespace vendrik::history {
 
-/// What reads decisions: the rules file (--decisions), the date that expiry is judged on
-/// (--today, default today in UTC) and the days of warning before a suppression ends.
-struct DecisionInputs {
-    std::optional<std::string> rulesFile;
-    std::string today;
-    int expiryWarning = 30;
-};
-
 /// Adds --decisions, --today and --expiry-warning to `command`.
 void addDecisionOptions(CLI::App& command, DecisionInputs& inputs);
-
-/// Applies the decisions of the database and the rules file to head's findings in
-/// `comparison`, where it has them and there is any decision to apply.
-void applyDecisions(HistoryStore& store, const DecisionInputs& inputs, const std::string& branch,
-                    Comparison& comparison);
 
 /// The options of triage set, list, log and export.
 struct TriageOptions {

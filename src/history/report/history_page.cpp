@@ -30,7 +30,8 @@ struct Section {
     std::int64_t total() const { return runs.back().counters[valueAt("all_errors")]; }
 };
 
-Section sectionOf(HistoryStore& store, std::vector<RunTotals> runs) {
+Section sectionOf(HistoryStore& store, std::vector<RunTotals> runs,
+                  const DecisionInputs& decisions) {
     Section section{std::move(runs), {}, std::nullopt};
     const RunTotals& newest = section.runs.back();
     section.newestFiles = store.files(newest.run, newest.branch);
@@ -44,6 +45,7 @@ Section sectionOf(HistoryStore& store, std::vector<RunTotals> runs) {
     }
     section.comparison = compareStoredRuns(store, newestFirst[*reference], newest.run,
                                            section.newestFiles, newest.branch);
+    applyDecisions(store, decisions, newest.branch, *section.comparison);
     return section;
 }
 
@@ -86,21 +88,99 @@ void writeFindingChanges(std::ostream& out, const FindingChanges& changes) {
     for (const bool added : {true, false}) {
         const std::vector<std::size_t>& indexes = added ? changes.match.added : changes.match.fixed;
         const std::vector<TrackedFinding>& findings = added ? changes.head : changes.base;
+        const bool decided = added && !changes.triage.decided.empty();
         out << "<h4>" << (added ? "New" : "Fixed")
             << " findings in the newest run: " << indexes.size() << "</h4><table class=\""
             << (added ? "new" : "fixed")
             << "-findings\"><tr><th>file</th><th>line</th><th>number</th><th>priority</th>"
-               "<th class=\"text\">text</th></tr>";
+               "<th class=\"text\">text</th>"
+            << (decided ? "<th class=\"text\">state</th>" : "") << "</tr>";
         for (std::size_t at = 0; at < std::min(indexes.size(), shownRows); ++at) {
             const TrackedFinding& finding = findings[indexes[at]];
             out << "<tr><td>" << htmlText(finding.file) << "</td><td>" << finding.line
                 << "</td><td>" << finding.number << "</td><td>" << finding.priority
                 << (finding.his ? " (HIS)" : "") << "</td><td class=\"text\">"
-                << htmlText(finding.text) << "</td></tr>";
+                << htmlText(finding.text) << "</td>";
+            if (decided) {
+                const AppliedDecision* decision = changes.decisionOn(indexes[at]);
+                out << "<td class=\"text\">"
+                    << (decision ? htmlText(decision->label()) : std::string("unreviewed"))
+                    << "</td>";
+            }
+            out << "</tr>";
         }
         out << "</table>";
         writeMore(out, indexes.size(), "");
     }
+}
+
+/// The newest run's findings by what decisions say of them, the decisions in force with who,
+/// when and why, those that end soon and those on no finding; where any decision was read.
+void writeDecisions(std::ostream& out, const Section& section) {
+    if (!section.comparison || !section.comparison->findings ||
+        section.comparison->findings->triage.decided.empty()) {
+        return;
+    }
+    const FindingChanges& changes = *section.comparison->findings;
+    const Triage& triage = changes.triage;
+    std::int64_t unreviewed = 0;
+    std::int64_t confirmed = 0;
+    std::int64_t suppressed = 0;
+    std::int64_t expired = 0;
+    std::vector<std::size_t> decided;
+    for (std::size_t at = 0; at < triage.decided.size(); ++at) {
+        const auto& decision = triage.decided[at];
+        if (!decision) {
+            ++unreviewed;
+            continue;
+        }
+        decided.push_back(at);
+        (decision->suppresses()                    ? suppressed
+         : decision->expired                       ? expired
+         : decision->decision.state == "confirmed" ? confirmed
+                                                   : unreviewed) += 1;
+    }
+    out << "<h3>Decisions on the newest run's findings</h3><p class=\"triage\">"
+        << groupedNumber(unreviewed) << " unreviewed, " << groupedNumber(confirmed)
+        << " confirmed, " << groupedNumber(suppressed) << " suppressed"
+        << (expired ? ", " + groupedNumber(expired) + " whose decision expired" : "") << "</p>";
+    const auto table = [&](const char* title, const char* kind,
+                           const std::vector<std::size_t>& indexes) {
+        out << "<h4>" << title << ": " << indexes.size() << "</h4><table class=\"" << kind
+            << "\"><tr><th>file</th><th>line</th><th>number</th><th>state</th>"
+               "<th class=\"text\">reason</th><th>who</th><th>when</th><th>expires</th>"
+               "<th>approver</th><th>source</th></tr>";
+        for (std::size_t at = 0; at < std::min(indexes.size(), shownRows); ++at) {
+            const TrackedFinding& finding = changes.head[indexes[at]];
+            const AppliedDecision& applied = *changes.decisionOn(indexes[at]);
+            const Decision& d = applied.decision;
+            out << "<tr><td>" << htmlText(finding.file) << "</td><td>" << finding.line
+                << "</td><td>" << finding.number << "</td><td>" << htmlText(applied.label())
+                << (d.record.empty() ? "" : " " + htmlText(d.record)) << "</td><td class=\"text\">"
+                << htmlText(d.reason) << "</td><td>" << htmlText(d.author) << "</td><td>"
+                << htmlText(d.at) << "</td><td>" << htmlText(d.expires) << "</td><td>"
+                << htmlText(d.approver) << "</td><td>" << htmlText(applied.source) << "</td></tr>";
+        }
+        out << "</table>";
+        writeMore(out, indexes.size(), "");
+    };
+    table("Decisions in force", "decisions", decided);
+    table(("Suppressions that end by " + triage.warnUntil).c_str(), "expiring", triage.expiring);
+    out << "<h4>Stale decisions (on no finding of the newest run): "
+        << triage.staleStored.size() + triage.staleRules.size()
+        << "</h4><table class=\"stale\"><tr><th>file</th><th>line</th><th>state</th>"
+           "<th class=\"text\">reason</th><th>source</th></tr>";
+    for (const Decision& stale : triage.staleStored) {
+        out << "<tr><td>" << htmlText(stale.finding.file) << "</td><td>" << stale.finding.line
+            << "</td><td>" << htmlText(stale.state) << "</td><td class=\"text\">"
+            << htmlText(stale.reason) << "</td><td>database</td></tr>";
+    }
+    for (const DecisionRule& rule : triage.staleRules) {
+        out << "<tr><td></td><td></td><td>" << htmlText(rule.state) << "</td><td class=\"text\">"
+            << htmlText(rule.reason) << "</td><td>rules " << htmlText(triage.rulesPath) << ":"
+            << rule.line << "</td></tr>";
+    }
+    out << "</table>";
 }
 
 /// The files whose counts changed, the largest change first, each value as "1 → 9 (+8)".
@@ -362,6 +442,7 @@ void writeSection(std::ostream& out, HistoryStore& store, const Section& section
         << (section.comparison ? " since the previous run" : "") << "</p><h3>Findings per run</h3>";
     writeTotalsChart(out, section.runs, id + "-chart", sectionName(newest));
     writeNewestChanges(out, section);
+    writeDecisions(out, section);
     writeDrivingFiles(out, store, section);
     writeRunsTable(out, section.runs);
     out << "<script type=\"application/json\" class=\"section-data\" id=\"" << id << "-data\">"
@@ -384,7 +465,7 @@ constexpr const char* pointTips =
 } // namespace
 
 void writeHistoryPage(std::ostream& out, HistoryStore& store,
-                      const std::optional<std::string>& branch) {
+                      const std::optional<std::string>& branch, const DecisionInputs& decisions) {
     out << "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<title>QAC findings history</title><style>"
            "body{font-family:sans-serif;margin:2em;color:#222}"
@@ -406,7 +487,7 @@ void writeHistoryPage(std::ostream& out, HistoryStore& store,
     std::vector<Section> sections;
     for (auto& [key, runs] : series) {
         std::reverse(runs.begin(), runs.end()); // oldest first
-        sections.push_back(sectionOf(store, std::move(runs)));
+        sections.push_back(sectionOf(store, std::move(runs), decisions));
     }
     if (sections.empty()) {
         out << "<p>The database holds no runs.</p>";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/store/store.h"
+#include "history/triage.h"
 
 #include <optional>
 #include <ostream>
@@ -22,7 +23,12 @@ namespace vendrik::history {
 /// changed files, the new and fixed findings). Text from the database is escaped everywhere.
 /// The page loads nothing from elsewhere; its one script shows a point's title on hover and
 /// focus.
+/// Where decisions apply (the database's, or the rules file of `decisions`), the section
+/// also counts the newest run's findings by state (unreviewed, confirmed, suppressed,
+/// expired), shows the state of each new finding, and lists the decisions in force with
+/// who, when and why, those that end soon and the stale ones.
 void writeHistoryPage(std::ostream& out, HistoryStore& store,
-                      const std::optional<std::string>& branch = std::nullopt);
+                      const std::optional<std::string>& branch = std::nullopt,
+                      const DecisionInputs& decisions = {});
 
 } // namespace vendrik::history
