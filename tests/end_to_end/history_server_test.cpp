@@ -65,6 +65,37 @@ TEST_F(HistoryServer, ReadsWithSelectAloneAndLoadsWithItsRole) {
     owner.run("drop role loader_" + suffix, "drop");
 }
 
+// A reviewer role records decisions, by default in its own name, and loads nothing.
+TEST_F(HistoryServer, AReviewerDecidesButDoesNotLoad) {
+    FindingsHistory db("postgresql");
+    db.add("aaa111", reportLine("a.c", 10, 3, 2000, "No else"), "2026.12.01");
+    db.add("bbb222",
+           reportLine("a.c", 10, 3, 2000, "No else") + reportLine("b.c", 5, 5, 2982, "Redundant"),
+           "2026.12.02");
+    const std::string role = "reviewer_" + std::to_string(::getpid());
+    history::PgConnection owner(db.path);
+    owner.run("drop role if exists " + role, "drop");
+    owner.run("create role " + role + " login", "create");
+    owner.run("grant select on all tables in schema public to " + role, "grant");
+    owner.run("grant insert on vendrik_history_decisions to " + role, "grant");
+    const std::string reviewer = as(db.path, role);
+    const ProgramResult set =
+        history({"triage", "set", "--database=" + reviewer, "--platform=TargetA", "--project=Ecu",
+                 "--file=Src/Src_NV/b.c", "--line=5", "--state=accepted", "--reason=as designed"});
+    EXPECT_EQ(set.status, 0) << set.errors;
+    const ProgramResult log = history({"triage", "log", "--database=" + reviewer,
+                                       "--platform=TargetA", "--project=Ecu", "--format=json"});
+    EXPECT_EQ(nlohmann::json::parse(log.console)[0]["decision"]["author"], role);
+    const std::string run =
+        convertRun(db.scratch, "TargetA", "Ecu", "ccc333",
+                   reportLine("a.c", 10, 3, 2000, "No else"), "2026.12.03", "02:00:00");
+    const ProgramResult refused = history({"load", "--database=" + reviewer, run + ".sarif"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.errors.find("permission denied"), std::string::npos) << refused.errors;
+    owner.run("drop owned by " + role, "drop");
+    owner.run("drop role " + role, "drop");
+}
+
 // A NUL byte (that the converter writes as || char(0) ||) or bytes that are not UTF-8 refuse
 // the file whole, with status 2, and nothing is added.
 TEST_F(HistoryServer, RefusesValuesItsTextCannotHold) {
