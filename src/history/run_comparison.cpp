@@ -199,7 +199,7 @@ Comparison compareStoredRuns(HistoryStore& store, const RunKey& base, const RunK
     if (baseFindings && headFindings) {
         FindingMatch match = matchFindings(*baseFindings, *headFindings);
         comparison.findings =
-            FindingChanges{std::move(*baseFindings), std::move(*headFindings), std::move(match)};
+            FindingChanges{std::move(*baseFindings), std::move(*headFindings), std::move(match), {}};
     }
     return comparison;
 }

@@ -9,6 +9,8 @@
 #include "history/store/sqlite_tables.h"
 #include "output/sql_script.h"
 
+#include <functional>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -70,26 +72,33 @@ LoadResult loadLog(const std::string& path, const LoggedRun& logged,
     return result;
 }
 
-void recordDecisions(const std::string& path, const std::vector<Decision>& decisions,
-                     int busyMilliseconds) {
+namespace {
+
+/// Runs `record` on the program's tables of the file at `path`, in a transaction of its own.
+void recordInFile(const std::string& path, int busyMilliseconds, const std::string& doing,
+                  const std::function<void(SqliteSession&)>& record) {
     SqliteDatabase db;
     openDatabase(db, path, SQLITE_OPEN_READWRITE, busyMilliseconds);
     executeSqlite(db, "begin immediate", "start a transaction");
     createFindingTables(db);
     SqliteSession session(db);
-    insertDecisions(session, decisions, operatingSystemUser());
-    executeSqlite(db, "commit", "record the decisions");
+    record(session);
+    executeSqlite(db, "commit", doing);
+}
+
+} // namespace
+
+void recordDecisions(const std::string& path, const std::vector<Decision>& decisions,
+                     int busyMilliseconds) {
+    recordInFile(path, busyMilliseconds, "record the decisions", [&](SqliteSession& session) {
+        insertDecisions(session, decisions, operatingSystemUser());
+    });
 }
 
 void recordGate(const std::string& path, const RunKey& run, const std::string& branch, bool passed,
                 int busyMilliseconds) {
-    SqliteDatabase db;
-    openDatabase(db, path, SQLITE_OPEN_READWRITE, busyMilliseconds);
-    executeSqlite(db, "begin immediate", "start a transaction");
-    createFindingTables(db);
-    SqliteSession session(db);
-    recordGateOutcome(session, run, branch, passed);
-    executeSqlite(db, "commit", "record the gate's outcome");
+    recordInFile(path, busyMilliseconds, "record the gate's outcome",
+                 [&](SqliteSession& session) { recordGateOutcome(session, run, branch, passed); });
 }
 
 } // namespace vendrik::history
