@@ -2,6 +2,7 @@
 
 #include "end_to_end/history_fixture.h"
 #include "history/sarif_read.h"
+#include "history/store/finding_history.h"
 #include "history/store/pg_connection.h"
 #include "test_support/history_scripts.h"
 
@@ -144,11 +145,30 @@ TEST_P(HistoryQueries, AsManyWhateverTheNumberOfRunsAndFiles) {
     const test_support::ResultsDatabase large(GetParam());
     fill(small.target, 3, 2);
     fill(large.target, 40, 30);
+    // Decisions on every finding of the newest run but one, and on one of an older run.
+    for (const test_support::ResultsDatabase* db : {&small, &large}) {
+        const auto store = openStore(db->target, StoreAccess::read);
+        const auto runs = store->runKeys("P", "Q", "");
+        std::vector<Decision> decisions;
+        for (const RunKey& run : {runs.front(), runs.back()}) {
+            auto findings = *store->findings(run, "");
+            findings.pop_back();
+            for (const TrackedFinding& finding : findings) {
+                decisions.push_back({"P", "Q", "", orderKey(run), finding, "accepted", "", "r", "a",
+                                     "2026-12-09T00:00:00Z", "", "", 0});
+            }
+        }
+        store->recordDecisions(decisions);
+    }
     const std::vector<std::vector<std::string>> commands = {
         {"runs"},
         {"compare", "--platform=P", "--project=Q"},
         {"gate", "--platform=P", "--project=Q", "--max-new=0", "--format=json"},
-        {"page", "--output=PAGE"}};
+        {"page", "--output=PAGE"},
+        {"triage", "list", "--platform=P", "--project=Q"},
+        {"triage", "log", "--platform=P", "--project=Q"},
+        {"triage", "set", "--platform=P", "--project=Q", "--run=h1", "--file=Src/f0.c", "--line=2",
+         "--state=confirmed", "--reason=x"}};
     for (const auto& command : commands) {
         std::vector<std::size_t> counts;
         for (const test_support::ResultsDatabase* db : {&small, &large}) {
