@@ -56,10 +56,11 @@ std::vector<Decision> storedDecisions(SqlSession& session, const std::string& pl
         "select d.platform, d.project, d.branch, d.run, d.fingerprint, d.file, d.line, "
         "d.number, d.text, d.state, d.record, d.reason, d.author, d.at, d.expires, d.approver, "
         "d.sequence, f.origin from vendrik_history_decisions d left join vendrik_history_findings "
-        "f on "
-        "f.platform = d.platform and f.project = d.project and f.branch = d.branch and "
-        "f.fingerprint = d.fingerprint and f.first <= d.run and f.last >= d.run where "
-        "d.platform = ?1 and d.project = ?2 and d.branch = ?3 order by d.sequence",
+        "f" +
+            session.readBy("vendrik_history_findings_by_print") +
+            " on f.platform = d.platform and f.project = d.project and f.branch = d.branch and "
+            "f.fingerprint = d.fingerprint and f.first <= d.run and f.last >= d.run where "
+            "d.platform = ?1 and d.project = ?2 and d.branch = ?3 order by d.sequence",
         {platform, project, branch}, [&](const SqlCursor& row) {
             Decision& d = found.emplace_back();
             d.platform = row.text(0);

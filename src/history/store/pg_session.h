@@ -18,6 +18,8 @@ class PgSession : public SqlSession {
     std::string inList(const std::string& column, const std::vector<std::string>& texts,
                        std::vector<SqlValue>& values) const override;
     void stageFindings(const std::vector<TrackedFinding>& findings) override;
+    /// Nothing: the server's planner chooses by its statistics.
+    std::string readBy(const std::string&) const override { return {}; }
 
   private:
     PgConnection& connection_;

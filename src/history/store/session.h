@@ -60,6 +60,10 @@ class SqlSession {
     virtual std::string inList(const std::string& column, const std::vector<std::string>& texts,
                                std::vector<SqlValue>& values) const = 0;
 
+    /// What follows a table's name in a join to have it read by `index`: SQLite's planner,
+    /// without statistics, prefers a covering primary key that it can only scan.
+    virtual std::string readBy(const std::string& index) const = 0;
+
     /// Makes the temporary table staged (fingerprint unique, file, line, number, priority,
     /// his, text, reference, origin, before, after) and fills it with `findings`; throws StoreError
     /// "refused: two findings of the log share the fingerprint F" when two do.

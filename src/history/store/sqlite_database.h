@@ -103,6 +103,8 @@ class SqliteSession : public SqlSession {
     std::string inList(const std::string& column, const std::vector<std::string>& texts,
                        std::vector<SqlValue>& values) const override;
     void stageFindings(const std::vector<TrackedFinding>& findings) override;
+    /// " indexed by INDEX".
+    std::string readBy(const std::string& index) const override { return " indexed by " + index; }
 
   private:
     const SqliteDatabase& db_;
