@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times decisions on the database of bench/history.sh (generated first when missing): 10,000
-# decisions in the database, made by ten triage set of 1,000 findings each (the first one
-# timed), and 500 rules in a file; then gate --max-new=0 and compare of the newest two runs
+# decisions in the database, made by ten triage set of 1,000 findings each (each timed), and
+# 500 rules in a file; then gate --max-new=0 and compare of the newest two runs
 # without decisions and with them, paired in one run (seven runs each, alternating; the
 # medians), each with its number of queries.
 #   bench/triage.sh [RUNS [FILES [FINDINGS]]]     (default 3650 runs, 4000 files, 75000)
@@ -28,6 +28,7 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 sqlite3 "$work/decided.db" "select fingerprint from vendrik_history_findings where platform =
     'TargetA' and project = 'Nightly' and branch = '' and last = '~' order by fingerprint
     limit 10500" >"$work/prints.txt"
+sets=()
 for batch in $(seq 0 9); do
     arguments=()
     while read -r print; do
@@ -35,9 +36,10 @@ for batch in $(seq 0 9); do
     done < <(sed -n "$((batch * 1000 + 1)),$((batch * 1000 + 1000))p" "$work/prints.txt")
     out=$(measure triage set --database="$work/decided.db" "${series[@]}" "${arguments[@]}" \
         --state=accepted --reason="reviewed in bulk" --expires=2099-12-31)
-    [ "$batch" -eq 0 ] && echo "triage set of 1,000 findings: $(seconds "$out") s," \
-        "$(queries "$out") queries"
+    sets+=("$(seconds "$out")")
 done
+echo "triage set of 1,000 findings, ten times: median $(printf '%s\n' "${sets[@]}" | median) s" \
+    "(${sets[*]}), $(queries "$out") queries each"
 {
     echo "rules:"
     sed -n '10001,10500p' "$work/prints.txt" | while read -r print; do

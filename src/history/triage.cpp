@@ -2,10 +2,11 @@
 
 #include "history/run_comparison.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <map>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace vendrik::history {
 
@@ -67,7 +68,7 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
                       const std::string& platform, const std::string& project,
                       const std::string& branch, const std::string& today, int warningDays) {
     // The newest decision made on each origin is the one in force.
-    std::map<std::string, const Decision*> inForce;
+    std::unordered_map<std::string, const Decision*> inForce;
     for (const Decision& decision : stored) {
         if (!decision.finding.origin.empty()) {
             inForce[decision.finding.origin] = &decision;
@@ -75,8 +76,18 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
     }
     Triage triage;
     triage.decided.resize(findings.size());
-    std::set<std::string> originsPresent;
+    std::unordered_set<std::string_view> originsPresent;
     std::vector<bool> ruleUsed(rules.rules.size(), false);
+    // Rules by fingerprint are looked up; the others are tried on every finding.
+    std::unordered_multimap<std::string_view, std::size_t> byFingerprint;
+    std::vector<std::size_t> others;
+    for (std::size_t index = 0; index < rules.rules.size(); ++index) {
+        if (const auto& print = rules.rules[index].fingerprint) {
+            byFingerprint.emplace(*print, index);
+        } else {
+            others.push_back(index);
+        }
+    }
     const std::string warnUntil = daysAfter(today, warningDays);
     triage.warnUntil = warnUntil;
     triage.rulesPath = rules.path;
@@ -84,7 +95,14 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
         const TrackedFinding& finding = findings[at];
         originsPresent.insert(finding.origin);
         const DecisionRule* chosen = nullptr;
-        for (std::size_t index = 0; index < rules.rules.size(); ++index) {
+        std::vector<std::size_t> candidates;
+        const auto [first, last] = byFingerprint.equal_range(finding.fingerprint);
+        for (auto at = first; at != last; ++at) {
+            candidates.push_back(at->second);
+        }
+        candidates.insert(candidates.end(), others.begin(), others.end());
+        std::sort(candidates.begin(), candidates.end()); // in file order
+        for (const std::size_t index : candidates) {
             const DecisionRule& rule = rules.rules[index];
             if (!selects(rule, finding, platform, project, branch)) {
                 continue;
@@ -121,6 +139,8 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
             triage.staleStored.push_back(decision);
         }
     }
+    std::sort(triage.staleStored.begin(), triage.staleStored.end(),
+              [](const Decision& a, const Decision& b) { return a.sequence < b.sequence; });
     for (std::size_t index = 0; index < rules.rules.size(); ++index) {
         const DecisionRule& rule = rules.rules[index];
         const bool ofSeries = (!rule.platform || *rule.platform == platform) &&
