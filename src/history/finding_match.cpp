@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <unordered_set>
 
 namespace vendrik::history {
 
@@ -108,8 +109,11 @@ std::string_view baseName(std::string_view path) {
 /// moves their pairs into kept.
 void matchMovedFiles(const std::vector<TrackedFinding>& base,
                      const std::vector<TrackedFinding>& head, FindingMatch& match) {
-    std::set<std::string> baseFiles;
-    std::set<std::string> headFiles;
+    if (match.fixed.empty() || match.added.empty()) {
+        return;
+    }
+    std::unordered_set<std::string_view> baseFiles;
+    std::unordered_set<std::string_view> headFiles;
     for (const auto& [b, h] : match.kept) {
         baseFiles.insert(base[b].file);
         headFiles.insert(head[h].file);

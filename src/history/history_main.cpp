@@ -320,8 +320,16 @@ int gateOn(HistoryStore& store, const Comparison& comparison, const Options& opt
                          comparison.head.githash + " (" + stampOf(comparison.head) + ")");
     }
     // What decisions suppress neither grows a file nor counts towards a limit.
-    const Comparison judged =
-        options.newLimits.countSuppressed ? comparison : withoutSuppressed(comparison);
+    const bool anySuppressed =
+        comparison.findings &&
+        std::any_of(comparison.findings->match.added.begin(),
+                    comparison.findings->match.added.end(),
+                    [&](std::size_t index) { return comparison.findings->suppressed(index); });
+    std::optional<Comparison> lessSuppressed;
+    if (anySuppressed && !options.newLimits.countSuppressed) {
+        lessSuppressed = withoutSuppressed(comparison);
+    }
+    const Comparison& judged = lessSuppressed ? *lessSuppressed : comparison;
     GateResult result = evaluateGate(judged, watched, limits);
     if (comparison.hasBase) {
         applyNewFindingLimits(judged, options.newLimits, result);

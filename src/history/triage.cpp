@@ -176,7 +176,16 @@ void applyDecisions(HistoryStore& store, const DecisionInputs& inputs, const std
         return;
     }
     FindingChanges& changes = *comparison.findings;
-    Triage triage = triageOf(store, inputs, comparison.head, branch, changes.head);
+    const DecisionRules rules =
+        inputs.rulesFile ? readDecisionRules(*inputs.rulesFile) : DecisionRules{};
+    const std::vector<Decision> stored =
+        store.decisions(comparison.head.platform, comparison.head.project, branch);
+    if (stored.empty() && !inputs.rulesFile) {
+        return; // nothing to apply: outputs as without decisions
+    }
+    Triage triage =
+        triageFindings(changes.head, stored, rules, comparison.head.platform,
+                       comparison.head.project, branch, todayOf(inputs), inputs.expiryWarning);
     if (inputs.rulesFile || !triage.staleStored.empty() ||
         std::any_of(triage.decided.begin(), triage.decided.end(),
                     [](const auto& decided) { return decided.has_value(); })) {
