@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace vendrik::history {
@@ -252,11 +253,41 @@ FindingMatch matchFindings(const std::vector<TrackedFinding>& base,
 
 void inheritOrigins(const std::vector<TrackedFinding>& base, std::vector<TrackedFinding>& head,
                     const std::string& run) {
-    for (TrackedFinding& finding : head) {
-        finding.origin = finding.fingerprint + "@" + run;
+    // A finding as it was in base is that finding: found by its fingerprint. Only the others
+    // (a night changes a few) are matched.
+    std::unordered_map<std::string_view, const TrackedFinding*> byPrint;
+    for (const TrackedFinding& finding : base) {
+        byPrint.emplace(finding.fingerprint, &finding);
     }
-    for (const auto& [b, h] : matchFindings(base, head).kept) {
-        head[h].origin = base[b].origin;
+    const auto same = [](const TrackedFinding& a, const TrackedFinding& b) {
+        return a.file == b.file && a.line == b.line && a.number == b.number &&
+               a.priority == b.priority && a.his == b.his && a.text == b.text &&
+               a.reference == b.reference;
+    };
+    std::vector<bool> taken(base.size(), false);
+    std::vector<std::size_t> changed;
+    for (std::size_t at = 0; at < head.size(); ++at) {
+        const auto found = byPrint.find(head[at].fingerprint);
+        if (found != byPrint.end() && same(*found->second, head[at])) {
+            head[at].origin = found->second->origin;
+            taken[static_cast<std::size_t>(found->second - base.data())] = true;
+        } else {
+            head[at].origin = head[at].fingerprint + "@" + run;
+            changed.push_back(at);
+        }
+    }
+    std::vector<TrackedFinding> left;
+    for (std::size_t at = 0; at < base.size(); ++at) {
+        if (!taken[at]) {
+            left.push_back(base[at]);
+        }
+    }
+    std::vector<TrackedFinding> arrived;
+    for (const std::size_t at : changed) {
+        arrived.push_back(head[at]);
+    }
+    for (const auto& [b, h] : matchFindings(left, arrived).kept) {
+        head[changed[h]].origin = left[b].origin;
     }
 }
 

@@ -34,9 +34,10 @@ struct FindingMatch {
 FindingMatch matchFindings(const std::vector<TrackedFinding>& base,
                            const std::vector<TrackedFinding>& head);
 
-/// Gives each finding of `head` the origin of the finding of `base` that it is (see
-/// matchFindings), and each new one its own: its fingerprint, "@" and `run`, the order key of
-/// head's run.
+/// Gives each finding of `head` the origin of the finding of `base` that it is, and each new
+/// one its own: its fingerprint, "@" and `run`, the order key of head's run. A finding just as
+/// it was in base (fingerprint, place, number, priority, text and reference) is that finding;
+/// the others are paired as matchFindings pairs them.
 void inheritOrigins(const std::vector<TrackedFinding>& base, std::vector<TrackedFinding>& head,
                     const std::string& run);
 
