@@ -29,19 +29,19 @@ int main(int argc, char* argv[]) {
         std::set<std::pair<std::string, std::string>> expected;
         std::set<std::pair<std::string, std::string>> changed;
         for (int file = 0; file < files; ++file) {
-            const std::string name = "Src/m" + std::to_string(file % 7) + "/f" +
-                                     std::to_string(file) + ".c";
+            const std::string name =
+                "Src/m" + std::to_string(file % 7) + "/f" + std::to_string(file) + ".c";
             const bool moved = file < moves;
-            const std::string to = file % 2 == 0
-                                       ? "Src/moved/f" + std::to_string(file) + ".c"
-                                       : "Src/m" + std::to_string(file % 7) + "/renamed" +
-                                             std::to_string(file) + ".c";
+            const std::string to = file % 2 == 0 ? "Src/moved/f" + std::to_string(file) + ".c"
+                                                 : "Src/m" + std::to_string(file % 7) + "/renamed" +
+                                                       std::to_string(file) + ".c";
             const int count = 1 + static_cast<int>(random() % 12);
             for (int at = 0; at < count; ++at) {
                 // Few message numbers and texts: files look alike, as real ones do.
                 const std::int64_t number = 2000 + static_cast<std::int64_t>(random() % 6);
-                const TrackedFinding finding{"", name, 10 + 7 * at, number, 3, false,
-                                             "Message " + std::to_string(number), "", ""};
+                const TrackedFinding finding{
+                    "", name, 10 + 7 * at, number, 3, false, "Message " + std::to_string(number),
+                    "", ""};
                 base.push_back(finding);
                 TrackedFinding now = finding;
                 now.file = moved ? to : name;

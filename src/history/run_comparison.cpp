@@ -198,8 +198,8 @@ Comparison compareStoredRuns(HistoryStore& store, const RunKey& base, const RunK
     auto headFindings = store.findings(head, branch);
     if (baseFindings && headFindings) {
         FindingMatch match = matchFindings(*baseFindings, *headFindings);
-        comparison.findings =
-            FindingChanges{std::move(*baseFindings), std::move(*headFindings), std::move(match), {}};
+        comparison.findings = FindingChanges{
+            std::move(*baseFindings), std::move(*headFindings), std::move(match), {}};
     }
     return comparison;
 }
