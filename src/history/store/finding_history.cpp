@@ -388,11 +388,10 @@ void addOrigins(SqlSession& session, bool missing, const std::string& typed) {
 
 std::vector<TrackedFinding> findingsAt(SqlSession& session, const std::string& platform,
                                        const std::string& project, const std::string& branch,
-                                       const std::string& order, bool origins) {
+                                       const std::string& order, const std::string& origin) {
     std::vector<TrackedFinding> found;
     session.forEachRow(
-        "select fingerprint, file, line, number, priority, his, text, reference, " +
-            std::string(origins ? "origin" : earlierOrigin) +
+        "select fingerprint, file, line, number, priority, his, text, reference, " + origin +
             " from vendrik_history_findings where platform = ?1 and project = ?2 and branch = "
             "?3 and last >= ?4 and first <= ?4",
         {platform, project, branch, order}, [&](const SqlCursor& row) {

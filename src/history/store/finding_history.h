@@ -33,10 +33,12 @@ std::string findingCountersSql();
 inline constexpr const char* earlierOrigin = "fingerprint || '@' || first";
 
 /// The findings of a series (platform, project, branch) in its run of order key `order`, in
-/// no order; with `origins` false (a table without them), named as addOrigins names them.
+/// no order, each with its origin as the SQL expression `origin` gives it: the column, or
+/// earlierOrigin for a table without one, or '' where no decision needs them.
 std::vector<TrackedFinding> findingsAt(SqlSession& session, const std::string& platform,
                                        const std::string& project, const std::string& branch,
-                                       const std::string& order, bool origins = true);
+                                       const std::string& order,
+                                       const std::string& origin = "origin");
 
 /// Adds the findings' origin column to a table of findings that an earlier version made
 /// (`typed`, the column's type in the dialect), when `missing`.

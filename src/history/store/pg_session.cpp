@@ -179,9 +179,13 @@ StoreShape pgShape(PgConnection& connection) {
         "pg_tables where schemaname = current_schema() and tablename = "
         "'vendrik_history_decisions')",
         {arrayLiteral(triggers)}, "read the schema");
+    const bool anyDecision =
+        found.number(0, 4) == 1 &&
+        connection.run("select 1 from vendrik_history_decisions limit 1", "read the decisions")
+                .size() == 1;
     return {found.number(0, 0) == 1 &&
                 found.number(0, 1) == static_cast<std::int64_t>(triggers.size()),
-            found.number(0, 2) == 2, found.number(0, 3) == 1, found.number(0, 4) == 1};
+            found.number(0, 2) == 2, found.number(0, 3) == 1, anyDecision};
 }
 
 bool hasResultsTable(PgConnection& connection) {

@@ -18,7 +18,8 @@ std::vector<RunKey> passedRuns(SqlSession& session, const std::string& platform,
 }
 
 std::optional<std::vector<TrackedFinding>> storedFindings(SqlSession& session, const RunKey& run,
-                                                          const std::string& branch, bool origins) {
+                                                          const std::string& branch,
+                                                          const std::string& origin) {
     if (session
             .query("select 1 from vendrik_history_run_facts where platform = ?1 and project = "
                    "?2 and githash = ?3 and date = ?4 and time = ?5 and branch = ?6 and "
@@ -28,7 +29,7 @@ std::optional<std::vector<TrackedFinding>> storedFindings(SqlSession& session, c
         return std::nullopt;
     }
     std::vector<TrackedFinding> found =
-        findingsAt(session, run.platform, run.project, branch, orderKey(run), origins);
+        findingsAt(session, run.platform, run.project, branch, orderKey(run), origin);
     sortFindings(found);
     return found;
 }

@@ -14,9 +14,10 @@ namespace vendrik::history {
 std::vector<RunKey> passedRuns(SqlSession& session, const std::string& platform,
                                const std::string& project, const std::string& branch);
 
-/// `origins`: whether the table of findings has their origins (see findingsAt).
+/// `origin`: how to read the findings' origins (see findingsAt).
 std::optional<std::vector<TrackedFinding>> storedFindings(SqlSession& session, const RunKey& run,
-                                                          const std::string& branch, bool origins);
+                                                          const std::string& branch,
+                                                          const std::string& origin);
 
 /// The findings of `run` on `branch`, which only its SARIF log recorded, counted per file and
 /// named as the converter's script names a file (platform, "\\" and its path), by name.

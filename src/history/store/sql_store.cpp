@@ -1,6 +1,7 @@
 #include "history/store/sql_store.h"
 
 #include "history/store/decisions.h"
+#include "history/store/finding_history.h"
 #include "history/store/queries.h"
 #include "history/store/run_totals.h"
 
@@ -88,7 +89,9 @@ std::optional<std::vector<TrackedFinding>> SqlStore::findings(const RunKey& run,
     if (!shape_.findingTables) {
         return std::nullopt;
     }
-    return storedFindings(session(), run, branch, shape_.origins);
+    // Origins serve decisions alone: without any, they are not read.
+    const std::string origin = !shape_.decisions ? "''" : shape_.origins ? "origin" : earlierOrigin;
+    return storedFindings(session(), run, branch, origin);
 }
 
 std::vector<std::vector<std::int64_t>>

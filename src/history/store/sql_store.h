@@ -10,7 +10,7 @@ struct StoreShape {
     bool totalsKept = false;    ///< the run totals, kept by the database (see run_totals.h)
     bool findingTables = false; ///< the runs' facts and the findings' spans
     bool origins = false;       ///< the findings' origins (an earlier version's table has none)
-    bool decisions = false;     ///< the decisions on findings
+    bool decisions = false;     ///< any decision on a finding
 };
 
 /// The reading half of HistoryStore, one set of queries over a session for both backends. A

@@ -61,7 +61,12 @@ bool hasDecisions(const SqliteDatabase& db) {
                           "select 1 from sqlite_master where type = 'table' and name = "
                           "'vendrik_history_decisions'",
                           "read the schema");
-    return table.step();
+    if (!table.step()) {
+        return false;
+    }
+    SqliteStatement any(db, "select 1 from vendrik_history_decisions limit 1",
+                        "read the decisions");
+    return any.step();
 }
 
 bool hasFindingTables(const SqliteDatabase& db) {

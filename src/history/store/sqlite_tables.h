@@ -18,7 +18,7 @@ void keepRunTotals(const SqliteDatabase& db);
 /// True when the database has the tables of facts and findings.
 bool hasFindingTables(const SqliteDatabase& db);
 
-/// True when the database has the table of decisions.
+/// True when the database has a decision on a finding.
 bool hasDecisions(const SqliteDatabase& db);
 
 /// True when the table of findings has their origins (see finding_history.h).
