@@ -32,9 +32,10 @@ std::vector<RunTotals> SqlStore::runs(const std::optional<std::string>& platform
                   "date, time) union all select platform, project, githash, date, time, files, " +
                   counterList(false) +
                   ", branch from vendrik_history_run_facts f where findings is not null and not "
-                  "exists (select 1 from testresults r where r.date = f.date and r.time = f.time "
-                  "and r.platform = f.platform and r.project = f.project and r.githash = "
-                  "f.githash)"
+                  "exists (select 1 from " +
+                  (shape_.totalsKept ? "vendrik_history_run_totals" : "testresults") +
+                  " r where r.date = f.date and r.time = f.time and r.platform = f.platform and "
+                  "r.project = f.project and r.githash = f.githash)"
             : "select t.*, '' as branch from (" + totals + ") t";
     std::vector<RunTotals> found;
     session().forEachRow(
