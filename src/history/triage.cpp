@@ -34,18 +34,18 @@ std::string utcFormatted(const char* format) {
     return text;
 }
 
-AppliedDecision fromRule(const DecisionRules& rules, const DecisionRule& rule) {
+} // namespace
+
+AppliedDecision decisionOfRule(const DecisionRule& rule, const std::string& rulesPath) {
     AppliedDecision applied;
     applied.decision.state = rule.state;
     applied.decision.reason = rule.reason;
     applied.decision.record = rule.record;
     applied.decision.expires = rule.expires;
     applied.decision.approver = rule.approver;
-    applied.source = "rules " + rules.path + ":" + std::to_string(rule.line);
+    applied.source = "rules " + rulesPath + ":" + std::to_string(rule.line);
     return applied;
 }
-
-} // namespace
 
 bool AppliedDecision::suppresses() const {
     return !expired && decision.state != "confirmed";
@@ -118,7 +118,7 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
         }
         std::optional<AppliedDecision>& applied = triage.decided[at];
         if (chosen != nullptr) {
-            applied = fromRule(rules, *chosen);
+            applied = decisionOfRule(*chosen, rules.path);
         } else if (const auto found = inForce.find(finding.origin); found != inForce.end()) {
             applied = AppliedDecision{*found->second, "database", false};
         }

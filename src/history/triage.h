@@ -22,6 +22,9 @@ struct AppliedDecision {
     std::string label() const;
 };
 
+/// The decision that `rule`, of the rules file at `rulesPath`, gives.
+AppliedDecision decisionOfRule(const DecisionRule& rule, const std::string& rulesPath);
+
 /// The decisions that apply to the findings of one run of a series, and those that apply to
 /// none of them.
 struct Triage {

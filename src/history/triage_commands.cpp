@@ -109,10 +109,7 @@ int listDecisions(HistoryStore& store, const TriageOptions& options, std::ostrea
             lines.push_back(decisionLine(stale.finding, applied));
         }
         for (const DecisionRule& rule : triage.staleRules) {
-            AppliedDecision applied;
-            applied.decision.state = rule.state;
-            applied.decision.reason = rule.reason;
-            applied.source = "rules " + triage.rulesPath + ":" + std::to_string(rule.line);
+            const AppliedDecision applied = decisionOfRule(rule, triage.rulesPath);
             listed.push_back({{"decision", decisionJson(applied)}});
             lines.push_back(decisionText(applied, Format::text));
         }

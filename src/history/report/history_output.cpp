@@ -223,8 +223,7 @@ void printTriageNotes(std::ostream& out, const FindingChanges& changes, Format f
             shown(stale.reason, format) + " (database, " + shown(stale.author, format) + ")");
     }
     for (const DecisionRule& rule : triage.staleRules) {
-        lines.push_back(rule.state + ": " + shown(rule.reason, format) + " (rules " +
-                        shown(triage.rulesPath, format) + ":" + std::to_string(rule.line) + ")");
+        lines.push_back(decisionText(decisionOfRule(rule, triage.rulesPath), format));
     }
     printList(out, "Stale decisions (on no finding of head)", lines, format);
 }
@@ -329,14 +328,8 @@ void addFindingsJson(nlohmann::json& document, const Comparison& comparison) {
                  {"decision", decisionJson(AppliedDecision{stale, "database", false})}});
         }
         for (const DecisionRule& rule : triage.staleRules) {
-            Decision made;
-            made.state = rule.state;
-            made.reason = rule.reason;
             document["stale"].push_back(
-                {{"decision",
-                  decisionJson(AppliedDecision{
-                      made, "rules " + triage.rulesPath + ":" + std::to_string(rule.line),
-                      false})}});
+                {{"decision", decisionJson(decisionOfRule(rule, triage.rulesPath))}});
         }
     }
     for (const std::size_t index : changes.match.fixed) {
