@@ -132,6 +132,7 @@ int main(int argc, char* argv[]) {
                          static_cast<std::uint32_t>(random() % 10),
                          number,
                          nextId++,
+                         "",
                          ""};
     };
     std::vector<Generated> alive;

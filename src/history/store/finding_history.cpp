@@ -230,6 +230,68 @@ void recordLoggedFacts(SqlSession& session, const RunKey& key, const std::string
                     {key.platform, key.project, key.githash, key.date, key.time, branch});
 }
 
+/// Makes the temporary table `table` (name, origin), typed as origins are, and fills it with
+/// `rows`, a few hundred to a statement.
+void tableOfOrigins(SqlSession& session, const std::string& table,
+                    const std::vector<std::pair<std::string, std::string>>& rows) {
+    session.execute("create temp table " + table +
+                    " as select origin as name, origin from vendrik_history_findings where 1 = 0");
+    constexpr std::size_t perStatement = 400;
+    for (std::size_t first = 0; first < rows.size(); first += perStatement) {
+        std::string values;
+        std::vector<SqlValue> parameters;
+        for (std::size_t at = first; at < std::min(rows.size(), first + perStatement); ++at) {
+            values += std::string(values.empty() ? "" : ", ") + "(?" +
+                      std::to_string(parameters.size() + 1) + ", ?" +
+                      std::to_string(parameters.size() + 2) + ")";
+            parameters.emplace_back(rows[at].first);
+            parameters.emplace_back(rows[at].second);
+        }
+        session.execute("insert into " + table + " values " + values, parameters);
+    }
+}
+
+/// The findings that `sql` selects, its columns those of findingColumns.
+std::vector<TrackedFinding> findingsOf(SqlSession& session, const std::string& sql,
+                                       const std::vector<SqlValue>& values) {
+    std::vector<TrackedFinding> found;
+    session.forEachRow(sql, values, [&](const SqlCursor& row) {
+        found.push_back({row.text(0), row.text(1), row.number(2), row.number(3), row.number(4),
+                         row.number(5) != 0, row.text(6), row.text(7), row.text(8)});
+    });
+    return found;
+}
+
+/// The origin of the staged finding `s` of the run whose order key is ?4: the one it
+/// inherited, or its own (see inheritOrigins).
+constexpr const char* stagedOrigin = "coalesce(s.origin, s.fingerprint || '@' || ?4)";
+
+/// The columns of a span from the staged finding `s`, as findingColumns orders them.
+std::string stagedColumns() {
+    return std::string("s.fingerprint, s.file, s.line, s.number, s.priority, s.his, s.text, "
+                       "s.reference, ") +
+           stagedOrigin;
+}
+
+/// Gives the staged findings `arrived`, which are not as they were in the run before, the
+/// origins of the findings of that run that they are, among those of `left`, which no staged
+/// finding is just as they were (see inheritOrigins). The findings just as they were keep
+/// their spans, and with them their origins.
+void inheritStagedOrigins(SqlSession& session, const std::vector<TrackedFinding>& left,
+                          const std::vector<TrackedFinding>& arrived) {
+    std::vector<std::pair<std::string, std::string>> inherited;
+    for (const auto& [b, h] : matchFindings(left, arrived).kept) {
+        inherited.emplace_back(arrived[h].fingerprint, left[b].origin);
+    }
+    if (inherited.empty()) {
+        return;
+    }
+    tableOfOrigins(session, "inherited", inherited);
+    session.execute("update staged as s set origin = i.origin from inherited i where "
+                    "s.fingerprint = i.name");
+    session.execute("drop table inherited");
+}
+
 /// The run `key` came in before the logged run `after` of its series, whose findings were
 /// named from the run before (`stored`, as they were before this run's spans joined theirs):
 /// they are named anew from this run, as they would have been had the runs come in order,
@@ -249,26 +311,11 @@ void renameOriginsAfter(SqlSession& session, const RunKey& key, const std::strin
     if (renamed.empty()) {
         return;
     }
-    // Typed as the column is, in either dialect.
-    session.execute("create temp table renamed as select origin as old, origin as new from "
-                    "vendrik_history_findings where 1 = 0");
-    constexpr std::size_t perStatement = 400;
-    for (std::size_t first = 0; first < renamed.size(); first += perStatement) {
-        std::string rows;
-        std::vector<SqlValue> values;
-        for (std::size_t at = first; at < std::min(renamed.size(), first + perStatement); ++at) {
-            rows += std::string(rows.empty() ? "" : ", ") + "(?" +
-                    std::to_string(values.size() + 1) + ", ?" + std::to_string(values.size() + 2) +
-                    ")";
-            values.emplace_back(renamed[at].first);
-            values.emplace_back(renamed[at].second);
-        }
-        session.execute("insert into renamed values " + rows, values);
-    }
+    tableOfOrigins(session, "renamed", renamed);
     // All at once, so that names that swap do not meet.
     inRun(session,
-          "update vendrik_history_findings as f set origin = r.new from renamed r where " +
-              std::string(inSeries) + " and f.origin = r.old and f.last >= ?5",
+          "update vendrik_history_findings as f set origin = r.origin from renamed r where " +
+              std::string(inSeries) + " and f.origin = r.name and f.last >= ?5",
           key, branch, after);
     session.execute("drop table renamed");
 }
@@ -279,21 +326,29 @@ void renameOriginsAfter(SqlSession& session, const RunKey& key, const std::strin
 void appendNewest(SqlSession& session, const RunKey& key, const std::string& branch,
                   const std::string& before) {
     if (!before.empty()) {
-        inRun(session,
-              std::string("update vendrik_history_findings as f set last = ?5 where ") + inSeries +
-                  " and f.last = '~' and not exists (select 1 from staged s where " + sameFinding +
-                  ")",
-              key, branch, before);
+        // The spans it ends are those of the run before whose findings changed or left;
+        // the staged findings that no open span holds are the others, new or changed.
+        const std::vector<TrackedFinding> left = findingsOf(
+            session,
+            std::string("update vendrik_history_findings as f set last = ?5 where ") + inSeries +
+                " and f.last = '~' and not exists (select 1 from staged s where " + sameFinding +
+                ") returning " + findingColumns,
+            {key.platform, key.project, branch, orderKey(key), before});
         inRun(session,
               std::string("delete from staged as s where exists (select 1 from "
                           "vendrik_history_findings f where ") +
                   inSeries + " and f.last = '~' and " + sameFinding + ")",
               key, branch);
+        if (!left.empty()) {
+            inheritStagedOrigins(
+                session, left,
+                findingsOf(session, std::string("select ") + findingColumns + " from staged", {}));
+        }
     }
     inRun(session,
           "insert into vendrik_history_findings select cast(?1 as text), cast(?2 as text), "
           "cast(?3 as text), cast(?4 as text), '~', " +
-              std::string(findingColumns) + " from staged",
+              stagedColumns() + " from staged s",
           key, branch);
 }
 
@@ -304,6 +359,24 @@ void insertBefore(SqlSession& session, const RunKey& key, const std::string& bra
                   const std::string& before, const std::string& after) {
     const std::string series = inSeries;
     if (!before.empty()) {
+        // Named before the spans change: the findings of the run before that no staged
+        // finding is just as it was, and the staged findings that none of them is.
+        const std::string atBefore = series + " and f.first <= ?5 and f.last >= ?5";
+        const std::vector<SqlValue> values = {key.platform, key.project, branch, orderKey(key),
+                                              before};
+        inheritStagedOrigins(session,
+                             findingsOf(session,
+                                        std::string("select ") + findingColumns +
+                                            " from vendrik_history_findings f where " + atBefore +
+                                            " and not exists (select 1 from staged s where " +
+                                            sameFinding + ")",
+                                        values),
+                             findingsOf(session,
+                                        std::string("select ") + findingColumns +
+                                            " from staged s where not exists (select 1 from "
+                                            "vendrik_history_findings f where " +
+                                            atBefore + " and " + sameFinding + ")",
+                                        values));
         // A span over both neighbours covers this run: cut it in two where the run lacks its
         // finding (the first part ends before the run, the second starts after it); where
         // the run has it, the span covers it already.
@@ -356,14 +429,14 @@ void insertBefore(SqlSession& session, const RunKey& key, const std::string& bra
               series + " and f.last = ?5 and f.fingerprint = s.fingerprint and s.before",
           key, branch, before);
     inRun(session,
-          "update vendrik_history_findings as f set first = ?4, origin = s.origin from staged s "
-          "where " +
-              series + " and f.last = s.after and f.fingerprint = s.fingerprint and not s.before",
+          "update vendrik_history_findings as f set first = ?4, origin = " +
+              std::string(stagedOrigin) + " from staged s where " + series +
+              " and f.last = s.after and f.fingerprint = s.fingerprint and not s.before",
           key, branch);
     inRun(session,
           "insert into vendrik_history_findings select cast(?1 as text), cast(?2 as text), "
           "cast(?3 as text), cast(?4 as text), cast(?4 as text), " +
-              std::string(findingColumns) + " from staged where not before and after is null",
+              stagedColumns() + " from staged s where not before and after is null",
           key, branch);
 }
 
@@ -389,16 +462,12 @@ void addOrigins(SqlSession& session, bool missing, const std::string& typed) {
 std::vector<TrackedFinding> findingsAt(SqlSession& session, const std::string& platform,
                                        const std::string& project, const std::string& branch,
                                        const std::string& order, const std::string& origin) {
-    std::vector<TrackedFinding> found;
-    session.forEachRow(
-        "select fingerprint, file, line, number, priority, his, text, reference, " + origin +
-            " from vendrik_history_findings where platform = ?1 and project = ?2 and branch = "
-            "?3 and last >= ?4 and first <= ?4",
-        {platform, project, branch, order}, [&](const SqlCursor& row) {
-            found.push_back({row.text(0), row.text(1), row.number(2), row.number(3), row.number(4),
-                             row.number(5) != 0, row.text(6), row.text(7), row.text(8)});
-        });
-    return found;
+    return findingsOf(session,
+                      "select fingerprint, file, line, number, priority, his, text, reference, " +
+                          origin +
+                          " from vendrik_history_findings where platform = ?1 and project = ?2 "
+                          "and branch = ?3 and last >= ?4 and first <= ?4",
+                      {platform, project, branch, order});
 }
 
 std::string orderKey(const RunKey& run) {
@@ -435,12 +504,7 @@ bool storeLoggedRun(SqlSession& session, const LoggedRun& logged, const std::str
     }
     const std::string before = neighbour(session, key, branch, true);
     const std::string after = neighbour(session, key, branch, false);
-    // Each finding named as the one it is of the run before, or anew.
-    std::vector<TrackedFinding> findings = logged.findings;
-    inheritOrigins(before.empty() ? std::vector<TrackedFinding>()
-                                  : findingsAt(session, key.platform, key.project, branch, before),
-                   findings, orderKey(key));
-    session.stageFindings(findings);
+    session.stageFindings(logged.findings);
     recordLoggedFacts(session, key, branch);
     if (after.empty()) {
         appendNewest(session, key, branch, before);

@@ -109,9 +109,9 @@ void PgSession::stageFindings(const std::vector<TrackedFinding>& findings) {
         return [field](const TrackedFinding& finding) { return std::to_string(field(finding)); };
     };
     connection_.run(
-        "insert into staged (fingerprint, file, line, number, priority, his, text, reference, "
-        "origin) select * from unnest($1::text[], $2::text[], $3::bigint[], $4::bigint[], "
-        "$5::bigint[], $6::bigint[], $7::text[], $8::text[], $9::text[])",
+        "insert into staged (fingerprint, file, line, number, priority, his, text, reference) "
+        "select * from unnest($1::text[], $2::text[], $3::bigint[], $4::bigint[], "
+        "$5::bigint[], $6::bigint[], $7::text[], $8::text[])",
         {arrayOf(findings, [](const TrackedFinding& f) { return f.fingerprint; }),
          arrayOf(findings, [](const TrackedFinding& f) { return f.file; }),
          arrayOf(findings, number([](const TrackedFinding& f) { return f.line; })),
@@ -119,8 +119,7 @@ void PgSession::stageFindings(const std::vector<TrackedFinding>& findings) {
          arrayOf(findings, number([](const TrackedFinding& f) { return f.priority; })),
          arrayOf(findings, number([](const TrackedFinding& f) { return f.his ? 1 : 0; })),
          arrayOf(findings, [](const TrackedFinding& f) { return f.text; }),
-         arrayOf(findings, [](const TrackedFinding& f) { return f.reference; }),
-         arrayOf(findings, [](const TrackedFinding& f) { return f.origin; })},
+         arrayOf(findings, [](const TrackedFinding& f) { return f.reference; })},
         "stage the findings");
 }
 

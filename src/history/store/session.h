@@ -65,8 +65,9 @@ class SqlSession {
     virtual std::string readBy(const std::string& index) const = 0;
 
     /// Makes the temporary table staged (fingerprint unique, file, line, number, priority,
-    /// his, text, reference, origin, before, after) and fills it with `findings`; throws StoreError
-    /// "refused: two findings of the log share the fingerprint F" when two do.
+    /// his, text, reference, origin, before, after) and fills it with `findings`, their
+    /// origins, before and after NULL; throws StoreError "refused: two findings of the log
+    /// share the fingerprint F" when two do.
     virtual void stageFindings(const std::vector<TrackedFinding>& findings) = 0;
 };
 

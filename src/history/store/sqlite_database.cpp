@@ -99,7 +99,7 @@ void SqliteSession::stageFindings(const std::vector<TrackedFinding>& findings) {
     SqliteStatement insert(
         db_,
         "insert into staged (fingerprint, file, line, number, priority, his, text, "
-        "reference, origin) values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)",
+        "reference) values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
         "stage the findings");
     for (const TrackedFinding& finding : findings) {
         insert.reset().bind(1, finding.fingerprint).bind(2, finding.file);
@@ -107,7 +107,7 @@ void SqliteSession::stageFindings(const std::vector<TrackedFinding>& findings) {
         sqlite3_bind_int64(insert.handle(), 4, finding.number);
         sqlite3_bind_int64(insert.handle(), 5, finding.priority);
         sqlite3_bind_int(insert.handle(), 6, finding.his ? 1 : 0);
-        insert.bind(7, finding.text).bind(8, finding.reference).bind(9, finding.origin);
+        insert.bind(7, finding.text).bind(8, finding.reference);
         if (sqlite3_step(insert.handle()) != SQLITE_DONE) {
             if ((sqlite3_extended_errcode(db_.handle) & 0xFF) == SQLITE_CONSTRAINT) {
                 throw StoreError("refused: two findings of the log share the fingerprint " +
