@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -88,6 +89,13 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
             others.push_back(index);
         }
     }
+    // One applied decision per rule and per stored decision, shared by the findings it is on.
+    std::vector<std::shared_ptr<const AppliedDecision>> ofRule(rules.rules.size());
+    std::unordered_map<const Decision*, std::shared_ptr<const AppliedDecision>> ofStored;
+    const auto made = [&today](AppliedDecision applied) {
+        applied.expired = !applied.decision.expires.empty() && applied.decision.expires < today;
+        return std::make_shared<const AppliedDecision>(std::move(applied));
+    };
     const std::string warnUntil = daysAfter(today, warningDays);
     triage.warnUntil = warnUntil;
     triage.rulesPath = rules.path;
@@ -116,17 +124,18 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
             }
             chosen = chosen != nullptr ? chosen : &rule;
         }
-        std::optional<AppliedDecision>& applied = triage.decided[at];
+        std::shared_ptr<const AppliedDecision>& applied = triage.decided[at];
         if (chosen != nullptr) {
-            applied = decisionOfRule(*chosen, rules.path);
+            auto& shared = ofRule[static_cast<std::size_t>(chosen - rules.rules.data())];
+            applied = shared ? shared : (shared = made(decisionOfRule(*chosen, rules.path)));
         } else if (const auto found = inForce.find(finding.origin); found != inForce.end()) {
-            applied = AppliedDecision{*found->second, "database", false};
+            auto& shared = ofStored[found->second];
+            applied = shared ? shared
+                             : (shared = made(AppliedDecision{*found->second, "database", false}));
         }
-        if (applied && !applied->decision.expires.empty()) {
-            applied->expired = applied->decision.expires < today;
-            if (applied->suppresses() && applied->decision.expires <= warnUntil) {
-                triage.expiring.push_back(at);
-            }
+        if (applied && applied->suppresses() && !applied->decision.expires.empty() &&
+            applied->decision.expires <= warnUntil) {
+            triage.expiring.push_back(at);
         }
     }
     for (const auto& [origin, decision] : inForce) {
@@ -188,7 +197,7 @@ void applyDecisions(HistoryStore& store, const DecisionInputs& inputs, const std
                        comparison.head.project, branch, todayOf(inputs), inputs.expiryWarning);
     if (inputs.rulesFile || !triage.staleStored.empty() ||
         std::any_of(triage.decided.begin(), triage.decided.end(),
-                    [](const auto& decided) { return decided.has_value(); })) {
+                    [](const auto& decided) { return decided != nullptr; })) {
         changes.triage = std::move(triage);
     }
 }

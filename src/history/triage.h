@@ -3,6 +3,7 @@
 #include "history/decision_rules.h"
 #include "history/store/store.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,8 +29,9 @@ AppliedDecision decisionOfRule(const DecisionRule& rule, const std::string& rule
 /// The decisions that apply to the findings of one run of a series, and those that apply to
 /// none of them.
 struct Triage {
-    std::vector<std::optional<AppliedDecision>> decided; ///< one per finding, in their order
-    std::vector<Decision> staleStored;                   ///< in force, on no finding of the run
+    /// one per finding, in their order; findings with one decision share it
+    std::vector<std::shared_ptr<const AppliedDecision>> decided;
+    std::vector<Decision> staleStored;    ///< in force, on no finding of the run
     std::vector<DecisionRule> staleRules; ///< of the series, selecting no finding of the run
     std::vector<std::size_t> expiring;    ///< findings whose suppression ends by warnUntil
     std::string warnUntil;                ///< today and the days of warning, YYYY-MM-DD
