@@ -99,7 +99,8 @@ std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& optio
         alone.hasBase = false;
         if (auto findings = store.findings(head, branch)) {
             FindingMatch match = matchFindings({}, *findings);
-            alone.findings = FindingChanges{{}, std::move(*findings), std::move(match), {}};
+            alone.findings = std::make_shared<FindingChanges>(
+                FindingChanges{{}, std::move(*findings), std::move(match), {}});
         }
         applyDecisions(store, options.decisions, branch, alone);
         return alone;

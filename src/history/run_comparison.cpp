@@ -27,7 +27,7 @@ Values FileChange::change() const {
 
 Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
                        const std::vector<FileRow>& headRows) {
-    Comparison comparison{base, head, {}, {}, {}, true, std::nullopt};
+    Comparison comparison{base, head, {}, {}, {}, true, nullptr};
     std::map<std::string, FileChange> byName;
     const auto add = [&](const std::vector<FileRow>& rows, bool isHead, Values& total) {
         for (const FileRow& row : rows) {
@@ -198,8 +198,8 @@ Comparison compareStoredRuns(HistoryStore& store, const RunKey& base, const RunK
     auto headFindings = store.findings(head, branch);
     if (baseFindings && headFindings) {
         FindingMatch match = matchFindings(*baseFindings, *headFindings);
-        comparison.findings = FindingChanges{
-            std::move(*baseFindings), std::move(*headFindings), std::move(match), {}};
+        comparison.findings = std::make_shared<FindingChanges>(FindingChanges{
+            std::move(*baseFindings), std::move(*headFindings), std::move(match), {}});
     }
     return comparison;
 }

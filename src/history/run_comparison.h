@@ -5,6 +5,7 @@
 #include "history/triage.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,7 +73,8 @@ struct Comparison {
     Values baseTotal{};
     Values headTotal{};
     bool hasBase = true; ///< false: head compared with itself, for limits on its totals alone
-    std::optional<FindingChanges> findings;
+    /// Finding by finding, where both SARIF logs are loaded; copies of the comparison share it.
+    std::shared_ptr<FindingChanges> findings;
 };
 
 Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows, const RunKey& head,
