@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev sqlite3
-          nlohmann-json3-dev libcli11-dev libpq-dev libyaml-cpp-dev "$@")
+          nlohmann-json3-dev libcli11-dev libpq-dev libyaml-cpp-dev libssl-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

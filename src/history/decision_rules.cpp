@@ -1,33 +1,15 @@
 #include "history/decision_rules.h"
 
-#include <yaml-cpp/yaml.h>
+#include "history/yaml_file.h"
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <fnmatch.h>
-#include <fstream>
-#include <sstream>
 
 namespace vendrik::history {
 
 namespace {
-
-[[noreturn]] void refuse(const std::string& path, const YAML::Mark& mark, const std::string& what) {
-    throw StoreError(path + ":" + std::to_string(mark.line + 1) + ": " + what);
-}
-
-/// The scalar `node`, refused when it is not one.
-std::string scalarOf(const std::string& path, const std::string& key, const YAML::Node& node) {
-    if (!node.IsScalar()) {
-        refuse(path, node.Mark(), key + ": not a single value");
-    }
-    return node.Scalar();
-}
-
-bool blank(const std::string& text) {
-    return text.find_first_not_of(" \t\r\n") == std::string::npos;
-}
 
 DecisionRule ruleOf(const std::string& path, const YAML::Node& node) {
     if (!node.IsMap()) {
@@ -124,18 +106,7 @@ void checkDecision(const std::string& where, const std::string& state, const std
 }
 
 DecisionRules readDecisionRules(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!file || file.bad()) {
-        throw StoreError(path + ": could not read the rules file");
-    }
-    YAML::Node root;
-    try {
-        root = YAML::Load(text.str());
-    } catch (const YAML::Exception& error) {
-        refuse(path, error.mark, error.msg);
-    }
+    const YAML::Node root = readYamlFile(path, "rules file");
     if (!root.IsMap() || root.size() != 1 || !root["rules"]) {
         throw StoreError(path + ":1: a rules file is a map with the one key 'rules'");
     }

@@ -1,6 +1,8 @@
 #include "history/history_main.h"
 
+#include "history/compliance_command.h"
 #include "history/report/baseline_log.h"
+#include "history/report/compliance_output.h"
 #include "history/report/history_output.h"
 #include "history/report/history_page.h"
 #include "history/sarif_read.h"
@@ -41,6 +43,9 @@ struct Options {
     std::string suppressed = "keep";
     TriageOptions triage;
     CLI::App* triageCommand = nullptr;
+    bool compliance = false; ///< gate --compliance
+    PlanPaths plans;         ///< of gate --compliance
+    ComplianceOptions complianceCommand;
 };
 
 Format formatOf(const std::string& name) {
@@ -273,6 +278,19 @@ void defineGate(CLI::App& command, Options& options) {
                      "store the outcome for head, for --base=last-passing");
     command.add_flag("--count-suppressed", options.newLimits.countSuppressed,
                      "count the new findings that decisions suppress in the limits too");
+    command.add_flag("--compliance", options.compliance,
+                     "fail when head is not MISRA compliant (see compliance), beside the limits");
+    addPlanOptions(command, options.plans);
+}
+
+void defineCompliance(CLI::App& command, Options& options) {
+    addDatabase(command, options);
+    defineComplianceOptions(command, options.complianceCommand);
+}
+
+int runComplianceCommand(HistoryStore& store, const Options& options, std::ostream& out,
+                         std::ostream&) {
+    return runCompliance(store, options.complianceCommand, out);
 }
 
 void defineTriageCommand(CLI::App& command, Options& options) {
@@ -334,6 +352,15 @@ int gateOn(HistoryStore& store, const Comparison& comparison, const Options& opt
     GateResult result = evaluateGate(judged, watched, limits);
     if (comparison.hasBase) {
         applyNewFindingLimits(judged, options.newLimits, result);
+    }
+    if (options.compliance) {
+        const ComplianceSummary summary =
+            complianceOf(store, readPlans(options.plans), options.decisions, comparison.head,
+                         options.branch.value_or(""));
+        if (!summary.compliant) {
+            result.failed = true;
+            result.limitsPassed.push_back("compliance: " + verdictText(summary));
+        }
     }
     printGate(out, comparison, result, watched, formatOf(options.format));
     if (options.record) {
@@ -410,7 +437,7 @@ struct Command {
     int (*run)(HistoryStore& store, const Options& options, std::ostream& out, std::ostream& err);
 };
 
-constexpr std::array<Command, 6> commands = {{
+constexpr std::array<Command, 7> commands = {{
     {"runs", "list the runs, newest first", defineRuns, StoreAccess::read, runRuns},
     {"compare", "compare two runs file by file", defineCompare, StoreAccess::read, runCompare},
     {"gate", "fail (status 1) when a watched count of any file grew or a limit is passed",
@@ -420,6 +447,9 @@ constexpr std::array<Command, 6> commands = {{
      StoreAccess::write, loadScripts},
     {"triage", "record and show decisions on findings", defineTriageCommand, StoreAccess::read,
      runTriageCommand},
+    {"compliance",
+     "write the run's MISRA Guideline Compliance Summary; status 1 when it is not compliant",
+     defineCompliance, StoreAccess::read, runComplianceCommand},
 }};
 
 } // namespace

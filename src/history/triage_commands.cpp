@@ -1,5 +1,6 @@
 #include "history/triage_commands.h"
 
+#include "history/compliance_command.h"
 #include "history/report/history_output.h"
 #include "history/store/finding_history.h"
 #include "output/json_text.h"
@@ -32,6 +33,8 @@ std::pair<RunKey, std::vector<TrackedFinding>> runOf(HistoryStore& store,
 
 int setDecisions(HistoryStore& store, const TriageOptions& options, std::ostream& out) {
     checkDecision("", options.state, options.reason, options.record, options.expires);
+    const std::optional<CompliancePlans> plans =
+        options.plans.any() ? std::optional(readPlans(options.plans)) : std::nullopt;
     if (options.fingerprints.empty() == !options.file ||
         options.file.has_value() != options.line.has_value()) {
         throw StoreError("name the findings by --fingerprint, or by --file and --line");
@@ -80,6 +83,14 @@ int setDecisions(HistoryStore& store, const TriageOptions& options, std::ostream
         d.at = now;
         d.expires = options.expires;
         d.approver = options.approver;
+        if (plans) {
+            const std::vector<std::string> faults = decisionFaults(d, *finding, *plans, todayUtc());
+            if (!faults.empty()) {
+                throw StoreError("refused: " + finding->file + ":" + std::to_string(finding->line) +
+                                 " (" + finding->fingerprint + "): " + faults.front() +
+                                 "; nothing recorded");
+            }
+        }
     }
     store.recordDecisions(decisions);
     out << decisions.size() << (decisions.size() == 1 ? " decision" : " decisions")
@@ -241,6 +252,7 @@ void defineTriage(CLI::App& triage, TriageOptions& options,
                    "who (default: the operating-system user, or the server's session user)");
     set.add_option("--expires", options.expires, "the last day it holds, YYYY-MM-DD");
     set.add_option("--approver", options.approver, "who approved it");
+    addPlanOptions(set, options.plans);
     CLI::App& list = *triage.add_subcommand("list", "the decisions in force on a run's findings");
     ofRun(list);
     list.add_flag("--stale", options.stale, "the decisions that match no finding of the run");

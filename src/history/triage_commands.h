@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/compliance/summary.h"
 #include "history/run_comparison.h"
 #include "history/store/store.h"
 #include "history/triage.h"
@@ -35,6 +36,7 @@ struct TriageOptions {
     bool stale = false;
     std::string format = "text";
     DecisionInputs decisions;
+    PlanPaths plans; ///< of set: the decision is checked against MISRA's rules when given
 };
 
 /// Defines triage's subcommands set, list, log and export on `triage`, each with the
