@@ -126,17 +126,29 @@ bool selects(const DecisionRule& rule, const TrackedFinding& finding, const std:
     const auto is = [](const std::optional<std::string>& wanted, const std::string& value) {
         return !wanted || *wanted == value;
     };
-    const std::string& reference = finding.reference;
+    // Each part of a compound reference ("A; B") is matched on its own.
+    const auto namesRule = [&](std::string_view wanted) {
+        std::string_view rest = finding.reference;
+        while (true) {
+            const std::size_t end = rest.find("; ");
+            const std::string_view reference = rest.substr(0, end);
+            if (reference == wanted ||
+                (reference.size() > wanted.size() && reference.ends_with(wanted) &&
+                 reference[reference.size() - wanted.size() - 1] == ' ')) {
+                return true;
+            }
+            if (end == std::string_view::npos) {
+                return false;
+            }
+            rest.remove_prefix(end + 2);
+        }
+    };
     return is(rule.platform, platform) && is(rule.project, project) && is(rule.branch, branch) &&
            is(rule.fingerprint, finding.fingerprint) &&
            (!rule.number || *rule.number == finding.number) &&
            (!rule.file || fnmatch(rule.file->c_str(), finding.file.c_str(), FNM_PATHNAME) == 0) &&
            (!rule.text || finding.text.find(*rule.text) != std::string::npos) &&
-           (!rule.misra || reference == *rule.misra ||
-            (reference.size() > rule.misra->size() &&
-             reference.compare(reference.size() - rule.misra->size(), rule.misra->size(),
-                               *rule.misra) == 0 &&
-             reference[reference.size() - rule.misra->size() - 1] == ' '));
+           (!rule.misra || namesRule(*rule.misra));
 }
 
 } // namespace vendrik::history

@@ -22,8 +22,9 @@ struct DecisionRule {
     std::optional<std::string> fingerprint;
     std::optional<std::string> file; ///< a glob: * and ? within a folder, [...] as in a shell
     std::optional<std::int64_t> number;
-    std::optional<std::string> misra; ///< the finding's reference, or its end ("Rule-15.7")
-    std::optional<std::string> text;  ///< a part of the message text
+    std::optional<std::string>
+        misra; ///< a part of the finding's reference, or its end ("Rule-15.7")
+    std::optional<std::string> text; ///< a part of the message text
     std::optional<std::string> platform;
     std::optional<std::string> project;
     std::optional<std::string> branch;

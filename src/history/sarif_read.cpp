@@ -69,10 +69,10 @@ std::vector<std::pair<std::string, std::string>> referencesOf(const json& driver
         const auto properties = rule.find("properties");
         if (properties != rule.end() && properties->contains("tags") &&
             (*properties)["tags"].is_array()) {
+            // Every reference of a compound one is a tag of its own: all are kept.
             for (const json& tag : (*properties)["tags"]) {
                 if (tag.is_string() && tag != "HIS") {
-                    reference = tag.get<std::string>();
-                    break;
+                    reference += (reference.empty() ? "" : "; ") + tag.get<std::string>();
                 }
             }
         }

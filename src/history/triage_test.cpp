@@ -80,3 +80,27 @@ TEST(Triage, GivesEachFindingTheDecisionInForceOnTheDay) {
 
 } // namespace
 } // namespace vendrik::history
+
+namespace vendrik::history {
+namespace {
+
+// A misra selector names one reference, whole or by its end, in a compound one too.
+TEST(DecisionRules, SelectEachPartOfACompoundReference) {
+    TrackedFinding finding = triagedFinding("Src/a.c", 1, "a@1");
+    finding.reference = "MISRA C:2012 Rule-11.3; MISRA C:2012 Rule-11.5";
+    DecisionRule rule;
+    for (const auto& [misra, selected] :
+         {std::pair{"MISRA C:2012 Rule-11.3", true},
+          {"Rule-11.5", true},
+          {"Rule-11.3", true},
+          {"MISRA C:2012 Rule-11.5", true},
+          {"Rule-1.5", false},
+          {"11.3", false},
+          {"MISRA C:2012 Rule-11.3; MISRA C:2012 Rule-11.5", false}}) {
+        rule.misra = misra;
+        EXPECT_EQ(selects(rule, finding, "T", "P", ""), selected) << misra;
+    }
+}
+
+} // namespace
+} // namespace vendrik::history

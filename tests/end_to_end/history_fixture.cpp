@@ -70,10 +70,10 @@ std::string convertRun(const ScratchDirectory& scratch, const std::string& platf
 }
 
 std::string reportLine(const std::string& file, int line, int priority, int number,
-                       const std::string& text) {
+                       const std::string& text, const std::string& reference) {
     return "D:\\w\\Src\\Src_NV\\" + file + " (" + std::to_string(line) + ") : warning : QAC(Prio" +
            std::to_string(priority) + ") Msg: " + std::to_string(number) + "(" + text +
-           ".) Ref: MISRA C:2012 Rule-15.7\n";
+           ".) Ref:" + reference + "\n";
 }
 
 bool executeSql(const std::string& target, const std::string& sql) {

@@ -27,9 +27,11 @@ std::string convertRun(const ScratchDirectory& scratch, const std::string& platf
                        const std::string& report, const std::string& date, const std::string& time,
                        const std::vector<std::string>& more = {});
 
-/// A report line of the project: "D:\w\Src\Src_NV\" + file, line, priority, number, text.
+/// A report line of the project: "D:\w\Src\Src_NV\" + file, line, priority, number, text,
+/// and the reference text after "Ref:".
 std::string reportLine(const std::string& file, int line, int priority, int number,
-                       const std::string& text);
+                       const std::string& text,
+                       const std::string& reference = " MISRA C:2012 Rule-15.7");
 
 /// Runs `sql`, such as a converter script, on the results database `target` (a SQLite file or
 /// a server's database) as another tool would: on the server with the converter's create
