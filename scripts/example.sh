@@ -50,3 +50,17 @@ build/vendrik-history compare --database=out/results.db --platform=TargetA --pro
 echo "out/new-findings.sarif: $(grep -o '"baselineState":"new"' out/new-findings.sarif | wc -l)" \
     "new findings for code review"
 build/vendrik-history page --database=out/results.db --output=out/history.html
+
+echo "== MISRA compliance of the newest run (out/compliance.txt, out/compliance.html)"
+compliance() {
+    (cd examples/compliance && ../../build/vendrik-history compliance \
+        --database=../../out/results.db --platform=TargetA --project=EcuNightly \
+        --recategorization=recategorization.yaml --deviations=deviations.yaml \
+        --enforcement=enforcement.yaml --decisions=decisions.yaml "$@")
+}
+status=0
+compliance --output=../../out/compliance.txt || status=$?
+compliance --format=html --output=../../out/compliance.html || true
+[ "$status" -le 1 ] || exit "$status"
+sed -n '/^Standards:/p; /^Verdict:/,/^Reconciliation:/p' out/compliance.txt
+echo "(status $status: 0 compliant, 1 not compliant; the plans are in examples/compliance)"

@@ -15,21 +15,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/checks.sh"
 
-# convert NUMBER PLATFORM PROJECT HASH REPORT: the run's script and SARIF log, stamped
-# 2026.11.NUMBER 02:00:00.
-convert() {
-    "$converter" --platform="$2" --input="$5" --output="$work/$1.sql" --typ_name="$3" \
-        --typ_var=V --sql_config=SQL --hash_value="$4" --sarif_output="$work/$1.sarif" >/dev/null
-    local stamp
-    stamp=$(grep -o -m 1 -E '"[0-9]{4}\.[0-9]{2}\.[0-9]{2}", "[0-9:]{8}"' "$work/$1.sql")
-    sed -i "s/${stamp:1:10}/2026.11.$(printf %02d "$1")/g; s/${stamp:15:8}/02:00:00/g" \
-        "$work/$1.sql" "$work/$1.sarif"
-}
-chrome() {
-    chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-        --disable-background-networking --disable-component-update --disable-sync \
-        --user-data-dir="$work/profile" "$@" 2>/dev/null
-}
+source "$(dirname "$0")/converted_runs.sh"
+# convert NUMBER PLATFORM PROJECT HASH REPORT: stamped 2026.11.NUMBER.
+convert() { convert_at "2026.11.$(printf %02d "$1")" "$@"; }
 count() { grep -o -- "$1" "$2" | wc -l; }
 
 # Four runs of one project and two of another, each of more of the example's lines.

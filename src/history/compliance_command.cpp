@@ -54,6 +54,9 @@ ComplianceSummary complianceOf(HistoryStore& store, const CompliancePlans& plans
     ComplianceSummary summary =
         summarizeCompliance(run, branch, std::move(*findings), triage, plans,
                             decisions.today.empty() ? todayUtc() : decisions.today, allErrors);
+    if (decisions.rulesFile) {
+        summary.planFiles.push_back(planFileAt(*decisions.rulesFile));
+    }
     if (!summary.reconciled()) {
         throw StoreError("the summary does not reconcile with the run: " +
                          reconciliationText(summary));

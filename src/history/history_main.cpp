@@ -209,7 +209,9 @@ int loadScripts(HistoryStore& store, const Options& options, std::ostream& out, 
 /// Writes the page whole or not at all: a failure leaves a previous page as it was.
 int writePage(HistoryStore& store, const Options& options) {
     std::ostringstream page;
-    writeHistoryPage(page, store, options.branch, options.decisions);
+    const std::optional<CompliancePlans> plans =
+        options.compliance ? std::optional(readPlans(options.plans)) : std::nullopt;
+    writeHistoryPage(page, store, options.branch, options.decisions, plans ? &*plans : nullptr);
     if (!writeWholeOutputFile(options.output, page.str())) {
         throw StoreError("could not write " + options.output);
     }
@@ -309,6 +311,9 @@ void definePage(CLI::App& command, Options& options) {
     command.add_option("--output", options.output, "the HTML file to write")->required();
     command.add_option("--branch", options.branch, "only the runs of this branch");
     addDecisionOptions(command, options.decisions);
+    command.add_flag("--compliance", options.compliance,
+                     "show each project's MISRA compliance (see compliance)");
+    addPlanOptions(command, options.plans);
 }
 
 void defineLoad(CLI::App& command, Options& options) {

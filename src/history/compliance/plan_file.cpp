@@ -5,6 +5,8 @@
 #include <openssl/evp.h>
 
 #include <array>
+#include <fstream>
+#include <sstream>
 
 namespace vendrik::history {
 
@@ -21,6 +23,16 @@ PlanFile planFile(const std::string& path, const std::string& bytes) {
         sha += hex[digest[at] & 15];
     }
     return {path, sha};
+}
+
+PlanFile planFileAt(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    if (!file || file.bad()) {
+        throw StoreError(path + ": could not read the file");
+    }
+    return planFile(path, bytes.str());
 }
 
 } // namespace vendrik::history

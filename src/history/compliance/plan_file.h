@@ -13,4 +13,8 @@ struct PlanFile {
 /// The file at `path` whose bytes are `bytes`, with their SHA-256.
 PlanFile planFile(const std::string& path, const std::string& bytes);
 
+/// The file at `path`, read whole, with the SHA-256 of its bytes; StoreError when it cannot
+/// be read.
+PlanFile planFileAt(const std::string& path);
+
 } // namespace vendrik::history

@@ -1,5 +1,6 @@
 #include "history/report/history_page.h"
 
+#include "history/report/compliance_output.h"
 #include "history/report/history_output.h"
 #include "history/report/trend_chart.h"
 #include "history/run_comparison.h"
@@ -27,12 +28,45 @@ struct Section {
     std::vector<FileRow> newestFiles;
     /// The newest run against the run the gate compares it with by default, when there is one.
     std::optional<Comparison> comparison;
+    /// The newest run's Guideline Compliance Summary, where plans were given and its log is
+    /// loaded.
+    std::optional<ComplianceSummary> compliance;
     std::int64_t total() const { return runs.back().counters[valueAt("all_errors")]; }
 };
 
-Section sectionOf(HistoryStore& store, std::vector<RunTotals> runs,
-                  const DecisionInputs& decisions) {
-    Section section{std::move(runs), {}, std::nullopt};
+/// The summary of the section's newest run, from the findings and decisions its comparison
+/// read, else from the store; nothing when the run's log is not loaded.
+std::optional<ComplianceSummary> complianceOf(HistoryStore& store, const Section& section,
+                                              const DecisionInputs& decisions,
+                                              const CompliancePlans& plans) {
+    const RunTotals& newest = section.runs.back();
+    std::optional<std::vector<TrackedFinding>> findings;
+    Triage triage;
+    if (section.comparison && section.comparison->findings) {
+        findings = section.comparison->findings->head;
+        triage = section.comparison->findings->triage;
+    } else if ((findings = store.findings(newest.run, newest.branch))) {
+        triage = triageOf(store, decisions, newest.run, newest.branch, *findings);
+    } else {
+        return std::nullopt;
+    }
+    std::int64_t allErrors = 0;
+    for (const FileRow& row : section.newestFiles) {
+        allErrors += row.counters[*columnIndex("all_errors")];
+    }
+    return summarizeCompliance(newest.run, newest.branch, std::move(*findings), triage, plans,
+                               decisions.today.empty() ? todayUtc() : decisions.today, allErrors);
+}
+
+Section sectionOf(HistoryStore& store, std::vector<RunTotals> runs, const DecisionInputs& decisions,
+                  const CompliancePlans* plans) {
+    Section section{std::move(runs), {}, std::nullopt, std::nullopt};
+    const auto withCompliance = [&]() -> Section& {
+        if (plans != nullptr) {
+            section.compliance = complianceOf(store, section, decisions, *plans);
+        }
+        return section;
+    };
     const RunTotals& newest = section.runs.back();
     section.newestFiles = store.files(newest.run, newest.branch);
     std::vector<RunKey> newestFirst;
@@ -41,12 +75,55 @@ Section sectionOf(HistoryStore& store, std::vector<RunTotals> runs,
     }
     const auto reference = previousRunAt(newestFirst, 0);
     if (!reference) {
-        return section;
+        return std::move(withCompliance());
     }
     section.comparison = compareStoredRuns(store, newestFirst[*reference], newest.run,
                                            section.newestFiles, newest.branch);
     applyDecisions(store, decisions, newest.branch, *section.comparison);
-    return section;
+    return std::move(withCompliance());
+}
+
+/// "compliant", "not compliant", "does not reconcile", or "no log loaded".
+std::string complianceWord(const Section& section) {
+    if (!section.compliance) {
+        return "no log loaded";
+    }
+    if (!section.compliance->reconciled()) {
+        return "does not reconcile";
+    }
+    return section.compliance->compliant ? "compliant" : "not compliant";
+}
+
+/// The section's compliance: the verdict, the reconciliation and its rows per compliance.
+void writeCompliance(std::ostream& out, const Section& section) {
+    out << "<h3>MISRA compliance</h3><div class=\"compliance\">";
+    if (!section.compliance) {
+        out << "<p>No findings to map onto guidelines: load the newest run's SARIF log.</p></div>";
+        return;
+    }
+    const ComplianceSummary& summary = *section.compliance;
+    out << "<p class=\"verdict\">" << htmlText(verdictText(summary))
+        << "</p><p>Reconciliation: " << htmlText(reconciliationText(summary))
+        << "</p><table><tr><th>standard</th>";
+    const char* kinds[] = {"Compliant", "Deviations", "Violations", "Disapplied",
+                           "no findings; enforcement not stated"};
+    for (const char* kind : kinds) {
+        out << "<th>" << kind << "</th>";
+    }
+    out << "</tr>";
+    for (const ComplianceTable& table : summary.tables) {
+        out << "<tr><td>"
+            << htmlText(table.standard->name + " (" + table.standard->editions[table.edition] + ")")
+            << "</td>";
+        for (const std::string kind : kinds) {
+            out << "<td>"
+                << std::count_if(table.rows.begin(), table.rows.end(),
+                                 [&](const ComplianceRow& row) { return row.compliance == kind; })
+                << "</td>";
+        }
+        out << "</tr>";
+    }
+    out << "</table></div>";
 }
 
 /// "+106 (3 new, 2 fixed)", or "no earlier run".
@@ -407,15 +484,19 @@ std::string embeddedJson(const nlohmann::ordered_json& data) {
 }
 
 /// One row of the overview: the section's name, linked, its total, change and trend.
-void writeOverviewRow(std::ostream& out, std::size_t index, const Section& section) {
+void writeOverviewRow(std::ostream& out, std::size_t index, const Section& section,
+                      bool compliance) {
     const std::int64_t change = section.comparison
                                     ? section.comparison->headTotal[valueAt("all_errors")] -
                                           section.comparison->baseTotal[valueAt("all_errors")]
                                     : 0;
     out << "<tr class=\"overview-row\"><td><a href=\"#section-" << index << "\">"
         << sectionName(section.runs.back()) << "</a></td><td>" << groupedNumber(section.total())
-        << "</td><td class=\"" << changeClass(change) << "\">" << changeText(section)
-        << "</td><td>";
+        << "</td><td class=\"" << changeClass(change) << "\">" << changeText(section) << "</td>";
+    if (compliance) {
+        out << "<td class=\"verdict\">" << complianceWord(section) << "</td>";
+    }
+    out << "<td>";
     std::vector<std::int64_t> totals;
     std::int64_t top = 1;
     for (const TrendPoint& point : trendPoints(section.runs)) {
@@ -430,8 +511,8 @@ void writeOverviewRow(std::ostream& out, std::size_t index, const Section& secti
 }
 
 /// One platform, project and branch: its section of the page.
-void writeSection(std::ostream& out, HistoryStore& store, const Section& section,
-                  std::size_t index) {
+void writeSection(std::ostream& out, HistoryStore& store, const Section& section, std::size_t index,
+                  bool compliance) {
     const RunTotals& newest = section.runs.back();
     const std::string id = "section-" + std::to_string(index);
     out << "<section class=\"project\" id=\"" << id << "\" data-platform=\""
@@ -443,6 +524,9 @@ void writeSection(std::ostream& out, HistoryStore& store, const Section& section
     writeTotalsChart(out, section.runs, id + "-chart", sectionName(newest));
     writeNewestChanges(out, section);
     writeDecisions(out, section);
+    if (compliance) {
+        writeCompliance(out, section);
+    }
     writeDrivingFiles(out, store, section);
     writeRunsTable(out, section.runs);
     out << "<script type=\"application/json\" class=\"section-data\" id=\"" << id << "-data\">"
@@ -465,7 +549,8 @@ constexpr const char* pointTips =
 } // namespace
 
 void writeHistoryPage(std::ostream& out, HistoryStore& store,
-                      const std::optional<std::string>& branch, const DecisionInputs& decisions) {
+                      const std::optional<std::string>& branch, const DecisionInputs& decisions,
+                      const CompliancePlans* plans) {
     out << "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
            "<title>QAC findings history</title><style>"
            "body{font-family:sans-serif;margin:2em;color:#222}"
@@ -487,21 +572,21 @@ void writeHistoryPage(std::ostream& out, HistoryStore& store,
     std::vector<Section> sections;
     for (auto& [key, runs] : series) {
         std::reverse(runs.begin(), runs.end()); // oldest first
-        sections.push_back(sectionOf(store, std::move(runs), decisions));
+        sections.push_back(sectionOf(store, std::move(runs), decisions, plans));
     }
     if (sections.empty()) {
         out << "<p>The database holds no runs.</p>";
     } else {
         out << "<section class=\"overview\"><h2>Overview</h2><table><tr><th>platform / project"
-               "</th><th>findings now</th><th>change since the previous run</th><th>trend</th>"
-               "</tr>";
+               "</th><th>findings now</th><th>change since the previous run</th>"
+            << (plans != nullptr ? "<th>MISRA compliance</th>" : "") << "<th>trend</th></tr>";
         for (std::size_t index = 0; index < sections.size(); ++index) {
-            writeOverviewRow(out, index, sections[index]);
+            writeOverviewRow(out, index, sections[index], plans != nullptr);
         }
         out << "</table></section>";
     }
     for (std::size_t index = 0; index < sections.size(); ++index) {
-        writeSection(out, store, sections[index], index);
+        writeSection(out, store, sections[index], index, plans != nullptr);
     }
     out << pointTips << "</body></html>\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/compliance/summary.h"
 #include "history/store/store.h"
 #include "history/triage.h"
 
@@ -27,8 +28,11 @@ namespace vendrik::history {
 /// also counts the newest run's findings by state (unreviewed, confirmed, suppressed,
 /// expired), shows the state of each new finding, and lists the decisions in force with
 /// who, when and why, those that end soon and the stale ones.
+/// With `plans`, each overview row has the newest run's MISRA compliance verdict, and each
+/// section the summary of its Guideline Compliance Summary (see summarizeCompliance): the
+/// verdict, the reconciliation and the guidelines per compliance.
 void writeHistoryPage(std::ostream& out, HistoryStore& store,
                       const std::optional<std::string>& branch = std::nullopt,
-                      const DecisionInputs& decisions = {});
+                      const DecisionInputs& decisions = {}, const CompliancePlans* plans = nullptr);
 
 } // namespace vendrik::history
