@@ -45,15 +45,10 @@ ComplianceSummary complianceOf(HistoryStore& store, const CompliancePlans& plans
                          ") is known only from its script, which has no findings to map onto "
                          "guidelines: load its SARIF log (--history_sarif_output)");
     }
-    std::int64_t allErrors = 0;
-    const std::size_t column = *columnIndex("all_errors");
-    for (const FileRow& row : store.files(run, branch)) {
-        allErrors += row.counters[column];
-    }
+    const std::int64_t allErrors = allErrorsOf(store.files(run, branch));
     const Triage triage = triageOf(store, decisions, run, branch, *findings);
-    ComplianceSummary summary =
-        summarizeCompliance(run, branch, std::move(*findings), triage, plans,
-                            decisions.today.empty() ? todayUtc() : decisions.today, allErrors);
+    ComplianceSummary summary = summarizeCompliance(run, branch, std::move(*findings), triage,
+                                                    plans, todayOf(decisions), allErrors);
     if (decisions.rulesFile) {
         summary.planFiles.push_back(planFileAt(*decisions.rulesFile));
     }

@@ -162,13 +162,9 @@ Triage triageFindings(const std::vector<TrackedFinding>& findings,
     return triage;
 }
 
-namespace {
-
 std::string todayOf(const DecisionInputs& inputs) {
     return inputs.today.empty() ? todayUtc() : inputs.today;
 }
-
-} // namespace
 
 Triage triageOf(HistoryStore& store, const DecisionInputs& inputs, const RunKey& run,
                 const std::string& branch, const std::vector<TrackedFinding>& findings) {

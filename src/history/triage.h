@@ -56,6 +56,9 @@ struct DecisionInputs {
     int expiryWarning = 30;
 };
 
+/// The day that `inputs` judge expiry on: --today, else today in UTC.
+std::string todayOf(const DecisionInputs& inputs);
+
 /// The decisions of the database and the rules file of `inputs` that apply to `findings`, of
 /// `run` on `branch` (see triageFindings).
 Triage triageOf(HistoryStore& store, const DecisionInputs& inputs, const RunKey& run,

@@ -1,12 +1,14 @@
 #include "history/yaml_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 namespace vendrik::history {
 
 void refuse(const std::string& path, const YAML::Mark& mark, const std::string& what) {
-    throw StoreError(path + ":" + std::to_string(mark.line + 1) + ": " + what);
+    // A node that the file does not hold (an empty file's) has no line: the first.
+    throw StoreError(path + ":" + std::to_string(std::max(mark.line + 1, 1)) + ": " + what);
 }
 
 YAML::Node readYamlFile(const std::string& path, const std::string& what, std::string* bytes) {

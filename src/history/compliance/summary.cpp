@@ -19,7 +19,9 @@ struct Resolved {
 
 class Tables {
   public:
-    Tables(const CompliancePlans& plans) : plans_(plans) { tableOf(*plans.claimed.standard); }
+    explicit Tables(const CompliancePlans& plans) : plans_(plans) {
+        tableOf(*plans.claimed.standard);
+    }
 
     /// The parts of `reference`, each resolved once per distinct reference text.
     const std::vector<Resolved>& resolve(const std::string& reference) {
@@ -109,6 +111,17 @@ std::string compliance(const ComplianceRow& row) {
 }
 
 } // namespace
+
+std::int64_t allErrorsOf(const std::vector<FileRow>& rows) {
+    const std::size_t column = static_cast<std::size_t>(
+        std::find(counterColumns.begin(), counterColumns.end(), "all_errors") -
+        counterColumns.begin());
+    std::int64_t total = 0;
+    for (const FileRow& row : rows) {
+        total += row.counters[column];
+    }
+    return total;
+}
 
 CompliancePlans readPlans(const PlanPaths& paths) {
     CompliancePlans plans;

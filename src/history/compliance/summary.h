@@ -112,6 +112,9 @@ struct ComplianceSummary {
     bool reconciled() const { return inRows + apart == allErrors; }
 };
 
+/// The run's all_errors: the sum of its files' counts.
+std::int64_t allErrorsOf(const std::vector<FileRow>& rows);
+
 /// The summary of `findings` (a run's, all of them) with their decisions `triage`, against
 /// `plans`, on `today`. A finding counts in the row of every guideline its reference names,
 /// in a table of the standard the reference names (the claimed one in its plan's edition,

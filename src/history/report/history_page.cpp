@@ -50,12 +50,8 @@ std::optional<ComplianceSummary> complianceOf(HistoryStore& store, const Section
     } else {
         return std::nullopt;
     }
-    std::int64_t allErrors = 0;
-    for (const FileRow& row : section.newestFiles) {
-        allErrors += row.counters[*columnIndex("all_errors")];
-    }
     return summarizeCompliance(newest.run, newest.branch, std::move(*findings), triage, plans,
-                               decisions.today.empty() ? todayUtc() : decisions.today, allErrors);
+                               todayOf(decisions), allErrorsOf(section.newestFiles));
 }
 
 Section sectionOf(HistoryStore& store, std::vector<RunTotals> runs, const DecisionInputs& decisions,
