@@ -86,9 +86,9 @@ int setDecisions(HistoryStore& store, const TriageOptions& options, std::ostream
         if (plans) {
             const std::vector<std::string> faults = decisionFaults(d, *finding, *plans, todayUtc());
             if (!faults.empty()) {
-                throw StoreError("refused: " + finding->file + ":" + std::to_string(finding->line) +
-                                 " (" + finding->fingerprint + "): " + faults.front() +
-                                 "; nothing recorded");
+                throw StoreError("refused: " + shown(finding->file, Format::text) + ":" +
+                                 std::to_string(finding->line) + " (" + finding->fingerprint +
+                                 "): " + faults.front() + "; nothing recorded");
             }
         }
     }
