@@ -481,7 +481,13 @@ int runHistoryMain(int argc, const char* const argv[], std::ostream& out, std::o
     });
     try {
         const auto store = openStore(options.database, command.access, options.busyMilliseconds);
-        return command.run(*store, options, out, err);
+        const int status = command.run(*store, options, out, err);
+        // What could not be written is not a result: a full disk or a closed pipe fails.
+        if (!out.flush()) {
+            err << "vendrik-history: could not write the output to standard output\n";
+            return historyFailed;
+        }
+        return status;
     } catch (const StoreError& error) {
         err << "vendrik-history: " << error.what() << '\n';
         return historyFailed;

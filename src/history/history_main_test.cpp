@@ -114,6 +114,20 @@ TEST(HistoryMain, ReportsEveryFailureWithStatusTwo) {
     }
 }
 
+// Output that cannot be written (a full disk, a closed pipe) is a failure, not a result.
+TEST(HistoryMain, FailsWhenItsOutputCannotBeWritten) {
+    const test_support::TemporaryDatabase db;
+    write(db.folder + "/a.sql", test_support::scriptOf({"P", "Q", "h1", "2026.12.01", "02:00:00"},
+                                                       {test_support::fileRow("a.c", 1)}));
+    ASSERT_EQ(historyMain({"load", "--database=" + db.path, db.folder + "/a.sql"}).status, 0);
+    const std::string database = "--database=" + db.path;
+    const char* argv[] = {"vendrik-history", "runs", database.c_str()};
+    std::ostream broken(nullptr); // every write fails
+    std::ostringstream err;
+    EXPECT_EQ(runHistoryMain(3, argv, broken, err), historyFailed);
+    EXPECT_EQ(err.str(), "vendrik-history: could not write the output to standard output\n");
+}
+
 // Each reading command makes as many queries on a database of 3 runs of 2 files as on one of
 // 40 runs of 30 files: set-based, not one per run or file.
 using HistoryQueries = test_support::OnEachBackend;

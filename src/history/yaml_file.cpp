@@ -1,6 +1,7 @@
 #include "history/yaml_file.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +13,10 @@ void refuse(const std::string& path, const YAML::Mark& mark, const std::string& 
 }
 
 YAML::Node readYamlFile(const std::string& path, const std::string& what, std::string* bytes) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw StoreError(path + ": refused: a folder, not the " + what);
+    }
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();

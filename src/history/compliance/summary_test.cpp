@@ -65,6 +65,11 @@ TEST(Recategorization, RefusesEachIllegalChangeNamingTheLineAndTheRule) {
                             "edition: \"Amendment 1\"\n")
                   .find(":4: Amendment 1 has no Rule 23.1"),
               std::string::npos);
+    const Catalogue catalogue = builtInCatalogue();
+    EXPECT_EQ(
+        refusal([&] { readRecategorization(catalogue, std::filesystem::temp_directory_path()); }),
+        std::filesystem::temp_directory_path().string() +
+            ": refused: a folder, not the re-categorization plan");
     EXPECT_NE(recategorized("  - {guideline: \"Rule 2.1\", category: mandatory, by: me}\n")
                   .find(":3: unknown key 'by'"),
               std::string::npos);
