@@ -65,11 +65,7 @@ int runCompliance(HistoryStore& store, const ComplianceOptions& options, std::os
     }
     const CompliancePlans plans = readPlans(options.plans);
     const std::string branch = options.branch.value_or("");
-    const std::vector<RunKey> runs = store.runKeys(options.platform, options.project, branch);
-    if (runs.empty()) {
-        throw StoreError("no run of platform " + options.platform + " and project " +
-                         options.project + (branch.empty() ? "" : " on branch " + branch));
-    }
+    const std::vector<RunKey> runs = seriesRuns(store, options.platform, options.project, branch);
     const RunKey& run = options.run ? findRun(runs, *options.run) : runs.front();
     const ComplianceSummary summary = complianceOf(store, plans, options.decisions, run, branch);
     if (options.output.empty()) {

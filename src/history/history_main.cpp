@@ -81,11 +81,7 @@ const RunKey* baseOf(HistoryStore& store, const Options& options, const std::vec
 std::optional<Comparison> comparisonOf(HistoryStore& store, const Options& options, bool headAlone,
                                        std::string& note) {
     const std::string branch = options.branch.value_or("");
-    const std::vector<RunKey> runs = store.runKeys(*options.platform, *options.project, branch);
-    if (runs.empty()) {
-        throw StoreError("no run of platform " + *options.platform + " and project " +
-                         *options.project + (branch.empty() ? "" : " on branch " + branch));
-    }
+    const std::vector<RunKey> runs = seriesRuns(store, *options.platform, *options.project, branch);
     const RunKey& head = options.head ? findRun(runs, *options.head) : runs.front();
     const std::string policy = options.base.value_or("previous");
     const RunKey* base =

@@ -48,6 +48,16 @@ Comparison compareRuns(const RunKey& base, const std::vector<FileRow>& baseRows,
     return comparison;
 }
 
+std::vector<RunKey> seriesRuns(HistoryStore& store, const std::string& platform,
+                               const std::string& project, const std::string& branch) {
+    std::vector<RunKey> runs = store.runKeys(platform, project, branch);
+    if (runs.empty()) {
+        throw StoreError("no run of platform " + platform + " and project " + project +
+                         (branch.empty() ? "" : " on branch " + branch));
+    }
+    return runs;
+}
+
 const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& wanted) {
     // A whole hash, or a date and time, wins over hashes that merely start with it.
     std::vector<const RunKey*> found;

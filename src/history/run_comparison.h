@@ -102,6 +102,11 @@ std::optional<std::size_t> previousRunAt(const std::vector<RunKey>& runs, std::s
 /// StoreError when no run or more than one matches.
 const RunKey& findRun(const std::vector<RunKey>& runs, const std::string& wanted);
 
+/// The runs of a series (see HistoryStore::runKeys), newest first; throws StoreError "no run
+/// of platform P and project N[ on branch B]" when it has none.
+std::vector<RunKey> seriesRuns(HistoryStore& store, const std::string& platform,
+                               const std::string& project, const std::string& branch);
+
 /// The index in comparedColumns of `name`, or nothing.
 std::optional<std::size_t> columnIndex(std::string_view name);
 

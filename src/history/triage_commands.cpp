@@ -17,11 +17,7 @@ namespace {
 std::pair<RunKey, std::vector<TrackedFinding>> runOf(HistoryStore& store,
                                                      const TriageOptions& options) {
     const std::string branch = options.branch.value_or("");
-    const std::vector<RunKey> runs = store.runKeys(options.platform, options.project, branch);
-    if (runs.empty()) {
-        throw StoreError("no run of platform " + options.platform + " and project " +
-                         options.project + (branch.empty() ? "" : " on branch " + branch));
-    }
+    const std::vector<RunKey> runs = seriesRuns(store, options.platform, options.project, branch);
     const RunKey run = options.run ? findRun(runs, *options.run) : runs.front();
     auto findings = store.findings(run, branch);
     if (!findings) {

@@ -67,7 +67,7 @@ class Tables {
             }
         }
         const bool claimed = &standard == plans_.claimed.standard;
-        const Recategorization plan = claimed ? plans_.claimed : defaultRecategorization(standard);
+        const Recategorization plan = plans_.planOf(standard);
         ComplianceTable& table = tables.emplace_back();
         table.standard = &standard;
         table.edition = plan.edition;
@@ -178,10 +178,11 @@ std::vector<std::string> decisionFaults(const Decision& decision, const TrackedF
     for (const ReferencePart& part : referenceParts(finding.reference)) {
         const Standard* standard = plans.catalogue.standard(part.standard);
         const Guideline* guideline = standard ? standard->guideline(part.guideline) : nullptr;
-        const Recategorization plan = standard == plans.claimed.standard ? plans.claimed
-                                      : standard ? defaultRecategorization(*standard)
-                                                 : Recategorization{};
-        if (guideline == nullptr || guideline->added > plan.edition) {
+        if (guideline == nullptr) {
+            continue;
+        }
+        const Recategorization plan = plans.planOf(*standard);
+        if (guideline->added > plan.edition) {
             continue;
         }
         const std::string fault =

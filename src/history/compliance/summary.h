@@ -21,6 +21,12 @@ struct CompliancePlans {
     std::optional<DeviationRegister> deviations;
     std::optional<EnforcementPlan> enforcement;
     std::vector<PlanFile> catalogueFiles;
+
+    /// The plan that `standard` is judged by: the claimed one for the standard claimed, else
+    /// its newest edition unchanged.
+    Recategorization planOf(const Standard& standard) const {
+        return &standard == claimed.standard ? claimed : defaultRecategorization(standard);
+    }
 };
 
 /// The paths of the plans (--catalogue, --recategorization, --deviations, --enforcement).
