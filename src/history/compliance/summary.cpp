@@ -1,8 +1,6 @@
 #include "history/compliance/summary.h"
 
 #include <algorithm>
-#include <map>
-#include <set>
 #include <unordered_map>
 
 namespace vendrik::history {
@@ -214,7 +212,6 @@ ComplianceSummary summarizeCompliance(const RunKey& run, const std::string& bran
     summary.planFiles.insert(summary.planFiles.end(), plans.catalogueFiles.begin(),
                              plans.catalogueFiles.end());
     Tables tables(plans);
-    std::vector<std::set<std::string>> cited;
     for (std::size_t at = 0; at < findings.size(); ++at) {
         const TrackedFinding& finding = findings[at];
         const std::vector<Resolved>& parts = tables.resolve(finding.reference);
@@ -226,16 +223,18 @@ ComplianceSummary summarizeCompliance(const RunKey& run, const std::string& bran
         const AppliedDecision* applied =
             at < triage.decided.size() ? triage.decided[at].get() : nullptr;
         bool inRow = false;
-        std::set<std::pair<std::size_t, std::size_t>> counted; // a row once per finding
+        std::vector<std::pair<std::size_t, std::size_t>> counted; // a row once per finding
         for (const Resolved& part : parts) {
             if (!part.why.empty()) {
                 summary.unknown.push_back({at, part.part, part.why});
                 continue;
             }
             inRow = true;
-            if (!counted.emplace(part.table, part.row).second) {
+            const std::pair place{part.table, part.row};
+            if (std::find(counted.begin(), counted.end(), place) != counted.end()) {
                 continue;
             }
+            counted.push_back(place);
             ComplianceRow& row = tables.tables[part.table].rows[part.row];
             std::string fault;
             if (applied != nullptr && !applied->expired) {
